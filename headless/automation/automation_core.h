@@ -48,7 +48,7 @@ std::string ReportText(const Zerr_Report *report);
 // is not null, otherwise deletes it. cause is owned by the new report.
 void Fail(Zerr_Report **err, const char *operation, int line, Zerr_Report *cause, const char *format, ...)
     __attribute__((format(printf, 5, 6)));
-// Clears *err on entry (deletes a report left there), when err is not null.
+// Sets *err to null on entry, when err is not null.
 void ClearErr(Zerr_Report **err);
 
 }  // namespace zha
