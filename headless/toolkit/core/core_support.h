@@ -1,0 +1,30 @@
+// Helpers shared by the toolkit packages. They neither count calls for fault
+// injection nor fail on injected faults: a package uses them to build what it
+// hands out, so that only the caller's own operation is counted.
+#ifndef ZHC_CORE_SUPPORT_H
+#define ZHC_CORE_SUPPORT_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+namespace zhc {
+
+// printf formatting into a string; a null format gives "", a format the C
+// library rejects gives "(unformattable message)".
+std::string FormatV(const char *format, va_list args);
+
+// A heap block counted as live kind "heap", freed with zmsc_HeapFree; null when
+// memory is short.
+void *HeapBlock(size_t size);
+// A heap copy of text (kind "heap"), freed with zmsc_HeapFree; null for null text.
+char *HeapText(const char *text);
+
+}  // namespace zhc
+
+namespace zha {
+// Appends the text of a printed report to the log read by PrintedReports().
+void KeepPrintedReport(const std::string &text);
+}  // namespace zha
+
+#endif

@@ -1,0 +1,41 @@
+// The toolkit heap: every block and text handed out is counted as live kind
+// "heap" until zmsc_HeapFree releases it.
+#include <cstdlib>
+#include <cstring>
+
+#include "automation/automation_core.h"
+#include "toolkit/core/core_support.h"
+#include "zmsc.h"
+
+void *zhc::HeapBlock(size_t size) {
+    // malloc(0) may answer null; every successful call must hand out a block.
+    void *block = std::malloc(size ? size : 1);
+    if (block) zha::LiveAdd("heap");
+    return block;
+}
+
+char *zhc::HeapText(const char *text) {
+    if (!text) return nullptr;
+    const size_t size = std::strlen(text) + 1;
+    char *copy = static_cast<char *>(HeapBlock(size));
+    if (copy) std::memcpy(copy, text, size);
+    return copy;
+}
+
+void *zmsc_HeapMalloc(size_t size) {
+    if (zha::FaultHit("zmsc_HeapMalloc", nullptr)) return nullptr;
+    return zhc::HeapBlock(size);
+}
+
+void zmsc_HeapFree(void *block) {
+    if (!block) return;
+    std::free(block);
+    zha::LiveRemove("heap");
+}
+
+void *zmsc_AddressOf_vselGCPMethods(void) {
+    // Only its address matters: it tells the marker package which kind of
+    // marker the caller wants.
+    static const int gcpMethods = 0;
+    return const_cast<int *>(&gcpMethods);
+}

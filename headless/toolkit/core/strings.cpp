@@ -1,0 +1,122 @@
+// Strings, string lists and text helpers. Texts handed out are toolkit heap
+// blocks (kind "heap"), freed with zmsc_HeapFree.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "automation/automation_core.h"
+#include "toolkit/core/core_support.h"
+#include "zstr.h"
+#include "ztxt.h"
+
+struct Zstr_StringList {
+    std::vector<std::string> items;
+};
+
+namespace {
+
+int lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
+
+int sign(int value) { return (value > 0) - (value < 0); }
+
+}  // namespace
+
+char *zstr_Duplicate(const char *text) {
+    if (zha::FaultHit("zstr_Duplicate", nullptr)) return nullptr;
+    return zhc::HeapText(text);
+}
+
+int32_t zstr_Eqic(const char *a, const char *b) {
+    if (!a || !b) return 0;
+    for (; *a && *b; ++a, ++b) {
+        if (lowerAscii(static_cast<unsigned char>(*a)) != lowerAscii(static_cast<unsigned char>(*b))) return 0;
+    }
+    return *a == *b;
+}
+
+int32_t zstr_CompareString(const char *a, const char *b) {
+    if (!a || !b) return (a != nullptr) - (b != nullptr);
+    return sign(std::strcmp(a, b));
+}
+
+char *zstr_Sprintf(char *buffer, const char *format, Zerr_Report **err, ...) {
+    zha::ClearErr(err);
+    if (zha::FaultHit("zstr_Sprintf", err)) return nullptr;
+    if (!format) {
+        zha::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "No format given.");
+        return nullptr;
+    }
+    va_list args;
+    va_start(args, err);
+    const std::string text = zhc::FormatV(format, args);
+    va_end(args);
+    if (buffer) {
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+        return buffer;
+    }
+    char *copy = zhc::HeapText(text.c_str());
+    if (!copy) zha::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "Out of memory.");
+    return copy;
+}
+
+int32_t zstr_CharCount(const char *text, char ch) {
+    int32_t count = 0;
+    if (text) {
+        for (; *text; ++text) count += (*text == ch);
+    }
+    return count;
+}
+
+Zstr_StringList *zstr_StringListAppend(Zstr_StringList *list, const char *text, Zerr_Report **err) {
+    zha::ClearErr(err);
+    if (zha::FaultHit("zstr_StringListAppend", err)) return list;
+    if (!text) {
+        zha::Fail(err, "zstr_StringListAppend", __LINE__, nullptr, "No text given.");
+        return list;
+    }
+    if (!list) {
+        list = new Zstr_StringList;
+        zha::LiveAdd("stringlist");
+    }
+    list->items.emplace_back(text);
+    return list;
+}
+
+int32_t zstr_StringListCount(const Zstr_StringList *list) {
+    return list ? static_cast<int32_t>(list->items.size()) : 0;
+}
+
+const char *zstr_StringListGet(const Zstr_StringList *list, int32_t index) {
+    if (!list || index < 0 || static_cast<size_t>(index) >= list->items.size()) return nullptr;
+    return list->items[static_cast<size_t>(index)].c_str();
+}
+
+void zstr_StringListDelete(Zstr_StringList **list, Zerr_Report **err) {
+    zha::ClearErr(err);
+    if (!list || !*list) return;
+    // An injected failure still releases the list (see zdlm_FreeList).
+    zha::FaultHit("zstr_StringListDelete", err);
+    delete *list;
+    *list = nullptr;
+    zha::LiveRemove("stringlist");
+}
+
+int32_t ztxt_Text_strcmp(const char *a, const char *b) {
+    if (!a && !b) return 0;
+    if (!a || !b) return 1;
+    return sign(std::strcmp(a, b));
+}
+
+int32_t ztxt_Text_sprintf(char *buffer, const char *format, ...) {
+    if (!buffer) return 0;
+    va_list args;
+    va_start(args, format);
+    const std::string text = zhc::FormatV(format, args);
+    va_end(args);
+    const size_t length = text.size() < 255 ? text.size() : 255;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return static_cast<int32_t>(length);
+}

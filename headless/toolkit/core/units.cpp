@@ -1,0 +1,64 @@
+// Length conversion by unit name. Every unit is defined by its length in meters.
+#include <vector>
+
+#include "automation/automation_core.h"
+#include "zcvt.h"
+#include "zstr.h"
+
+namespace {
+
+struct Unit {
+    const char *name;
+    double meters;
+};
+
+// The US survey foot is exactly 1200/3937 m; the international foot 0.3048 m.
+const Unit kUnits[] = {
+    {"meters", 1.0},
+    {"meter", 1.0},
+    {"metres", 1.0},
+    {"metre", 1.0},
+    {"feet", 0.3048},
+    {"foot", 0.3048},
+    {"us_survey_feet", 1200.0 / 3937.0},
+    {"us_survey_foot", 1200.0 / 3937.0},
+    {"kilometers", 1000.0},
+    {"kilometer", 1000.0},
+    {"kilometres", 1000.0},
+    {"kilometre", 1000.0},
+};
+
+const Unit *findUnit(const char *name) {
+    for (const Unit &unit : kUnits) {
+        if (zstr_Eqic(unit.name, name)) return &unit;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int32_t zcvt_UnitsConvertByName(const double *in, const char *inUnit, double *out, const char *outUnit,
+                                int32_t count, Zerr_Report **err) {
+    zha::ClearErr(err);
+    if (zha::FaultHit("zcvt_UnitsConvertByName", err)) return 0;
+    if (count < 0 || (count > 0 && (!in || !out))) {
+        zha::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "No values to convert.");
+        return 0;
+    }
+    const Unit *from = findUnit(inUnit);
+    const Unit *to = findUnit(outUnit);
+    if (!from || !to) {
+        const char *unknown = !from ? inUnit : outUnit;
+        zha::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "Unknown unit \"%s\".",
+                  unknown ? unknown : "(none)");
+        return 0;
+    }
+    // Read every input before writing, as in and out may be the same array.
+    std::vector<double> values(in, in + count);
+    for (int32_t i = 0; i < count; ++i) {
+        // The same length needs no arithmetic, so the value comes back exactly.
+        out[i] = from->meters == to->meters ? values[static_cast<size_t>(i)]
+                                             : values[static_cast<size_t>(i)] * from->meters / to->meters;
+    }
+    return 1;
+}
