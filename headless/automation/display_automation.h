@@ -89,6 +89,9 @@ bool DisplayPaneByNumber(long number, DisplayPaneInfo *out);
 Zdis_ViewWindow *PaneOfImage(int image, int view);
 // Sets a pane's canvas size (for tests of other pane sizes). False for an unknown pane.
 bool SetPaneCanvasSize(Zdis_ViewWindow *pane, int width, int height);
+// Why the last zdis_ViewWindowOpenGenericLayer that failed did so (that call
+// has no report slot); empty when none failed since the last reset.
+std::string LastLayerOpenError();
 
 // ---- Acting as the user ----
 

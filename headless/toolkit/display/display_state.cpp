@@ -1,0 +1,121 @@
+#include "toolkit/display/display_state.h"
+
+#include <algorithm>
+#include <set>
+
+#include "automation/automation_core.h"
+#include "zimg.h"
+#include "zxfr.h"
+
+ZdisState &ZdisGetState() {
+    static ZdisState state;
+    return state;
+}
+
+bool ZdisEnter(const char *operation, Zerr_Report **err) {
+    zha::ClearErr(err);
+    return zha::FaultHit(operation, err);
+}
+
+Zdis_ViewWindow *ZdisLiveWindow(const Zdis_ViewWindow *window) {
+    if (window == nullptr) return nullptr;
+    const ZdisState &state = ZdisGetState();
+    if (state.windows.count(window) == 0) return nullptr;
+    return const_cast<Zdis_ViewWindow *>(window);
+}
+
+bool ZdisLayerShownIn(const Zdis_Layer *layer, const Zdis_ViewWindow *pane) {
+    return layer != nullptr && pane != nullptr && layer->pane == pane;
+}
+
+std::vector<Zdis_ViewWindow *> ZdisLinkedWindows(Zdis_ViewWindow *window) {
+    const ZdisState &state = ZdisGetState();
+    std::set<long> seen{window->number};
+    std::vector<long> pending{window->number};
+    while (!pending.empty()) {
+        long number = pending.back();
+        pending.pop_back();
+        auto found = state.windowsByNumber.find(number);
+        if (found == state.windowsByNumber.end()) continue;
+        for (long linked : found->second->impl->links) {
+            if (seen.insert(linked).second) pending.push_back(linked);
+        }
+    }
+    std::vector<Zdis_ViewWindow *> result{window};
+    for (long number : seen) {
+        auto found = state.windowsByNumber.find(number);
+        if (number != window->number && found != state.windowsByNumber.end()) result.push_back(found->second);
+    }
+    return result;
+}
+
+void ZdisFileToCoord(const Zdis_Layer *layer, int32_t coordType, double fileX, double fileY, double *x, double *y) {
+    double scale = (coordType == kZdisCoordCanvas && layer != nullptr) ? layer->scale : 1.0;
+    *x = fileX * scale;
+    *y = fileY * scale;
+}
+
+void ZdisCoordToFile(const Zdis_Layer *layer, int32_t coordType, double x, double y, double *fileX, double *fileY) {
+    double scale = (coordType == kZdisCoordCanvas && layer != nullptr) ? layer->scale : 1.0;
+    *fileX = x / scale;
+    *fileY = y / scale;
+}
+
+void ZdisRemoveLayer(Zdis_Layer *layer) {
+    ZdisState &state = ZdisGetState();
+    std::unique_ptr<Zdis_Layer> owned = state.layers.Take(layer);
+    if (!owned) return;
+    if (Zdis_ViewWindow *pane = ZdisLiveWindow(owned->pane)) {
+        auto &layers = pane->impl->layers;
+        layers.erase(std::remove(layers.begin(), layers.end(), layer), layers.end());
+    }
+    for (Zdis_Pick *pick : state.picks.All()) {
+        if (pick->layer == layer) pick->layer = nullptr;
+    }
+    for (Zdis_Selector *selector : state.selectors.All()) {
+        if (selector->layer == layer) selector->layer = nullptr;
+    }
+    // Release failures cannot be reported to anyone: the layer is gone either way.
+    Zerr_Report *ignored = nullptr;
+    zxfr_XFormFree(&owned->mapToFile, &ignored);
+    zerr_DeleteErrorReportEx(&ignored);
+    zimg_LayerClose(owned->image, &ignored);
+    zerr_DeleteErrorReportEx(&ignored);
+    zha::LiveRemove("displaylayer");
+}
+
+void ZdisFreePick(Zdis_Pick *pick) {
+    ZdisState &state = ZdisGetState();
+    std::unique_ptr<Zdis_Pick> owned = state.picks.Take(pick);
+    if (!owned) return;
+    if (Zdis_ViewWindow *pane = ZdisLiveWindow(owned->pane)) {
+        auto &picks = pane->impl->picks;
+        picks.erase(std::remove(picks.begin(), picks.end(), pick), picks.end());
+    }
+    zha::LiveRemove("pick");
+}
+
+void ZdisFreeSelector(Zdis_Selector *selector) {
+    if (ZdisGetState().selectors.Take(selector)) zha::LiveRemove("selector");
+}
+
+void ZdisFreeEverything() {
+    ZdisState &state = ZdisGetState();
+    for (Zdis_Selector *selector : state.selectors.All()) ZdisFreeSelector(selector);
+    for (Zdis_Pick *pick : state.picks.All()) ZdisFreePick(pick);
+    for (Zdis_Layer *layer : state.layers.All()) ZdisRemoveLayer(layer);
+    for (ZdisViewerBundle *bundle : state.viewers.All()) {
+        state.windows.erase(&bundle->window);
+        state.windowsByNumber.erase(bundle->window.number);
+        for (Zdis_ViewWindow &pane : bundle->panes) {
+            state.windows.erase(&pane);
+            state.windowsByNumber.erase(pane.number);
+        }
+        state.viewers.Take(bundle);
+        zha::LiveRemove("viewer");
+    }
+    state.messages.clear();
+    state.refreshCount = 0;
+    state.lastOpenError.clear();
+    state.nextNumber = 1;
+}
