@@ -1,0 +1,41 @@
+// Ground lengths of coordinate differences.
+#include "ground_lengths.h"
+
+// A map-unit length in meters; false (and a report under operation) when the
+// toolkit cannot convert from the record's units.
+static bool MapUnitsToMeters(Zerr_Report **err, const char *operation, const ZOT_Data *zotData, double value,
+                             double *meters) {
+    Zerr_Report *hostErr = NULL;
+    double converted = 0.0;
+    if (zcvt_UnitsConvertByName(&value, zotData->mapUnits, &converted, "meters", 1, &hostErr) == 0 ||
+        hostErr != NULL) {
+        ZOT_REPORT(err, operation, hostErr, "Error converting value.");
+        return false;
+    }
+    *meters = converted;
+    return true;
+}
+
+void GroundDeltasToMeters(Zerr_Report **err, const char *operation, const ZOT_Data *zotData, double deltaY,
+                          double deltaX, double latitude, double *metersY, double *metersX) {
+    *err = NULL;
+    if (!zotData->unitsAreDegrees) {
+        if (!MapUnitsToMeters(err, operation, zotData, deltaY, metersY)) return;
+        MapUnitsToMeters(err, operation, zotData, deltaX, metersX);
+        return;
+    }
+
+    Zerr_Report *hostErr = NULL;
+    double meters = zprj_ConvertLatSizeToMeters(zint_GetInit(), zotData->projection, deltaY, &hostErr);
+    if (hostErr != NULL) {
+        ZOT_REPORT(err, operation, hostErr, "Error calculating delta lat.");
+        return;
+    }
+    *metersY = meters;
+    meters = zprj_ConvertLonSizeToMeters(zint_GetInit(), zotData->projection, deltaX, latitude, &hostErr);
+    if (hostErr != NULL) {
+        ZOT_REPORT(err, operation, hostErr, "Error calculating delta lon.");
+        return;
+    }
+    *metersX = meters;
+}

@@ -1,0 +1,301 @@
+// The accuracy report: the statistics CalculateValues stored and every measured
+// point, in the formatted (boxed, 73 columns) or the condensed (comma-separated)
+// layout, each in a geographic (degrees, minutes, seconds) or a map (X, Y) form.
+#include <stdio.h>
+
+#include "../geometry/geometry.h"
+#include "../points/zot_point.h"
+#include "report.h"
+
+static const char *const kOperation = "CreateReport";
+
+// The open report file and whether a write has failed. Once one has, nothing
+// more is written: the close then reports the failure.
+struct ReportFile {
+    Zfio_File *file;
+    bool failed;
+};
+
+#define REPORT_PRINT(out, ...) \
+    ((out)->failed = (out)->failed || zfio_Fprintf((out)->file, __VA_ARGS__) < 0)
+
+// An angle in decimal degrees as printed: the signed whole degrees as text (so
+// that a value between -1 and 0 shows -0), the minutes and the seconds.
+struct Sexagesimal {
+    char degrees[16];
+    int32_t minutes;
+    double seconds;
+};
+
+static Sexagesimal ToSexagesimal(double value) {
+    Sexagesimal angle;
+    int32_t wholeDegrees = 0;
+    ToDegreesMinutesSeconds(value, &wholeDegrees, &angle.minutes, &angle.seconds);
+    const int32_t magnitude = wholeDegrees < 0 ? -wholeDegrees : wholeDegrees;
+    snprintf(angle.degrees, sizeof angle.degrees, "%c%d", value < 0.0 ? '-' : '+', static_cast<int>(magnitude));
+    return angle;
+}
+
+static const char *TextOrEmpty(const char *text) { return text != NULL ? text : ""; }
+
+// The mensuration error is stored in meters and reported in pixels.
+static double MensurationPixels(const ZOT_Data *zotData, const ZOT_Point *point) {
+    return point->mensurationError / zotData->averagePixelToMeter;
+}
+
+static void WriteStatistics(ReportFile *out, const ZOT_Data *zotData) {
+    const bool geographic = zotData->unitsAreDegrees != 0;
+    const bool stereo = zotData->imageCount == 2;
+    REPORT_PRINT(out, zotData->distanceUnits == 0 ? "Distance values are in meters\r\n\r\n"
+                                                  : "Distance values are in feet\r\n\r\n");
+    if (geographic) {
+        REPORT_PRINT(out, "Mean latitude error: %f\r\n", ToDisplayUnits(zotData, zotData->meanLatError));
+        REPORT_PRINT(out, "Mean longitude error: %f\r\n", ToDisplayUnits(zotData, zotData->meanLonError));
+    } else {
+        REPORT_PRINT(out, "Mean X error: %f\r\n", ToDisplayUnits(zotData, zotData->meanLonError));
+        REPORT_PRINT(out, "Mean Y error: %f\r\n", ToDisplayUnits(zotData, zotData->meanLatError));
+    }
+    REPORT_PRINT(out, "Mean horizontal error (average HE): %f\r\n", ToDisplayUnits(zotData, zotData->meanHE));
+    if (stereo) {
+        REPORT_PRINT(out, "Mean elevation error (average VE): %f\r\n\r\n", ToDisplayUnits(zotData, zotData->meanVE));
+    }
+    if (geographic) {
+        REPORT_PRINT(out, "Standard deviation latitude error: %f\r\n",
+                     ToDisplayUnits(zotData, zotData->stdDevLatError));
+        REPORT_PRINT(out, "Standard deviation longitude error: %f\r\n",
+                     ToDisplayUnits(zotData, zotData->stdDevLonError));
+    } else {
+        REPORT_PRINT(out, "Standard deviation X error: %f\r\n", ToDisplayUnits(zotData, zotData->stdDevLonError));
+        REPORT_PRINT(out, "Standard deviation Y error: %f\r\n", ToDisplayUnits(zotData, zotData->stdDevLatError));
+    }
+    REPORT_PRINT(out, "Standard deviation horizontal error: %f\r\n", ToDisplayUnits(zotData, zotData->stdDevHE));
+    if (stereo) {
+        REPORT_PRINT(out, "Standard deviation elevation error: %f\r\n\r\n",
+                     ToDisplayUnits(zotData, zotData->stdDevVE));
+        REPORT_PRINT(out, "90%% Linear Error (against T&E): %f\r\n", ToDisplayUnits(zotData, zotData->le90));
+        REPORT_PRINT(out, "90%% Linear Error (T&E and mensuration error included): %f\r\n\r\n",
+                     ToDisplayUnits(zotData, zotData->le90WithMensuration));
+    }
+    REPORT_PRINT(out, "90%% Circular Error (against T&E): %f\r\n", ToDisplayUnits(zotData, zotData->ce90));
+    REPORT_PRINT(out, "90%% Circular Error (T&E and mensuration error included): %f\r\n\r\n",
+                 ToDisplayUnits(zotData, zotData->ce90WithMensuration));
+}
+
+static void WriteCondensedHeader(ReportFile *out, const ZOT_Data *zotData) {
+    if (zotData->unitsAreDegrees) {
+        REPORT_PRINT(out, "ID,T&E Latitude,T&E Longitude,T&E Elevation,"
+                          "T&E CE90,T&E LE90,T&E Description,"
+                          "Measured Latitude,Measured Longitude,"
+                          "Measured Elevation,Delta Latitude,"
+                          "Delta Longitude,Delta Elevation,"
+                          "Mensuration Error,Individual HE,Individual VE\n");
+    } else {
+        REPORT_PRINT(out, "ID,T&E X,T&E Y,T&E Elevation,"
+                          "T&E CE90,T&E LE90,T&E Description,"
+                          "Measured X,Measured Y,"
+                          "Measured Elevation,Delta X,"
+                          "Delta Y,Delta Elevation,"
+                          "Mensuration Error,Individual HE,Individual VE\n");
+    }
+}
+
+static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
+    const char *id = TextOrEmpty(point->pointId);
+    const char *description = TextOrEmpty(point->teDescription);
+    const double elevation = ToDisplayUnits(zotData, point->teElevation);
+    const double ce90 = ToDisplayUnits(zotData, point->teCE90);
+    const double le90 = ToDisplayUnits(zotData, point->teLE90);
+    const double measuredElevation = ToDisplayUnits(zotData, point->measuredElevation);
+    const double deltaLatitude = ToDisplayUnits(zotData, point->deltaLatitude);
+    const double deltaLongitude = ToDisplayUnits(zotData, point->deltaLongitude);
+    const double deltaElevation = ToDisplayUnits(zotData, point->deltaElevation);
+    const double mensuration = MensurationPixels(zotData, point);
+    const double he = ToDisplayUnits(zotData, point->individualCE);
+    const double ve = ToDisplayUnits(zotData, point->individualLE);
+
+    if (zotData->unitsAreDegrees) {
+        const Sexagesimal teLat = ToSexagesimal(point->teLatitude);
+        const Sexagesimal teLon = ToSexagesimal(point->teLongitude);
+        const Sexagesimal lat = ToSexagesimal(point->measuredLatitude);
+        const Sexagesimal lon = ToSexagesimal(point->measuredLongitude);
+        REPORT_PRINT(out, "%s," "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%s,", id, teLat.degrees,
+                     static_cast<int>(teLat.minutes), teLat.seconds, teLon.degrees, static_cast<int>(teLon.minutes),
+                     teLon.seconds, elevation, ce90, le90, description);
+        REPORT_PRINT(out, "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f\n", lat.degrees,
+                     static_cast<int>(lat.minutes), lat.seconds, lon.degrees, static_cast<int>(lon.minutes),
+                     lon.seconds, measuredElevation, deltaLatitude, deltaLongitude, deltaElevation, mensuration, he,
+                     ve);
+    } else {
+        REPORT_PRINT(out, "%s," "%f," "%f," "%f," "%f," "%f," "%s,", id, point->teLongitude, point->teLatitude,
+                     elevation, ce90, le90, description);
+        REPORT_PRINT(out, "%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f\n", point->measuredLongitude,
+                     point->measuredLatitude, measuredElevation, deltaLongitude, deltaLatitude, deltaElevation,
+                     mensuration, he, ve);
+    }
+}
+
+static const char *const kRule = "-------------------------------------------------------------------------\r\n";
+
+// The lines every formatted block shares: the description box.
+static void WriteDescriptionBox(ReportFile *out, const ZOT_Point *point) {
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|                                                        T&E Description|\r\n");
+    REPORT_PRINT(out, "|%71s|\r\n", TextOrEmpty(point->teDescription));
+    REPORT_PRINT(out, "%s", kRule);
+}
+
+static void WriteFormattedGeographic(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
+    const Sexagesimal teLat = ToSexagesimal(point->teLatitude);
+    const Sexagesimal teLon = ToSexagesimal(point->teLongitude);
+    const Sexagesimal lat = ToSexagesimal(point->measuredLatitude);
+    const Sexagesimal lon = ToSexagesimal(point->measuredLongitude);
+
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|      ID" "|  T&E Latitude" "| T&E Longitude" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
+    REPORT_PRINT(out, "|%8s" "|%4s %02d %6.3f" "|%4s %02d %6.3f" "|   %11.3f" "|%8.3f" "|%8.3f|\r\n",
+                 TextOrEmpty(point->pointId), teLat.degrees, static_cast<int>(teLat.minutes), teLat.seconds,
+                 teLon.degrees, static_cast<int>(teLon.minutes), teLon.seconds,
+                 ToDisplayUnits(zotData, point->teElevation), ToDisplayUnits(zotData, point->teCE90),
+                 ToDisplayUnits(zotData, point->teLE90));
+    WriteDescriptionBox(out, point);
+    REPORT_PRINT(out, "|       Measured Latitude" "|      Measured Longitude" "|   Measured Elevation|\r\n");
+    REPORT_PRINT(out, "|          %4s %02d %6.3f" "|          %4s %02d %6.3f" "|          %11.3f|\r\n",
+                 lat.degrees, static_cast<int>(lat.minutes), lat.seconds, lon.degrees,
+                 static_cast<int>(lon.minutes), lon.seconds, ToDisplayUnits(zotData, point->measuredElevation));
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|  Delta Latitude" "| Delta Longitude" "|  Delta Elevation" "|  Mensuration Error|\r\n");
+    REPORT_PRINT(out, "|     %11.3f" "|     %11.3f" "|      %11.3f" "|        %11.3f|\r\n",
+                 ToDisplayUnits(zotData, point->deltaLatitude), ToDisplayUnits(zotData, point->deltaLongitude),
+                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(zotData, point));
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
+    REPORT_PRINT(out, "|                        %11.3f" "|                        %11.3f|\r\n",
+                 ToDisplayUnits(zotData, point->individualCE), ToDisplayUnits(zotData, point->individualLE));
+    REPORT_PRINT(out, "%s", kRule);
+}
+
+static void WriteFormattedMap(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|      ID" "|         T&E X" "|         T&E Y" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
+    REPORT_PRINT(out, "|%8s" "| %13.3f" "| %13.3f" "| %13.3f" "|%8.3f" "|%8.3f|\r\n", TextOrEmpty(point->pointId),
+                 point->teLongitude, point->teLatitude, ToDisplayUnits(zotData, point->teElevation),
+                 ToDisplayUnits(zotData, point->teCE90), ToDisplayUnits(zotData, point->teLE90));
+    WriteDescriptionBox(out, point);
+    REPORT_PRINT(out, "|             Measured X" "|             Measured Y" "|     Measured Elevation|\r\n");
+    REPORT_PRINT(out, "|          %13.3f" "|          %13.3f" "|          %13.3f|\r\n", point->measuredLongitude,
+                 point->measuredLatitude, ToDisplayUnits(zotData, point->measuredElevation));
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|         Delta X" "|         Delta Y" "|  Delta Elevation" "|  Mensuration Error|\r\n");
+    REPORT_PRINT(out, "|   %13.3f" "|   %13.3f" "|    %13.3f" "|      %13.3f|\r\n",
+                 ToDisplayUnits(zotData, point->deltaLongitude), ToDisplayUnits(zotData, point->deltaLatitude),
+                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(zotData, point));
+    REPORT_PRINT(out, "%s", kRule);
+    REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
+    REPORT_PRINT(out, "|                      %13.3f" "|                      %13.3f|\r\n",
+                 ToDisplayUnits(zotData, point->individualCE), ToDisplayUnits(zotData, point->individualLE));
+    REPORT_PRINT(out, "%s", kRule);
+}
+
+// The title with the name parts of the images; false when a name cannot be parsed.
+static bool WriteTitle(Zerr_Report **err, ReportFile *out, const ZOT_Data *zotData) {
+    char names[2][ZFIO_NAME_BUFFER] = {{0}, {0}};
+    const int32_t images = zotData->imageCount == 1 ? 1 : 2;
+    for (int32_t image = 0; image < images; ++image) {
+        Zerr_Report *hostErr = NULL;
+        if (zfio_FileNameParse(zotData->imageFileName[image], &hostErr, 4, names[image]) == 0 || hostErr != NULL) {
+            ZOT_REPORT(err, kOperation, hostErr, "Error parsing filename.");
+            return false;
+        }
+    }
+    if (images == 1) {
+        REPORT_PRINT(out, "ZOT Report for %s\r\n\r\n", names[0]);
+    } else {
+        REPORT_PRINT(out, "ZOT Report for %s and %s\r\n\r\n", names[0], names[1]);
+    }
+    return true;
+}
+
+// Writes everything after the open; stops at the first failure (a report in
+// *err) or the first failed write (out->failed).
+static void WriteReport(Zerr_Report **err, ReportFile *out, const ZOT_Data *zotData) {
+    if (!WriteTitle(err, out, zotData)) return;
+    WriteStatistics(out, zotData);
+
+    Zerr_Report *hostErr = NULL;
+    const int32_t count = zdlm_CountList(zotData->pointList, &hostErr);
+    if (hostErr != NULL) {
+        ZOT_REPORT(err, kOperation, hostErr, "Error getting number of items in list.");
+        return;
+    }
+    if (zotData->condensedFormat) WriteCondensedHeader(out, zotData);
+
+    for (int32_t index = 0; index < count && !out->failed; ++index) {
+        const ZOT_Point *point = static_cast<const ZOT_Point *>(zdlm_GetAddr(zotData->pointList, index, &hostErr));
+        if (point == NULL || hostErr != NULL) {
+            ZOT_REPORT(err, kOperation, hostErr, "Error getting element from list");
+            return;
+        }
+        if (!point->isMeasured) continue;
+        if (zotData->condensedFormat) {
+            WriteCondensedPoint(out, zotData, point);
+        } else {
+            if (zotData->unitsAreDegrees) {
+                WriteFormattedGeographic(out, zotData, point);
+            } else {
+                WriteFormattedMap(out, zotData, point);
+            }
+            REPORT_PRINT(out, "\r\n\r\n");
+        }
+    }
+}
+
+void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
+    Zerr_Report *localErr = NULL;
+    if (err == NULL) err = &localErr;
+    *err = NULL;
+
+    if (zotData == NULL) {
+        ZOT_REPORT(err, kOperation, NULL, "Invalid ZOT_Data * passed to the function.");
+        zerr_DeleteErrorReportEx(&localErr);
+        return;
+    }
+
+    Zerr_Report *hostErr = NULL;
+    ReportFile out = {NULL, false};
+    if (fileName != NULL) out.file = zfio_Open(fileName, "w+", &hostErr);
+    if (out.file == NULL || hostErr != NULL) {
+        ZOT_REPORT(err, kOperation, hostErr, "Error creating %s", TextOrEmpty(fileName));
+        zerr_DeleteErrorReportEx(&localErr);
+        return;
+    }
+
+    WriteReport(err, &out, zotData);
+
+    // The close flushes, so a full disk may only show here; it also reports any
+    // write that failed before. A report is complete only when every byte landed.
+    Zerr_Report *closeErr = NULL;
+    const bool closed = zfio_Close(out.file, &closeErr) != 0 && closeErr == NULL;
+    if (*err != NULL) {
+        zerr_DeleteErrorReportEx(&closeErr);
+    } else if (out.failed || !closed) {
+        ZOT_REPORT(err, kOperation, closeErr, "Error writing %s", fileName);
+    } else {
+        zotData->reportPending = 0;
+    }
+    zerr_DeleteErrorReportEx(&localErr);
+}
+
+void ZOT_CreateReport(ZOT_Data *zotData, int32_t argc, char **argv, Zerr_Report **err) {
+    Zerr_Report *localErr = NULL;
+    if (err == NULL) err = &localErr;
+    *err = NULL;
+
+    if (argc < 1 || argv == NULL || argv[0] == NULL) {
+        ZOT_REPORT(err, "ZOT_CreateReport", NULL, "Insufficient arguments passed to the function.");
+    } else {
+        Zerr_Report *cause = NULL;
+        CreateReport(argv[0], zotData, &cause);
+        if (cause != NULL) ZOT_REPORT(err, "ZOT_CreateReport", cause, "Error creating report.");
+    }
+    zerr_DeleteErrorReportEx(&localErr);
+}
