@@ -1,0 +1,141 @@
+// Text files: writing, write errors that must not pass unseen, and path parts.
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core_test_support.h"
+#include "fixtures/temp_dir.h"
+#include "zerr.h"
+#include "zfio.h"
+
+namespace {
+
+std::string readAll(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string parse(const char *path, int part) {
+    char buffer[ZFIO_NAME_BUFFER];
+    Zerr_Report *err = nullptr;
+    EXPECT_EQ(1, zfio_FileNameParse(path, &err, part, buffer));
+    EXPECT_EQ(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+    return buffer;
+}
+
+}  // namespace
+
+using FilesTest = CoreTest;
+
+TEST_F(FilesTest, WritesFormattedTextAndEmptiesAnExistingFile) {
+    zt::TempDir dir;
+    const std::string path = dir.File("report.txt");
+    Zerr_Report *err = nullptr;
+    Zfio_File *file = zfio_Open(path.c_str(), "w+", &err);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(27, zfio_Fprintf(file, "%s", "a much longer first content"));
+    EXPECT_EQ(1, zfio_Close(file, &err));
+    file = zfio_Open(path.c_str(), "w+", &err);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(12, zfio_Fprintf(file, "CE90: %.2f\r\n", 1.234));
+    EXPECT_EQ(1, zfio_Close(file, &err));
+    EXPECT_EQ(nullptr, err);
+    EXPECT_EQ("CE90: 1.23\r\n", readAll(path));
+}
+
+TEST_F(FilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
+    Zerr_Report *err = nullptr;
+    Zfio_File *file = zfio_Open("/dev/full", "w+", &err);
+    ASSERT_NE(nullptr, file);
+    const std::string line(100, 'x');
+    bool sawNegative = false;
+    for (int i = 0; i < 200; ++i) sawNegative |= zfio_Fprintf(file, "%s\n", line.c_str()) < 0;
+    EXPECT_TRUE(sawNegative);  // 20 kB overflow any stream buffer
+    EXPECT_EQ(0, zfio_Close(file, &err));
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("zfio_Close", zerr_ReportOperation(err));
+    EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find("/dev/full"));
+    zerr_DeleteErrorReportEx(&err);
+
+    // A single short write stays in the buffer; closing must still find out.
+    file = zfio_Open("/dev/full", "w", &err);
+    EXPECT_EQ(3, zfio_Fprintf(file, "abc"));
+    EXPECT_EQ(0, zfio_Close(file, &err));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(FilesTest, AnInjectedWriteFailureIsReportedAtClose) {
+    zt::TempDir dir;
+    Zerr_Report *err = nullptr;
+    Zfio_File *file = zfio_Open(dir.File("a.txt").c_str(), "w+", &err);
+    zha::FaultInject("zfio_Fprintf", 2);
+    EXPECT_EQ(2, zfio_Fprintf(file, "ok"));
+    EXPECT_LT(zfio_Fprintf(file, "lost"), 0);
+    EXPECT_EQ(4, zfio_Fprintf(file, "more"));
+    EXPECT_EQ(0, zfio_Close(file, &err));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(FilesTest, OpeningInAMissingFolderIsReported) {
+    zt::TempDir dir;
+    Zerr_Report *err = nullptr;
+    const std::string path = dir.File("no/such/folder/report.txt");
+    EXPECT_EQ(nullptr, zfio_Open(path.c_str(), "w+", &err));
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("zfio_Open", zerr_ReportOperation(err));
+    EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find(path));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(nullptr, zfio_Open(nullptr, "w+", &err));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(0, zfio_Close(nullptr, &err));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(FilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {
+    EXPECT_EQ("/data/images", parse("/data/images/left.v2.tif", 1));
+    EXPECT_EQ("left.v2", parse("/data/images/left.v2.tif", 2));
+    EXPECT_EQ("tif", parse("/data/images/left.v2.tif", 3));
+    EXPECT_EQ("left.v2.tif", parse("/data/images/left.v2.tif", 4));
+    EXPECT_EQ("", parse("left", 1));
+    EXPECT_EQ("left", parse("left", 2));
+    EXPECT_EQ("", parse("left", 3));
+    EXPECT_EQ("/", parse("/left.tif", 1));
+    EXPECT_EQ(".profile", parse("/home/u/.profile", 2));
+    EXPECT_EQ("", parse("/home/u/.profile", 3));
+    EXPECT_EQ("", parse("/home/u/", 4));
+
+    char buffer[ZFIO_NAME_BUFFER];
+    Zerr_Report *err = nullptr;
+    EXPECT_EQ(0, zfio_FileNameParse("a.tif", &err, 5, buffer));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(0, zfio_FileNameParse(nullptr, &err, 4, buffer));
+    EXPECT_NE(nullptr, err);
+    zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(FilesTest, LongPathPartsNeverOverflowTheBuffer) {
+    const std::string folder = "/" + std::string(600, 'f');
+    const std::string name = std::string(400, 'n') + "." + std::string(300, 'e');
+    const std::string path = folder + "/" + name;
+    for (int part = 1; part <= 4; ++part) {
+        // A guard zone after the buffer shows any overflow; ASan would too.
+        char buffer[ZFIO_NAME_BUFFER + 64];
+        std::memset(buffer, '#', sizeof buffer);
+        Zerr_Report *err = nullptr;
+        ASSERT_EQ(1, zfio_FileNameParse(path.c_str(), &err, part, buffer));
+        const std::string got = buffer;
+        EXPECT_EQ(255u, got.size()) << part;
+        for (size_t i = ZFIO_NAME_BUFFER; i < sizeof buffer; ++i) ASSERT_EQ('#', buffer[i]) << part;
+    }
+    EXPECT_EQ(name.substr(0, 255), parse(path.c_str(), 4));
+    EXPECT_EQ(std::string(255, 'e'), parse(path.c_str(), 3));
+}
