@@ -1,0 +1,387 @@
+// Tables (cell arrays): parameters, redrawing from the get callbacks, edits
+// through the put callbacks, the current row, row selections, inserting and
+// deleting rows.
+#include <algorithm>
+#include <cstring>
+
+#include "automation/automation_core.h"
+#include "toolkit/ui/cell_format.h"
+#include "toolkit/ui/ui_model.h"
+#include "zsel.h"
+#include "zzui.h"
+
+namespace zui {
+
+namespace {
+
+const int32_t kMaxRows = 1000000;
+const int32_t kMaxColumns = 256;
+// Text gets fill a buffer of this many bytes, so longer texts show cut.
+const int32_t kTextBufferSize = 256;
+
+Table &TableOf(Zzml_Part *part) { return *part->table; }
+
+bool CheckRow(const Table &table, int32_t row, std::string *why) {
+    if (row >= 0 && row < table.config.rowCount) return true;
+    *why = "row " + std::to_string(row) + " is not a row of the table (" + std::to_string(table.config.rowCount) +
+           " rows)";
+    return false;
+}
+
+bool CheckNotRedrawing(const Table &table, std::string *why) {
+    if (!table.redrawing) return true;
+    *why = "the table is being redrawn";
+    return false;
+}
+
+// Reads one cell through its get callback and formats it. Returns false when
+// the callback freed the table's parse result (then nothing may be touched).
+bool ReadCell(Zzml_Part *part, int32_t row, int32_t column, std::string *text) {
+    const Column spec = TableOf(part).config.columns[static_cast<size_t>(column)];
+    const Zzml_ParseResult *owner = part->owner;
+    text->clear();
+    if (spec.kind == ColumnKind::RowHeader) {
+        *text = std::to_string(row + 1);
+        return true;
+    }
+    if (!spec.get) return true;
+    switch (spec.kind) {
+        case ColumnKind::Text: {
+            char buffer[kTextBufferSize] = {0};
+            const int32_t filled = spec.get(spec.cellInfo, row, column, buffer, kTextBufferSize);
+            // The callback may have left the buffer unterminated.
+            buffer[kTextBufferSize - 1] = '\0';
+            if (filled) *text = buffer;
+            break;
+        }
+        case ColumnKind::Number: {
+            double value = 0;
+            if (spec.get(spec.cellInfo, row, column, &value, 0)) *text = FormatNumber(value, spec.format);
+            break;
+        }
+        case ColumnKind::Colour: {
+            double rgba[4] = {0, 0, 0, 0};
+            if (spec.get(spec.cellInfo, row, column, rgba, 0)) *text = FormatColour(rgba);
+            break;
+        }
+        case ColumnKind::RowHeader:
+            break;
+    }
+    return ParseAlive(owner);
+}
+
+// Re-reads the rows [first, last); false when the table went away meanwhile.
+bool ReadRows(Zzml_Part *part, int32_t first, int32_t last, std::string *why) {
+    Table &table = TableOf(part);
+    table.redrawing = true;
+    for (int32_t row = first; row < last; ++row) {
+        const int32_t columns = static_cast<int32_t>(table.config.columns.size());
+        std::vector<std::string> texts(static_cast<size_t>(columns));
+        for (int32_t column = 0; column < columns; ++column) {
+            if (!ReadCell(part, row, column, &texts[static_cast<size_t>(column)])) {
+                *why = "the table was freed while it was redrawn";
+                return false;
+            }
+        }
+        table.shown[static_cast<size_t>(row)] = std::move(texts);
+    }
+    table.redrawing = false;
+    return true;
+}
+
+bool ColumnParameter(const char *name) {
+    static const char *const names[] = {"selectflag", "cellinfo", "getcellvalue", "putcellvalue", "columntitle",
+                                        "columnformat"};
+    for (const char *n : names)
+        if (std::strcmp(name, n) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+void InitTable(Zzml_Part *part) { part->table = std::make_unique<Table>(); }
+
+bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
+    Table &table = TableOf(part);
+    if (!CheckNotRedrawing(table, why)) return false;
+    TableConfig config = table.config;
+    int32_t column = -1;
+    for (const char *name = va_arg(args, const char *); name; name = va_arg(args, const char *)) {
+        Column *spec = column >= 0 ? &config.columns[static_cast<size_t>(column)] : nullptr;
+        if (ColumnParameter(name) && !spec) {
+            *why = std::string("parameter \"") + name + "\" comes before \"column\"";
+            return false;
+        }
+        if (std::strcmp(name, "rowcount") == 0) {
+            const int32_t rows = va_arg(args, int32_t);
+            if (rows < 0 || rows > kMaxRows) {
+                *why = "row count " + std::to_string(rows) + " is not from 0 to " + std::to_string(kMaxRows);
+                return false;
+            }
+            config.rowCount = rows;
+        } else if (std::strcmp(name, "columncount") == 0) {
+            const int32_t columns = va_arg(args, int32_t);
+            if (columns < 1 || columns > kMaxColumns) {
+                *why = "column count " + std::to_string(columns) + " is not from 1 to " + std::to_string(kMaxColumns);
+                return false;
+            }
+            // Columns the script did not declare are untitled text columns.
+            config.columns.resize(static_cast<size_t>(columns));
+            if (column >= columns) column = -1;
+        } else if (std::strcmp(name, "column") == 0) {
+            column = va_arg(args, int32_t);
+            if (column < 0 || column >= static_cast<int32_t>(config.columns.size())) {
+                *why = "column " + std::to_string(column) + " is outside the table's " +
+                       std::to_string(config.columns.size()) + " columns";
+                return false;
+            }
+        } else if (std::strcmp(name, "deleteenable") == 0) {
+            config.deleteEnable = va_arg(args, int32_t);
+        } else if (std::strcmp(name, "deletecallback") == 0) {
+            config.deleteCallback = va_arg(args, Zzui_DeleteCallback);
+        } else if (std::strcmp(name, "deleteinfo") == 0) {
+            config.deleteInfo = va_arg(args, void *);
+        } else if (std::strcmp(name, "insertenable") == 0) {
+            config.insertEnable = va_arg(args, int32_t);
+        } else if (std::strcmp(name, "insertcallback") == 0) {
+            config.insertCallback = va_arg(args, Zzui_InsertCallback);
+        } else if (std::strcmp(name, "insertinfo") == 0) {
+            config.insertInfo = va_arg(args, void *);
+        } else if (std::strcmp(name, "exclusivechangecallback") == 0) {
+            config.exclusiveChange = va_arg(args, Zzui_ExclusiveChangeCallback);
+        } else if (std::strcmp(name, "exclusivechangeinfo") == 0) {
+            config.exclusiveInfo = va_arg(args, void *);
+        } else if (std::strcmp(name, "selectflag") == 0) {
+            spec->selectFlag = va_arg(args, int32_t);
+        } else if (std::strcmp(name, "cellinfo") == 0) {
+            spec->cellInfo = va_arg(args, void *);
+        } else if (std::strcmp(name, "getcellvalue") == 0) {
+            spec->get = va_arg(args, Zzui_CellCallback);
+        } else if (std::strcmp(name, "putcellvalue") == 0) {
+            spec->put = va_arg(args, Zzui_CellCallback);
+        } else if (std::strcmp(name, "columntitle") == 0) {
+            const char *title = va_arg(args, const char *);
+            spec->title = title ? title : "";
+        } else if (std::strcmp(name, "columnformat") == 0) {
+            const char *format = va_arg(args, const char *);
+            const std::string text = format ? format : "";
+            if (!text.empty() && spec->kind != ColumnKind::Number) {
+                *why = "column " + std::to_string(column) + " holds no numbers, so it takes no format";
+                return false;
+            }
+            if (!NumberFormatValid(text)) {
+                *why = "format \"" + text + "\" is not a number format";
+                return false;
+            }
+            spec->format = text;
+        } else {
+            // The value's type is unknown, so reading stops here.
+            *why = std::string("unknown parameter \"") + name + "\"";
+            return false;
+        }
+    }
+    if (config.rowCount != table.config.rowCount) table.selected.clear();
+    table.config = std::move(config);
+    table.shown.assign(static_cast<size_t>(table.config.rowCount),
+                       std::vector<std::string>(table.config.columns.size()));
+    return ReadRows(part, 0, table.config.rowCount, why);
+}
+
+bool GetTableValues(Zzml_Part *part, va_list args, std::string *why) {
+    const Table &table = TableOf(part);
+    int32_t *rowCount = nullptr, *columnCount = nullptr;
+    Zsel_Selection **selection = nullptr;
+    // Every name is checked before anything is written, so that a failing call
+    // hands out no selection.
+    for (const char *name = va_arg(args, const char *); name; name = va_arg(args, const char *)) {
+        void *address = va_arg(args, void *);
+        if (!address) {
+            *why = std::string("no address given for \"") + name + "\"";
+            return false;
+        }
+        if (std::strcmp(name, "rowcount") == 0) {
+            rowCount = static_cast<int32_t *>(address);
+        } else if (std::strcmp(name, "columncount") == 0) {
+            columnCount = static_cast<int32_t *>(address);
+        } else if (std::strcmp(name, "selection") == 0) {
+            selection = static_cast<Zsel_Selection **>(address);
+        } else {
+            *why = std::string("unknown value \"") + name + "\"";
+            return false;
+        }
+    }
+    if (rowCount) *rowCount = table.config.rowCount;
+    if (columnCount) *columnCount = static_cast<int32_t>(table.config.columns.size());
+    if (selection) {
+        *selection = new Zsel_Selection{table.selected};
+        zha::LiveAdd("selection");
+    }
+    return true;
+}
+
+bool RedrawRow(Zzml_Part *part, int32_t row, std::string *why) {
+    const Table &table = TableOf(part);
+    return CheckNotRedrawing(table, why) && CheckRow(table, row, why) && ReadRows(part, row, row + 1, why);
+}
+
+bool RedrawAll(Zzml_Part *part, std::string *why) {
+    const Table &table = TableOf(part);
+    return CheckNotRedrawing(table, why) && ReadRows(part, 0, table.config.rowCount, why);
+}
+
+bool TypeIntoCell(Zzml_Part *part, int32_t row, int32_t column, const std::string &text, std::string *why) {
+    Table &table = TableOf(part);
+    if (!CheckNotRedrawing(table, why) || !CheckRow(table, row, why)) return false;
+    if (column < 0 || column >= static_cast<int32_t>(table.config.columns.size())) {
+        *why = "column " + std::to_string(column) + " is not a column of the table";
+        return false;
+    }
+    const Column spec = table.config.columns[static_cast<size_t>(column)];
+    if (!spec.put || spec.kind == ColumnKind::RowHeader) {
+        *why = "column " + std::to_string(column) + " (\"" + spec.title + "\") cannot be edited";
+        return false;
+    }
+    const Zzml_ParseResult *owner = part->owner;
+    int32_t accepted = 0;
+    switch (spec.kind) {
+        case ColumnKind::Number: {
+            double value = 0;
+            if (!ParseNumberText(text, spec.format, &value, why)) return false;
+            accepted = spec.put(spec.cellInfo, row, column, &value, 0);
+            break;
+        }
+        case ColumnKind::Colour: {
+            double rgba[4];
+            if (!ParseColourText(text, rgba, why)) return false;
+            accepted = spec.put(spec.cellInfo, row, column, rgba, 0);
+            break;
+        }
+        default: {
+            std::vector<char> copy(text.begin(), text.end());
+            copy.push_back('\0');
+            accepted = spec.put(spec.cellInfo, row, column, copy.data(), 0);
+            break;
+        }
+    }
+    if (!ParseAlive(owner)) return accepted != 0;
+    // The cell shows what the table holds now, accepted or not.
+    std::string redrawWhy;
+    if (row < table.config.rowCount) RedrawRow(part, row, &redrawWhy);
+    if (!accepted) *why = "the value \"" + text + "\" was refused";
+    return accepted != 0;
+}
+
+bool ChooseTableRow(Zzml_Part *part, int32_t row, std::string *why) {
+    Table &table = TableOf(part);
+    if (!CheckRow(table, row, why)) return false;
+    const int32_t old = table.exclusiveRow;
+    table.exclusiveRow = row;
+    if (old != row && table.config.exclusiveChange) table.config.exclusiveChange(table.config.exclusiveInfo);
+    return true;
+}
+
+bool SelectTableRows(Zzml_Part *part, const std::vector<int32_t> &rows, std::string *why) {
+    Table &table = TableOf(part);
+    const std::vector<Column> &columns = table.config.columns;
+    const bool selectable =
+        std::any_of(columns.begin(), columns.end(), [](const Column &c) { return c.selectFlag != 0; });
+    if (!selectable && !rows.empty()) {
+        *why = "the table does not let rows be selected";
+        return false;
+    }
+    for (int32_t row : rows)
+        if (!CheckRow(table, row, why)) return false;
+    table.selected = std::set<int32_t>(rows.begin(), rows.end());
+    return true;
+}
+
+bool DeleteTableSelection(Zzml_Part *part, std::string *why) {
+    Table &table = TableOf(part);
+    if (!table.config.deleteEnable || !table.config.deleteCallback) {
+        *why = "the table does not delete rows";
+        return false;
+    }
+    const Zzml_ParseResult *owner = part->owner;
+    table.config.deleteCallback(table.config.deleteInfo);
+    if (ParseAlive(owner)) table.selected.clear();
+    return true;
+}
+
+bool InsertTableRow(Zzml_Part *part, int32_t row, bool below, std::string *why) {
+    Table &table = TableOf(part);
+    if (!table.config.insertEnable || !table.config.insertCallback) {
+        *why = "the table does not insert rows";
+        return false;
+    }
+    // An empty table takes a row at 0.
+    if (!(table.config.rowCount == 0 && row == 0) && !CheckRow(table, row, why)) return false;
+    table.config.insertCallback(table.config.insertInfo, below ? 1 : 0, row);
+    return true;
+}
+
+}  // namespace zui
+
+namespace {
+
+bool IsTable(Zzml_Part *part, const char *op, Zerr_Report **err) {
+    if (part && part->kind == zui::PartKind::CellArray) return true;
+    zha::Fail(err, op, __LINE__, nullptr, "Not a table: %s.", part ? part->name.c_str() : "(none)");
+    return false;
+}
+
+}  // namespace
+
+int32_t zzui_CAUpdateRow(Zzml_Part *cellArray, int32_t row, Zerr_Report **err) {
+    static const char *const op = "zzui_CAUpdateRow";
+    zha::ClearErr(err);
+    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    std::string why;
+    if (zui::RedrawRow(cellArray, row, &why)) return 1;
+    zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
+    return 0;
+}
+
+int32_t zzui_CAUpdateAll(Zzml_Part *cellArray, Zerr_Report **err) {
+    static const char *const op = "zzui_CAUpdateAll";
+    zha::ClearErr(err);
+    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    std::string why;
+    if (zui::RedrawAll(cellArray, &why)) return 1;
+    zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
+    return 0;
+}
+
+int32_t zzui_CASetExclusiveRow(Zzml_Part *cellArray, int32_t, int32_t row, Zerr_Report **err) {
+    static const char *const op = "zzui_CASetExclusiveRow";
+    zha::ClearErr(err);
+    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    // A row past the current count is taken: callers move the current row before
+    // they announce a row they have just added.
+    if (row < 0) {
+        zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": row %d is not a row.", cellArray->name.c_str(), row);
+        return 0;
+    }
+    cellArray->table->exclusiveRow = row;
+    return 1;
+}
+
+int32_t zzui_CAGetExclusiveRow(Zzml_Part *cellArray, int32_t, Zerr_Report **err) {
+    static const char *const op = "zzui_CAGetExclusiveRow";
+    zha::ClearErr(err);
+    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return -1;
+    return cellArray->table->exclusiveRow;
+}
+
+int32_t zsel_SelectionCount(const Zsel_Selection *selection) {
+    return selection ? static_cast<int32_t>(selection->rows.size()) : 0;
+}
+
+int32_t zsel_SelectionIsSet(const Zsel_Selection *selection, int32_t row) {
+    return selection && selection->rows.count(row) ? 1 : 0;
+}
+
+void zsel_SelectionDeleteSelection(Zsel_Selection *selection) {
+    if (!selection) return;
+    delete selection;
+    zha::LiveRemove("selection");
+}

@@ -1,0 +1,164 @@
+// The UI runtime's inner records: parse results, parts, tables, tool sets,
+// selections, and the runtime's state. Shared by the toolkit's UI package and
+// the automation interface; the module sees only opaque handles.
+#ifndef ZUI_UI_MODEL_H
+#define ZUI_UI_MODEL_H
+
+#include <stdint.h>
+
+#include <cstdarg>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "zzml.h"
+#include "zzui.h"
+
+namespace zui {
+
+enum class PartKind { Frame, FileQuery, Label, Toggle, Field, Button, CellArray, Tool };
+const char *PartKindName(PartKind kind);
+
+// One argument of a script call: literal text, or the current value of another
+// part of the same frame (left out of the call when that value is empty).
+struct Argument {
+    bool isReference = false;
+    std::string text;  // the literal, or the referenced part's name
+};
+
+// An application function the script calls, with its arguments.
+struct Call {
+    std::string function;  // empty when the part calls nothing
+    std::vector<Argument> args;
+};
+
+enum class ColumnKind { RowHeader, Text, Number, Colour };
+
+struct Column {
+    ColumnKind kind = ColumnKind::Text;
+    std::string title;
+    std::string format;  // empty: the kind's default
+    int32_t selectFlag = 0;
+    void *cellInfo = nullptr;
+    Zzui_CellCallback get = nullptr;
+    Zzui_CellCallback put = nullptr;
+};
+
+// What the parameters of a table set; copied whole by zzml_SetParameters so that
+// a call that fails changes nothing.
+struct TableConfig {
+    int32_t rowCount = 0;
+    std::vector<Column> columns;
+    int32_t deleteEnable = 0;
+    Zzui_DeleteCallback deleteCallback = nullptr;
+    void *deleteInfo = nullptr;
+    int32_t insertEnable = 0;
+    Zzui_InsertCallback insertCallback = nullptr;
+    void *insertInfo = nullptr;
+    Zzui_ExclusiveChangeCallback exclusiveChange = nullptr;
+    void *exclusiveInfo = nullptr;
+};
+
+struct Table {
+    TableConfig config;
+    // The texts shown, [row][column], as read at the last redraw of each row.
+    std::vector<std::vector<std::string>> shown;
+    int32_t exclusiveRow = -1;  // -1: no current row
+    std::set<int32_t> selected;
+    bool redrawing = false;  // a get callback asking for a redraw is refused
+};
+
+}  // namespace zui
+
+struct Zzml_Part {
+    zui::PartKind kind = zui::PartKind::Label;
+    std::string name;
+    std::string title;
+    Zzml_ParseResult *owner = nullptr;
+    Zzml_Part *frame = nullptr;  // the frame holding this part; null for top-level parts
+
+    // Frames: their parts in script order, whether shown, geometry in pixels.
+    std::vector<std::unique_ptr<Zzml_Part>> parts;
+    bool shown = false;
+    int32_t x = 0, y = 0, width = 0, height = 0;
+
+    std::string value;                // label text, field text, toggle choice
+    std::vector<std::string> values;  // a toggle's choices
+    std::string pattern;              // file-name pattern of fields and queries
+    zui::Call call;                   // buttons, toggles, tools
+    std::unique_ptr<zui::Table> table;
+};
+
+struct Zzml_ParseResult {
+    std::string fileName;
+    void *clientData = nullptr;
+    std::vector<std::unique_ptr<Zzml_Part>> parts;  // top-level, in script order
+};
+
+struct Zzml_WinInfo {
+    int32_t screenWidth;
+    int32_t screenHeight;
+};
+
+struct Zzml_ToolSet {
+    std::string title;
+    std::vector<std::string> tools;
+    std::string selected;
+    bool locked = false;
+    std::vector<std::pair<Zzml_ToolSetResetCallback, void *>> resetCallbacks;
+};
+
+struct Zsel_Selection {
+    std::set<int32_t> rows;
+};
+
+namespace zui {
+
+enum class AnswerKind { Yes, No, FileName, Cancel };
+struct Answer {
+    AnswerKind kind;
+    std::string fileName;
+};
+
+// The runtime's state, one per process: live parse results and tool sets in
+// creation order, the dialog queue, the screen and the UI folder override.
+struct State {
+    std::vector<Zzml_ParseResult *> parses;
+    std::vector<Zzml_ToolSet *> toolSets;
+    std::deque<Answer> answers;
+    std::vector<std::string> questions;
+    std::string uiDirOverride;
+};
+State &TheState();
+bool ParseAlive(const Zzml_ParseResult *result);
+bool ToolSetAlive(const Zzml_ToolSet *set);
+// A part's frame-or-self lookup helpers.
+Zzml_Part *FindTopLevel(Zzml_ParseResult *result, const std::string &name);
+Zzml_Part *FindInFrame(Zzml_Part *frame, const std::string &name);
+// Frees a parse result and forgets it.
+void DestroyParse(Zzml_ParseResult *result);
+
+// The script language. Reads and parses the script at path; the result is not yet
+// registered as live. On failure returns null with *error naming path, the line
+// and what was expected.
+std::unique_ptr<Zzml_ParseResult> ParseScriptFile(const std::string &path, std::string *error);
+std::unique_ptr<Zzml_ParseResult> ParseScriptText(const std::string &text, const std::string &fileName,
+                                                  std::string *error);
+
+// Tables (cell_array.cpp). Each returns false with *why on failure.
+void InitTable(Zzml_Part *part);
+bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why);
+bool GetTableValues(Zzml_Part *part, va_list args, std::string *why);
+bool RedrawRow(Zzml_Part *part, int32_t row, std::string *why);
+bool RedrawAll(Zzml_Part *part, std::string *why);
+bool TypeIntoCell(Zzml_Part *part, int32_t row, int32_t column, const std::string &text, std::string *why);
+bool ChooseTableRow(Zzml_Part *part, int32_t row, std::string *why);
+bool SelectTableRows(Zzml_Part *part, const std::vector<int32_t> &rows, std::string *why);
+bool DeleteTableSelection(Zzml_Part *part, std::string *why);
+bool InsertTableRow(Zzml_Part *part, int32_t row, bool below, std::string *why);
+
+}  // namespace zui
+
+#endif
