@@ -1,0 +1,183 @@
+// Opening a T&E file into the tool's points, and saving the points to one.
+#include "te_files.h"
+
+#include <stdexcept>
+#include <string.h>
+#include <vector>
+
+#include "../geometry/geometry.h"
+#include "../points/points_internal.h"
+#include "te_point_loader.h"
+#include "zerrexception.h"
+
+// A reference point as the tool holds it: the T&E values, every has-flag set,
+// the record's default colours, no markers yet. The texts are heap copies owned
+// by point; a copy that could not be made is left null.
+static void makePoint(const ZOT_Data *zotData, const TEPoint &tePoint, ZOT_Point *point) {
+    InitNewPoint(zotData, point);
+    point->pointId = zstr_Duplicate(tePoint.id.c_str());
+    point->teDescription = zstr_Duplicate(tePoint.description.c_str());
+    point->teLatitude = tePoint.latitude;
+    point->teLongitude = tePoint.longitude;
+    point->teElevation = tePoint.elevation;
+    point->teCE90 = tePoint.circularError90;
+    point->teLE90 = tePoint.linearError90;
+    point->hasPointId = 1;
+    point->hasTELongitude = 1;
+    point->hasTELatitude = 1;
+    point->hasTEElevation = 1;
+    point->hasTECE90 = 1;
+    point->hasTELE90 = 1;
+    point->hasTEDescription = 1;
+    point->hasMensurationError = 1;
+}
+
+// Releases what a point record that never reached the list owns.
+static void releasePoint(ZOT_Point *point) {
+    for (int32_t image = 0; image < 2; image++) {
+        Zerr_Report *ignored = NULL;
+        if (point->teSelector[image]) zdis_SelNewDestroy(point->teSelector[image], &ignored);
+        zerr_DeleteErrorReportEx(&ignored);
+        point->teSelector[image] = NULL;
+    }
+    zmsc_HeapFree(point->pointId);
+    zmsc_HeapFree(point->teDescription);
+    point->pointId = NULL;
+    point->teDescription = NULL;
+}
+
+// Sets the table's row count; a failure is the caller's through the slot.
+static void setRowCount(Zerr_Report **slot, ZOT_Data *zotData, int32_t count) {
+    zzml_SetParameters(zotData->dataArray, slot, "rowcount", count, (const char *)NULL);
+}
+
+void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
+    ZerrException zerr("af_zot", "ZOT_OpenTEFile");
+    char *fileName = NULL;
+    // The record being made for the next T&E point, until the list takes it.
+    ZOT_Point pending;
+    memset(&pending, 0, sizeof pending);
+    bool pendingOwned = false;
+    // From the moment the old points are gone until the table is told the new count.
+    bool replacing = false;
+    try {
+        if (!zotData) zerr.Throw(__LINE__, "Invalid ZOT_Data * passed to the function.");
+        if (argc < 1 || !argv || !argv[0]) zerr.Throw(__LINE__, "Insufficient arguments passed to the function.");
+        fileName = zstr_Duplicate(argv[0]);
+        if (!fileName) zerr.Throw(__LINE__, "Error creating string.");
+        std::vector<TEPoint> tePoints;
+        TEPointLoader loader;
+        // A file that cannot be read or that holds an invalid line raises here,
+        // before anything of the tool has changed.
+        loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
+
+        DeleteAllPoints(zotData->pointList);
+        replacing = true;
+        setRowCount(zerr.Slot(), zotData, 0);
+        zerr.Check(__LINE__);
+        for (const TEPoint &tePoint : tePoints) {
+            makePoint(zotData, tePoint, &pending);
+            pendingOwned = true;
+            if (!pending.pointId || !pending.teDescription) zerr.Throw(__LINE__, "Error creating string.");
+            PlaceTEMarkers(zerr.Slot(), zotData, &pending);
+            zerr.Check(__LINE__);
+            zdlm_Add(zotData->pointList, &pending, zerr.Slot());
+            zerr.Check(__LINE__);
+            pendingOwned = false;
+        }
+        zotData->reportPending = 1;
+        int32_t count = (int32_t)tePoints.size();
+        setRowCount(zerr.Slot(), zotData, count);
+        zerr.Check(__LINE__);
+        replacing = false;
+        // Row 0 is current also when the file held no points, so that currentRow
+        // never points past the end of the new list.
+        zotData->currentRow = 0;
+        if (count != 0) {
+            zzui_CASetExclusiveRow(zotData->dataArray, 0, 0, zerr.Slot());
+            zerr.Check(__LINE__);
+            DriveTo(zerr.Slot(), zotData);
+            zerr.Check(__LINE__);
+        }
+    } catch (const ZarvoLog::Exception &caught) {
+        zerr.Log(__LINE__, caught);
+    } catch (const std::exception &caught) {
+        zerr.Log(__LINE__, caught.what());
+    } catch (...) {
+        zerr.Log(__LINE__);
+    }
+    if (pendingOwned) releasePoint(&pending);
+    if (replacing) {
+        // The table shows exactly the points that made it into the list.
+        Zerr_Report *ignored = NULL;
+        int32_t count = zdlm_CountList(zotData->pointList, &ignored);
+        zerr_DeleteErrorReportEx(&ignored);
+        setRowCount(&ignored, zotData, count);
+        zerr_DeleteErrorReportEx(&ignored);
+    }
+    zmsc_HeapFree(fileName);
+}
+
+// Copies the reference values of every point; every point is written whatever
+// its flags say, and no measured value. err is never null here.
+static bool collectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPoint> &tePoints) {
+    Zerr_Report *cause = NULL;
+    int32_t count = zdlm_CountList(zotData->pointList, &cause);
+    if (cause) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", cause, "Error getting number of items in list.");
+        return false;
+    }
+    tePoints.reserve((size_t)count);
+    for (int32_t index = 0; index < count; index++) {
+        const ZOT_Point *point = (const ZOT_Point *)zdlm_GetAddr(zotData->pointList, index, &cause);
+        if (cause || !point) {
+            ZOT_REPORT(err, "ZOT_SaveTEFile", cause, "Error getting element from list");
+            return false;
+        }
+        TEPoint tePoint;
+        tePoint.id = point->pointId ? point->pointId : "";
+        tePoint.latitude = point->teLatitude;
+        tePoint.longitude = point->teLongitude;
+        tePoint.elevation = point->teElevation;
+        tePoint.circularError90 = point->teCE90;
+        tePoint.linearError90 = point->teLE90;
+        tePoint.description = point->teDescription ? point->teDescription : "";
+        tePoints.push_back(tePoint);
+    }
+    return true;
+}
+
+// err is never null here.
+static void saveTEFile(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+    try {
+        std::vector<TEPoint> tePoints;
+        if (!collectPoints(err, zotData, tePoints)) return;
+        TEPointLoader loader;
+        loader.saveFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
+    } catch (const ZarvoLog::Exception &caught) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s", caught.get_What());
+    } catch (const std::exception &caught) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s", caught.what());
+    } catch (...) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "Unknown failure while saving.");
+    }
+}
+
+void ZOT_SaveTEFile(ZOT_Data *zotData, int32_t argc, char **argv, Zerr_Report **err) {
+    Zerr_Report *local = NULL;
+    Zerr_Report **slot = err ? err : &local;
+    *slot = NULL;
+    if (!zotData) {
+        ZOT_REPORT(slot, "ZOT_SaveTEFile", NULL, "Invalid ZOT_Data * passed to the function.");
+    } else if (argc < 1 || !argv || !argv[0]) {
+        ZOT_REPORT(slot, "ZOT_SaveTEFile", NULL, "Insufficient arguments passed to the function.");
+    } else {
+        char *fileName = zstr_Duplicate(argv[0]);
+        if (!fileName)
+            ZOT_REPORT(slot, "ZOT_SaveTEFile", NULL, "Error creating string.");
+        else
+            saveTEFile(slot, zotData, fileName);
+        zmsc_HeapFree(fileName);
+    }
+    zerr_DeleteErrorReportEx(&local);
+}
