@@ -1,0 +1,353 @@
+// The T&E file format: reading coordinates and lines, loading and saving
+// whole files, and the failures a user must see.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fixtures/temp_dir.h"
+#include "tefile/te_point_loader.h"
+#include "zarvolog.h"
+
+namespace {
+
+typedef ZarvoLog::CPPException<std::invalid_argument> FormatError;
+typedef ZarvoLog::CPPException<std::runtime_error> FileError;
+
+void writeFile(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The line number of the format failure that loading path raises, or -1 when
+// it raises none; points receives what was appended before it.
+int failingLine(const std::string &path, std::vector<TEPoint> &points) {
+    try {
+        TEPointLoader().loadFile(path.c_str(), true, points);
+    } catch (const FormatError &e) {
+        EXPECT_STREQ("Incorrect format for T&E File.", e.what());
+        EXPECT_STREQ("Incorrect format for T&E File.", e.get_What());
+        EXPECT_STREQ("TEPointLoader::processLine", e.get_Operation());
+        EXPECT_STREQ("TEPointLoader", e.get_Source());
+        return e.get_LineNum();
+    }
+    return -1;
+}
+
+const std::string kLineA = "A1\t12 30 0\t-45:15:36\t100.5\t1.5\t2.5\tfirst point";
+const std::string kLineB = "B2\t-0.25\t10\t0\t0\t0\tsecond";
+
+}  // namespace
+
+struct CoordinateCase {
+    const char *field;
+    double value;
+};
+
+class CoordinateTest : public ::testing::TestWithParam<CoordinateCase> {};
+
+TEST_P(CoordinateTest, ReadsTheFieldAsTheFormatSays) {
+    const CoordinateCase &c = GetParam();
+    TEPointLoader loader;
+    const double value = loader.parseCoordinate(c.field);
+    EXPECT_DOUBLE_EQ(c.value, value) << '"' << c.field << '"';
+    EXPECT_EQ(std::signbit(c.value), std::signbit(value)) << '"' << c.field << '"';
+    // The same field in a line lands in latitude (geographic, first) or X (map, first).
+    const TEPoint geographic = loader.processLine(true, std::string("id\t") + c.field + "\t0\t0\t0\t0\t");
+    EXPECT_DOUBLE_EQ(c.value, geographic.latitude);
+    const TEPoint map = loader.processLine(false, std::string("id\t") + c.field + "\t0\t0\t0\t0\t");
+    EXPECT_DOUBLE_EQ(c.value, map.longitude);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CoordinateTest,
+    ::testing::Values(CoordinateCase{"12 30 0", 12.5}, CoordinateCase{"12:30:0", 12.5},
+                      CoordinateCase{"-12 30 0", -12.5}, CoordinateCase{"-0 30 0", -0.5},
+                      CoordinateCase{"0 30 0", 0.5}, CoordinateCase{"12.5", 12.5}, CoordinateCase{"-12.25", -12.25},
+                      CoordinateCase{" 12 30 0", 12.5}, CoordinateCase{"1000:0:0", 1000.0},
+                      // M and S as read, whatever their size and sign
+                      CoordinateCase{"10 90 -36", 10.0 + 1.5 - 0.01}, CoordinateCase{"+5:0:1.5e1", 5.0 + 15.0 / 3600},
+                      CoordinateCase{"-0:0:36", -0.01}, CoordinateCase{"  7   6   3.6  ", 7.1 + 0.001},
+                      CoordinateCase{"1.5e3", 1500.0}, CoordinateCase{"-2.5xyz", -2.5}, CoordinateCase{".5", 0.5},
+                      // fewer than three numbers: the missing parts are 0
+                      CoordinateCase{"12 30", 12.5}, CoordinateCase{"12:", 12.0}, CoordinateCase{"-3", -3.0},
+                      CoordinateCase{"12 x 30", 12.0}, CoordinateCase{"12.5 30 0", 12.0},
+                      // no number at all: 0
+                      CoordinateCase{"", 0.0}, CoordinateCase{"abc", 0.0}, CoordinateCase{" ", 0.0},
+                      CoordinateCase{"0x10", 0.0}, CoordinateCase{"1e-400", 0.0}));
+
+TEST(SplitDegreesTest, GivesSignedDegreesWholeMinutesAndSeconds) {
+    TEPointLoader loader;
+    int degrees = 99, minutes = 99;
+    double seconds = 99;
+    loader.splitDegrees(12.5, degrees, minutes, seconds);
+    EXPECT_EQ(12, degrees);
+    EXPECT_EQ(30, minutes);
+    EXPECT_NEAR(0.0, seconds, 1e-9);
+    loader.splitDegrees(-12.25, degrees, minutes, seconds);
+    EXPECT_EQ(-12, degrees);
+    EXPECT_EQ(15, minutes);
+    loader.splitDegrees(-0.5, degrees, minutes, seconds);
+    EXPECT_EQ(0, degrees);  // the sign is the value's, not the degrees'
+    EXPECT_EQ(30, minutes);
+    loader.splitDegrees(45.0 + 7.0 / 60 + 24.5 / 3600, degrees, minutes, seconds);
+    EXPECT_EQ(45, degrees);
+    EXPECT_EQ(7, minutes);
+    EXPECT_NEAR(24.5, seconds, 1e-9);
+    // Far beyond any angle: clamped, never undefined.
+    loader.splitDegrees(-1e300, degrees, minutes, seconds);
+    EXPECT_EQ(-std::numeric_limits<int>::max(), degrees);
+    loader.splitDegrees(std::nan(""), degrees, minutes, seconds);
+    EXPECT_EQ(0, degrees);
+    EXPECT_EQ(0, minutes);
+}
+
+TEST(ProcessLineTest, TakesTheSevenFieldsInOrder) {
+    TEPointLoader loader;
+    const TEPoint geographic = loader.processLine(true, kLineA);
+    EXPECT_EQ("A1", geographic.id);
+    EXPECT_DOUBLE_EQ(12.5, geographic.latitude);
+    EXPECT_DOUBLE_EQ(-(45 + 15.0 / 60 + 36.0 / 3600), geographic.longitude);
+    EXPECT_EQ(100.5, geographic.elevation);
+    EXPECT_EQ(1.5, geographic.circularError90);
+    EXPECT_EQ(2.5, geographic.linearError90);
+    EXPECT_EQ("first point", geographic.description);
+
+    // A map file puts X first.
+    const TEPoint map = loader.processLine(false, "P\t500000.25\t4100000.75\t12\t3\t4\t");
+    EXPECT_EQ(500000.25, map.longitude);
+    EXPECT_EQ(4100000.75, map.latitude);
+    EXPECT_EQ("", map.description);
+
+    // Spaces belong to the texts; numbers skip leading space and ignore what trails.
+    const TEPoint spaced = loader.processLine(true, " id 1 \t1\t2\t  3.5 m\t+4e1\t-.5\t a b ");
+    EXPECT_EQ(" id 1 ", spaced.id);
+    EXPECT_EQ(3.5, spaced.elevation);
+    EXPECT_EQ(40.0, spaced.circularError90);
+    EXPECT_EQ(-0.5, spaced.linearError90);
+    EXPECT_EQ(" a b ", spaced.description);
+
+    // Empty numeric fields read as 0.
+    const TEPoint empty = loader.processLine(true, "\t\t\t\t\t\t");
+    EXPECT_EQ("", empty.id);
+    EXPECT_EQ(0.0, empty.elevation);
+}
+
+TEST(ProcessLineTest, NeedsSixTabsAndIgnoresTextAfterTheSeventh) {
+    TEPointLoader loader;
+    for (const std::string bad : {"", "header line", "A\t1\t2\t3\t4\tno description", "\t\t\t\t\t"}) {
+        EXPECT_THROW(loader.processLine(true, bad), FormatError) << bad;
+    }
+    EXPECT_EQ("described", loader.processLine(true, "A\t1\t2\t3\t4\t5\tdescribed\textra\tmore").description);
+    EXPECT_EQ("", loader.processLine(true, "A\t1\t2\t3\t4\t5\t\t\t").description);
+}
+
+TEST(ProcessLineTest, ANumberThatIsNotFiniteMakesTheLineInvalid) {
+    TEPointLoader loader;
+    const std::vector<std::string> bad = {"nan", "-inf", "INF", "Infinity", "1e999", "-1e400", "NaN(1)"};
+    for (const std::string &value : bad) {
+        for (int field = 1; field <= 5; ++field) {
+            std::string line;
+            for (int i = 0; i < 7; ++i) line += (i == field ? value : std::string(i == 0 ? "id" : "1")) + "\t";
+            EXPECT_THROW(loader.processLine(true, line), FormatError) << line;
+            EXPECT_THROW(loader.processLine(false, line), FormatError) << line;
+        }
+    }
+    const std::string hugeDegrees(400, '9');
+    EXPECT_THROW(loader.processLine(true, "id\t" + hugeDegrees + " 0 0\t0\t0\t0\t0\t"), FormatError);
+    EXPECT_THROW(loader.processLine(true, "id\t1:" + hugeDegrees + ":0\t0\t0\t0\t0\t"), FormatError);
+    EXPECT_THROW(loader.processLine(true, "id\t1 0 nan\t0\t0\t0\t0\t"), FormatError);
+}
+
+class LoadTest : public ::testing::Test {
+protected:
+    zt::TempDir dir;
+    std::string path = dir.File("points.txt");
+};
+
+TEST_F(LoadTest, ReadsEveryLineWithEitherLineEnd) {
+    writeFile(path, kLineA + "\r\n" + kLineB + "\n");
+    std::vector<TEPoint> points(1);  // loading appends
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    ASSERT_EQ(3u, points.size());
+    EXPECT_EQ("A1", points[1].id);
+    EXPECT_EQ("first point", points[1].description);  // no carriage return left
+    EXPECT_EQ("B2", points[2].id);
+    EXPECT_EQ(-0.25, points[2].latitude);
+}
+
+TEST_F(LoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
+    writeFile(path, kLineA + "\r\n" + kLineB);
+    std::vector<TEPoint> points;
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    ASSERT_EQ(2u, points.size());
+    EXPECT_EQ("second", points[1].description);
+
+    writeFile(path, kLineB + "\r");
+    points.clear();
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    ASSERT_EQ(1u, points.size());
+    EXPECT_EQ("second", points[0].description);
+
+    writeFile(path, "");
+    points.clear();
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    EXPECT_TRUE(points.empty());
+}
+
+TEST_F(LoadTest, AnInvalidLineAnywhereStopsTheLoadAtItsLineNumber) {
+    struct Case {
+        std::string bytes;
+        int line;
+        size_t kept;
+    };
+    const std::vector<Case> cases = {
+        {"\n" + kLineA + "\n", 1, 0},
+        {kLineA + "\n\n" + kLineB + "\n", 2, 1},
+        {kLineA + "\r\n" + kLineB + "\r\n\r\n", 3, 2},
+        {kLineA + "\n" + kLineB + "\n\n", 3, 2},
+        {kLineA + "\nA\t1\t2\n" + kLineB + "\n", 2, 1},
+        {kLineA + "\n" + kLineB + "\nlast\tline", 3, 2},
+    };
+    for (const Case &c : cases) {
+        writeFile(path, c.bytes);
+        std::vector<TEPoint> points;
+        EXPECT_EQ(c.line, failingLine(path, points)) << c.bytes;
+        EXPECT_EQ(c.kept, points.size()) << c.bytes;
+    }
+}
+
+TEST_F(LoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
+    for (const std::string &name : {dir.File("missing.txt"), dir.Path()}) {
+        std::vector<TEPoint> points;
+        try {
+            TEPointLoader().loadFile(name.c_str(), true, points);
+            ADD_FAILURE() << "no exception for " << name;
+        } catch (const FileError &e) {
+            EXPECT_EQ("Error opening T&E file " + name + ".", e.what());
+            EXPECT_STREQ("TEPointLoader::loadFile", e.get_Operation());
+        }
+        EXPECT_TRUE(points.empty());
+    }
+    std::vector<TEPoint> points;
+    TEPointLoader().loadFile(nullptr, true, points);
+    EXPECT_TRUE(points.empty());
+}
+
+class SaveTest : public LoadTest {};
+
+TEST_F(SaveTest, WritesGeographicPointsAsDegreesMinutesSeconds) {
+    std::vector<TEPoint> points(3);
+    points[0] = {"neg", -0.5, 12.5, 100.25, 1.5, 2, "south of the equator"};
+    points[1] = {"", -12.25, -0.0, 0, 0, 0, ""};
+    points[2] = {"x", 45.0 + 7.0 / 60 + 24.5 / 3600, 1e-5, -3e-12, 1234567.891234, 1e21, "d"};
+    TEPointLoader().saveFile(path.c_str(), true, points);
+    EXPECT_EQ("neg\t-0 30 0\t12 30 0\t100.25\t1.5\t2\tsouth of the equator\r\n"
+              "\t-12 15 0\t0 0 0\t0\t0\t0\t\r\n"
+              "x\t45 7 24.5\t0 0 0.036\t-3e-12\t1234567.8912\t1e+21\td\r\n",
+              readFile(path));
+}
+
+TEST_F(SaveTest, WritesMapPointsXFirstAndTruncatesTheFile) {
+    writeFile(path, std::string(5000, 'o'));
+    std::vector<TEPoint> points(2);
+    points[0] = {"m1", 4100000.5, 1234567.5, 10, 1, 2, "map"};
+    points[1] = {"m2", 0.1, -0.1, 1.0 / 3, 0, 0, "third"};
+    TEPointLoader().saveFile(path.c_str(), false, points);
+    EXPECT_EQ("m1\t1234567.5\t4100000.5\t10\t1\t2\tmap\r\n"
+              "m2\t-0.1\t0.1\t0.33333333333\t0\t0\tthird\r\n",
+              readFile(path));
+    TEPointLoader().saveFile(path.c_str(), false, {});
+    EXPECT_EQ("", readFile(path));
+}
+
+TEST_F(SaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
+    std::vector<TEPoint> points(1);
+    points[0] = {"a\tb", 1, 2, 3, 4, 5, "line one\nline\ttwo"};
+    TEPointLoader().saveFile(path.c_str(), true, points);
+    std::vector<TEPoint> loaded;
+    TEPointLoader().loadFile(path.c_str(), true, loaded);
+    ASSERT_EQ(1u, loaded.size());
+    EXPECT_EQ("a b", loaded[0].id);
+    EXPECT_EQ("line one line two", loaded[0].description);
+    EXPECT_EQ(5.0, loaded[0].linearError90);
+}
+
+TEST_F(SaveTest, AFileThatCannotBeWrittenRaises) {
+    std::vector<TEPoint> points(1);
+    points[0] = {"p", 1, 2, 3, 4, 5, "d"};
+    for (const std::string &name : {dir.File("no/folder/points.txt"), std::string("/dev/full")}) {
+        try {
+            TEPointLoader().saveFile(name.c_str(), true, points);
+            ADD_FAILURE() << "no exception for " << name;
+        } catch (const FileError &e) {
+            EXPECT_EQ("Error writing T&E file " + name + ".", e.what());
+            EXPECT_STREQ("TEPointLoader::saveFile", e.get_Operation());
+        }
+    }
+    EXPECT_NO_THROW(TEPointLoader().saveFile(nullptr, true, points));
+}
+
+// Relative agreement to 11 significant digits (half a unit of the 11th digit,
+// with room for the last bits of the arithmetic).
+::testing::AssertionResult sameTo11Digits(double expected, double actual) {
+    const double tolerance = 5.0000001e-11 * std::fabs(expected) + 1e-300;
+    if (std::fabs(expected - actual) <= tolerance) return ::testing::AssertionSuccess();
+    char text[100];
+    std::snprintf(text, sizeof text, "%.17g vs %.17g", expected, actual);
+    return ::testing::AssertionFailure() << text;
+}
+
+TEST_F(SaveTest, SavingAndLoadingGivesEveryValueBackTo11SignificantDigits) {
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-300, 300);
+    auto anyValue = [&](int kind) {
+        switch (kind % 4) {
+            case 0: return unit(random) * 180.0;                           // a plausible angle
+            case 1: return unit(random) * std::pow(10.0, exponent(random));  // tiny to huge
+            case 2: return unit(random) * 1e-6;                             // below a second of arc
+            default: return std::nearbyint(unit(random) * 1e7) / 4;        // a map value
+        }
+    };
+    for (bool geographic : {true, false}) {
+        std::vector<TEPoint> points;
+        for (int i = 0; i < 2000; ++i) {
+            points.push_back({"id" + std::to_string(i), anyValue(i), anyValue(i + 1), anyValue(i + 2),
+                              anyValue(i + 3), anyValue(i / 4), "desc " + std::to_string(i)});
+        }
+        TEPointLoader().saveFile(path.c_str(), geographic, points);
+        std::vector<TEPoint> loaded;
+        TEPointLoader().loadFile(path.c_str(), geographic, loaded);
+        ASSERT_EQ(points.size(), loaded.size());
+        for (size_t i = 0; i < points.size(); ++i) {
+            const TEPoint &a = points[i];
+            const TEPoint &b = loaded[i];
+            EXPECT_EQ(a.id, b.id);
+            EXPECT_EQ(a.description, b.description);
+            // In D M S the whole degrees and minutes are exact and the seconds
+            // carry 11 digits, so the value keeps at least 11 digits too.
+            EXPECT_TRUE(sameTo11Digits(a.latitude, b.latitude)) << i;
+            EXPECT_TRUE(sameTo11Digits(a.longitude, b.longitude)) << i;
+            EXPECT_EQ(a.latitude < 0, b.latitude < 0) << i;
+            EXPECT_EQ(a.longitude < 0, b.longitude < 0) << i;
+            EXPECT_TRUE(sameTo11Digits(a.elevation, b.elevation)) << i;
+            EXPECT_TRUE(sameTo11Digits(a.circularError90, b.circularError90)) << i;
+            EXPECT_TRUE(sameTo11Digits(a.linearError90, b.linearError90)) << i;
+        }
+    }
+}
