@@ -221,6 +221,14 @@ void splitExact(double value, double &wholeDegrees, int &minutes, double &second
 }
 
 void appendNumber(std::string &out, double value) {
+    // Within 11 digits of the largest double a value rounds up beyond it and
+    // would read back as infinite, so the file could not be loaded again; it
+    // is written rounded toward zero instead.
+    const double largestRoundingDown = 1.79769313485e308;
+    if (std::isfinite(value) && std::fabs(value) >= largestRoundingDown) {
+        out += value < 0 ? "-1.7976931348e+308" : "1.7976931348e+308";
+        return;
+    }
     char text[64];
     const std::to_chars_result result =
         std::to_chars(text, text + sizeof text, value, std::chars_format::general, kDigits);

@@ -275,6 +275,19 @@ TEST_F(SaveTest, WritesMapPointsXFirstAndTruncatesTheFile) {
     EXPECT_EQ("", readFile(path));
 }
 
+TEST_F(SaveTest, TheLargestValuesAreWrittenSoThatTheyLoadAgain) {
+    const double largest = std::numeric_limits<double>::max();
+    std::vector<TEPoint> points(1);
+    points[0] = {"big", largest, -largest, largest, 1.7976931348e308, 0, ""};
+    TEPointLoader().saveFile(path.c_str(), false, points);
+    EXPECT_EQ("big\t-1.7976931348e+308\t1.7976931348e+308\t1.7976931348e+308\t1.7976931348e+308\t0\t\r\n",
+              readFile(path));
+    std::vector<TEPoint> loaded;
+    TEPointLoader().loadFile(path.c_str(), false, loaded);
+    ASSERT_EQ(1u, loaded.size());
+    EXPECT_DOUBLE_EQ(1.7976931348e308, loaded[0].latitude);
+}
+
 TEST_F(SaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
     std::vector<TEPoint> points(1);
     points[0] = {"a\tb", 1, 2, 3, 4, 5, "line one\nline\ttwo"};
