@@ -1,0 +1,495 @@
+// The accuracy report, written from a tool record filled by hand and compared
+// byte for byte with golden files typed from the layout rules.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "automation/automation_core.h"
+#include "fixtures/temp_dir.h"
+#include "points/zot_point.h"
+#include "report/report.h"
+#include "zhost.h"
+
+namespace {
+
+const double kFoot = 0.3048;
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Golden(const std::string &name) {
+    const std::string text = ReadFile(std::string(ZOT_TEST_DATA_DIR) + "/report/" + name);
+    EXPECT_FALSE(text.empty()) << "missing golden file " << name;
+    return text;
+}
+
+bool FileExists(const std::string &path) { return std::ifstream(path).good(); }
+
+// The text of a report chain as printed; the report is deleted.
+std::string Take(Zerr_Report **report) {
+    if (*report == nullptr) return "";
+    std::string text = zha::ReportText(*report);
+    zerr_DeleteErrorReportEx(report);
+    return text;
+}
+
+// A tool record as start-up and CalculateValues leave it, filled by hand: the
+// image names, the switches, the stored statistics and a point list.
+class ReportRecord {
+public:
+    ReportRecord(int imageCount, bool geographic, bool feet, bool condensed) {
+        record_.imageCount = imageCount;
+        record_.imageFileName[0] = zstr_Duplicate("/data/images/left_scene.tif");
+        if (imageCount == 2) record_.imageFileName[1] = zstr_Duplicate("/data/images/right_scene.tif");
+        record_.unitsAreDegrees = geographic ? 1 : 0;
+        record_.distanceUnits = feet ? 1 : 0;
+        record_.condensedFormat = condensed ? 1 : 0;
+        record_.reportPending = 1;
+        record_.pointList = zdlm_InitList(sizeof(ZOT_Point), 256, nullptr);
+    }
+    ~ReportRecord() {
+        const int32_t count = zdlm_CountList(record_.pointList, nullptr);
+        for (int32_t i = 0; i < count; ++i) {
+            ZOT_Point *point = static_cast<ZOT_Point *>(zdlm_GetAddr(record_.pointList, i, nullptr));
+            zmsc_HeapFree(point->pointId);
+            zmsc_HeapFree(point->teDescription);
+        }
+        zdlm_FreeList(&record_.pointList, nullptr);
+        zmsc_HeapFree(record_.imageFileName[0]);
+        zmsc_HeapFree(record_.imageFileName[1]);
+    }
+    ReportRecord(const ReportRecord &) = delete;
+    ReportRecord &operator=(const ReportRecord &) = delete;
+
+    ZOT_Data *get() { return &record_; }
+
+    // Copies the point into the list; the list owns copies of its texts.
+    void Add(ZOT_Point point, const char *id, const char *description) {
+        point.pointId = id ? zstr_Duplicate(id) : nullptr;
+        point.teDescription = description ? zstr_Duplicate(description) : nullptr;
+        point.hasPointId = id != nullptr;
+        point.hasTEDescription = description != nullptr;
+        ASSERT_EQ(1, zdlm_Add(record_.pointList, &point, nullptr));
+    }
+
+private:
+    ZOT_Data record_{};
+};
+
+// Lengths are given in the shown unit and stored in meters.
+double Stored(double shown, bool feet) { return feet ? shown * kFoot : shown; }
+
+void StoreStatistics(ZOT_Data *data, bool feet, bool geographicSet) {
+    if (geographicSet && !feet) {
+        data->meanLatError = 0.25;
+        data->meanLonError = -0.5;
+        data->meanHE = 1.75;
+        data->meanVE = -2.0;
+        data->stdDevLatError = 0.125;
+        data->stdDevLonError = 0.375;
+        data->stdDevHE = 0.5;
+        data->stdDevVE = 1.5;
+        data->le90 = 3.5;
+        data->le90WithMensuration = 4.25;
+        data->ce90 = 2.5;
+        data->ce90WithMensuration = 3.75;
+        return;
+    }
+    data->meanLatError = Stored(1.25, feet);
+    data->meanLonError = Stored(-0.75, feet);
+    data->meanHE = Stored(2.5, feet);
+    data->meanVE = Stored(-1.5, feet);
+    data->stdDevLatError = Stored(0.5, feet);
+    data->stdDevLonError = Stored(0.25, feet);
+    data->stdDevHE = Stored(1.0, feet);
+    data->stdDevVE = Stored(0.75, feet);
+    data->le90 = Stored(2.75, feet);
+    data->le90WithMensuration = Stored(3.0, feet);
+    data->ce90 = Stored(4.5, feet);
+    data->ce90WithMensuration = Stored(5.25, feet);
+}
+
+ZOT_Point MeasuredPoint() {
+    ZOT_Point point{};
+    point.isMeasured = 1;
+    point.hasTELatitude = point.hasTELongitude = point.hasTEElevation = 1;
+    point.hasTECE90 = point.hasTELE90 = point.hasMensurationError = 1;
+    return point;
+}
+
+// Three measured points and one unmeasured one, on geographic images, in meters.
+void AddGeographicPoints(ReportRecord *record) {
+    record->get()->averagePixelToMeter = 0.5;
+
+    ZOT_Point p = MeasuredPoint();
+    p.teLatitude = 45.5;
+    p.teLongitude = -0.5;  // whole degrees -0
+    p.teElevation = 250.0;
+    p.teCE90 = 1.5;
+    p.teLE90 = 2.25;
+    p.measuredLatitude = 45.500125;
+    p.measuredLongitude = -0.499875;
+    p.measuredElevation = 250.75;
+    p.deltaLatitude = 13.89;
+    p.deltaLongitude = 9.74;
+    p.deltaElevation = 0.75;
+    p.mensurationError = 0.5;  // 1 pixel
+    p.individualCE = 16.965;
+    p.individualLE = 0.75;
+    record->Add(p, "GCP1", "Road crossing");
+
+    ZOT_Point unmeasured = MeasuredPoint();
+    unmeasured.isMeasured = 0;
+    unmeasured.teLatitude = 10.0;
+    record->Add(unmeasured, "GCP2", "Not measured");
+
+    p = MeasuredPoint();
+    p.teLatitude = -(33.0 + 59.0 / 60.0 + 59.9996 / 3600.0);  // seconds print as 60.000
+    p.teLongitude = 151.25;
+    p.teElevation = 12.5;
+    p.teCE90 = 0.8;
+    p.teLE90 = 1.2;
+    p.measuredLatitude = -33.9999;
+    p.measuredLongitude = 151.2501;
+    p.measuredElevation = 13.0;
+    p.deltaLatitude = -0.25;
+    p.deltaLongitude = 1.5;
+    p.deltaElevation = 0.5;
+    p.mensurationError = 0.25;
+    p.individualCE = 1.52;
+    p.individualLE = 0.5;
+    record->Add(p, "CHECKPOINT-0042",
+                "Survey marker, north side of bridge, 2 m east of lamp post, under the painted arrow");
+
+    p = MeasuredPoint();
+    p.teElevation = -5.25;
+    p.measuredLatitude = -0.0001;
+    p.measuredLongitude = 0.0001;
+    p.measuredElevation = -5.25;
+    p.deltaLatitude = -11.1;
+    p.deltaLongitude = 11.1;
+    p.individualCE = 15.698;
+    p.hasTECE90 = 0;  // left out of the statistics, still reported
+    record->Add(p, nullptr, nullptr);
+}
+
+// Two measured points and one unmeasured one, on map coordinates, in feet.
+void AddMapPoints(ReportRecord *record) {
+    const bool feet = true;
+    record->get()->averagePixelToMeter = 0.3;
+
+    ZOT_Point p = MeasuredPoint();
+    p.teLongitude = 350012.5;
+    p.teLatitude = 4984987.25;
+    p.teElevation = Stored(820.0, feet);
+    p.teCE90 = Stored(5.0, feet);
+    p.teLE90 = Stored(7.5, feet);
+    p.measuredLongitude = 350013.125;
+    p.measuredLatitude = 4984986.5;
+    p.measuredElevation = Stored(822.5, feet);
+    p.deltaLongitude = Stored(2.0, feet);
+    p.deltaLatitude = Stored(-2.5, feet);
+    p.deltaElevation = Stored(2.5, feet);
+    p.mensurationError = 0.6;  // 2 pixels, whatever the distance unit
+    p.individualCE = Stored(3.2, feet);
+    p.individualLE = Stored(2.5, feet);
+    record->Add(p, "BM-7", "Bench mark, east wall");
+
+    ZOT_Point unmeasured = MeasuredPoint();
+    unmeasured.isMeasured = 0;
+    record->Add(unmeasured, "BM-8", "Not measured");
+
+    p = MeasuredPoint();
+    p.teLongitude = -1250.75;
+    p.teCE90 = Stored(0.5, feet);
+    p.teLE90 = Stored(0.25, feet);
+    p.measuredLongitude = -1250.5;
+    p.measuredLatitude = 0.125;
+    p.measuredElevation = Stored(1.0, feet);
+    p.deltaLongitude = Stored(0.75, feet);
+    p.deltaLatitude = Stored(0.375, feet);
+    p.deltaElevation = Stored(1.0, feet);
+    p.mensurationError = 0.15;
+    p.individualCE = Stored(0.838, feet);
+    p.individualLE = Stored(1.0, feet);
+    record->Add(p, "TOWER_NORTH_01", "Tower");
+}
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zha::FaultClear();
+        live_ = zha::LiveCounts();
+    }
+    void TearDown() override {
+        zha::FaultClear();
+        // Everything the report opened or created is gone again.
+        for (const char *kind : {"file", "report", "matrix"}) {
+            EXPECT_EQ(Live(live_, kind), zha::LiveCount(kind)) << kind;
+        }
+    }
+    static long Live(const std::map<std::string, long> &counts, const std::string &kind) {
+        auto it = counts.find(kind);
+        return it == counts.end() ? 0 : it->second;
+    }
+
+    // Writes the report and returns the report text of a failure ("" for none).
+    std::string Write(ZOT_Data *data, const std::string &path) {
+        Zerr_Report *err = nullptr;
+        CreateReport(path.c_str(), data, &err);
+        return Take(&err);
+    }
+
+    zt::TempDir dir_;
+    std::map<std::string, long> live_;
+};
+
+struct GoldenCase {
+    const char *golden;
+    int imageCount;
+    bool geographic;
+    bool feet;
+    bool condensed;
+};
+
+class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {};
+
+TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
+    const GoldenCase &c = GetParam();
+    ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
+    StoreStatistics(record.get(), c.feet, c.geographic);
+    if (c.geographic) {
+        AddGeographicPoints(&record);
+    } else {
+        AddMapPoints(&record);
+    }
+    const std::string path = dir_.File("report.txt");
+    ASSERT_EQ("", Write(record.get(), path));
+    EXPECT_EQ(Golden(c.golden), ReadFile(path));
+    EXPECT_EQ(0, record.get()->reportPending);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ReportGoldenTest,
+    ::testing::Values(GoldenCase{"formatted_geographic_stereo_meters.txt", 2, true, false, false},
+                      GoldenCase{"formatted_map_mono_feet.txt", 1, false, true, false},
+                      GoldenCase{"condensed_geographic_mono_meters.txt", 1, true, false, true},
+                      GoldenCase{"condensed_map_stereo_feet.txt", 2, false, true, true}),
+    [](const ::testing::TestParamInfo<GoldenCase> &info) {
+        std::string name = info.param.golden;
+        name = name.substr(0, name.find('.'));
+        for (char &ch : name) {
+            if (ch == '_') ch = 'X';
+        }
+        return name;
+    });
+
+TEST_F(ReportTest, WithoutMeasuredPointsHoldsTitleUnitsStatisticsAndHeader) {
+    ReportRecord record(2, true, true, true);
+    StoreStatistics(record.get(), true, false);
+    ZOT_Point unmeasured = MeasuredPoint();
+    unmeasured.isMeasured = 0;
+    record.Add(unmeasured, "P1", "unmeasured");
+    const std::string path = dir_.File("empty.txt");
+    ASSERT_EQ("", Write(record.get(), path));
+    EXPECT_EQ(Golden("condensed_geographic_stereo_feet_unmeasured.txt"), ReadFile(path));
+    EXPECT_EQ(0, record.get()->reportPending);
+}
+
+TEST_F(ReportTest, FormattedLinesAreSeventyThreeColumnsUnlessAValueWidensThem) {
+    ReportRecord record(1, true, false, false);
+    StoreStatistics(record.get(), false, true);
+    AddGeographicPoints(&record);
+    const std::string path = dir_.File("widths.txt");
+    ASSERT_EQ("", Write(record.get(), path));
+
+    const std::string text = ReadFile(path);
+    size_t start = text.find(std::string(73, '-'));
+    ASSERT_NE(std::string::npos, start);
+    std::vector<std::string> lines;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty()) lines.push_back(line);
+    }
+    ASSERT_EQ(3u * 16u, lines.size());
+    int widened = 0;
+    for (const std::string &line : lines) {
+        EXPECT_EQ(std::string::npos, line.find('\n'));
+        if (line.size() == 73) continue;
+        ++widened;
+        // Only the long ID and the long description widen their lines.
+        EXPECT_TRUE(line.find("CHECKPOINT-0042") != std::string::npos ||
+                    line.find("painted arrow") != std::string::npos)
+            << line;
+    }
+    EXPECT_EQ(2, widened);
+}
+
+TEST_F(ReportTest, ReportFunctionNeedsAFileName) {
+    ReportRecord record(1, true, false, false);
+    Zerr_Report *err = nullptr;
+    ZOT_CreateReport(record.get(), 0, nullptr, &err);
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("ZOT_CreateReport", zerr_ReportOperation(err));
+    EXPECT_STREQ("Insufficient arguments passed to the function.", zerr_ReportMessage(err));
+    EXPECT_EQ(nullptr, zerr_ReportCause(err));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(1, record.get()->reportPending);
+
+    // Without a report slot the failure is dropped, not leaked.
+    ZOT_CreateReport(record.get(), 0, nullptr, nullptr);
+}
+
+TEST_F(ReportTest, ReportFunctionWritesToItsFirstArgument) {
+    ReportRecord record(1, true, false, true);
+    StoreStatistics(record.get(), false, true);
+    AddGeographicPoints(&record);
+    std::string path = dir_.File("from_script.txt");
+    char *argv[] = {&path[0], nullptr};
+    Zerr_Report *err = nullptr;
+    ZOT_CreateReport(record.get(), 1, argv, &err);
+    EXPECT_EQ("", Take(&err));
+    EXPECT_EQ(Golden("condensed_geographic_mono_meters.txt"), ReadFile(path));
+    EXPECT_EQ(0, record.get()->reportPending);
+}
+
+TEST_F(ReportTest, AFolderThatDoesNotExistIsReportedByName) {
+    ReportRecord record(1, true, false, false);
+    std::string path = dir_.File("no_such_folder/report.txt");
+    char *argv[] = {&path[0], nullptr};
+    Zerr_Report *err = nullptr;
+    ZOT_CreateReport(record.get(), 1, argv, &err);
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("ZOT_CreateReport", zerr_ReportOperation(err));
+    EXPECT_STREQ("Error creating report.", zerr_ReportMessage(err));
+    const Zerr_Report *cause = zerr_ReportCause(err);
+    ASSERT_NE(nullptr, cause);
+    EXPECT_STREQ("CreateReport", zerr_ReportOperation(cause));
+    EXPECT_EQ("Error creating " + path, zerr_ReportMessage(cause));
+    ASSERT_NE(nullptr, zerr_ReportCause(cause));
+    EXPECT_STREQ("zfio_Open", zerr_ReportOperation(zerr_ReportCause(cause)));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(1, record.get()->reportPending);
+    EXPECT_FALSE(FileExists(path));
+}
+
+// A full disk: the small report fails only when the close flushes it, the large
+// one while it is being written. Either way nobody is told the report is done.
+TEST_F(ReportTest, AFullDiskIsReportedAndTheReportStaysPending) {
+    for (int points : {1, 20000}) {
+        SCOPED_TRACE(points);
+        ReportRecord record(2, true, false, false);
+        StoreStatistics(record.get(), false, true);
+        ZOT_Point p = MeasuredPoint();
+        for (int i = 0; i < points; ++i) record.Add(p, "FULL", "disk");
+        Zerr_Report *err = nullptr;
+        CreateReport("/dev/full", record.get(), &err);
+        ASSERT_NE(nullptr, err);
+        EXPECT_STREQ("CreateReport", zerr_ReportOperation(err));
+        EXPECT_STREQ("Error writing /dev/full", zerr_ReportMessage(err));
+        ASSERT_NE(nullptr, zerr_ReportCause(err));
+        EXPECT_STREQ("zfio_Close", zerr_ReportOperation(zerr_ReportCause(err)));
+        zerr_DeleteErrorReportEx(&err);
+        EXPECT_EQ(1, record.get()->reportPending);
+    }
+}
+
+// Each failure of the report's host calls: its message, what the file holds
+// afterwards and that the report stays pending.
+struct FailureCase {
+    const char *operation;
+    int nth;
+    const char *message;  // "%s" stands for the report file name
+    size_t keptPoints;    // formatted blocks the file still holds, or npos for an empty file
+};
+
+class ReportFailureTest : public ReportTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ReportFailureTest, StopsWithItsMessageAndKeepsTheReportPending) {
+    const FailureCase &c = GetParam();
+    ReportRecord record(2, true, false, false);
+    StoreStatistics(record.get(), false, true);
+    AddGeographicPoints(&record);
+    const std::string path = dir_.File("failing.txt");
+
+    zha::FaultInject(c.operation, c.nth);
+    Zerr_Report *err = nullptr;
+    CreateReport(path.c_str(), record.get(), &err);
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("CreateReport", zerr_ReportOperation(err));
+    std::string expected = c.message;
+    const size_t slot = expected.find("%s");
+    if (slot != std::string::npos) expected.replace(slot, 2, path);
+    EXPECT_EQ(expected, zerr_ReportMessage(err));
+    ASSERT_NE(nullptr, zerr_ReportCause(err));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(1, record.get()->reportPending);
+
+    // The file was closed, and holds what was written before the failure.
+    ASSERT_TRUE(FileExists(path));
+    const std::string text = ReadFile(path);
+    if (c.keptPoints == std::string::npos) {
+        EXPECT_EQ("", text);
+    } else {
+        const std::string golden = Golden("formatted_geographic_stereo_meters.txt");
+        size_t end = golden.find(std::string(73, '-'));
+        for (size_t i = 0; i < c.keptPoints; ++i) end = golden.find("\r\n\r\n\r\n", end) + 6;
+        EXPECT_EQ(golden.substr(0, end), text);
+    }
+}
+
+const size_t kEmptyFile = std::string::npos;
+
+INSTANTIATE_TEST_SUITE_P(
+    HostFailures, ReportFailureTest,
+    ::testing::Values(FailureCase{"zfio_FileNameParse", 1, "Error parsing filename.", kEmptyFile},
+                      FailureCase{"zfio_FileNameParse", 2, "Error parsing filename.", kEmptyFile},
+                      FailureCase{"zdlm_CountList", 1, "Error getting number of items in list.", 0},
+                      FailureCase{"zdlm_GetAddr", 1, "Error getting element from list", 0},
+                      FailureCase{"zdlm_GetAddr", 3, "Error getting element from list", 1},
+                      FailureCase{"zdlm_GetAddr", 4, "Error getting element from list", 2},
+                      FailureCase{"zfio_Close", 1, "Error writing %s", 3}),
+    [](const ::testing::TestParamInfo<FailureCase> &info) {
+        return std::string(info.param.operation) + "Call" + std::to_string(info.param.nth);
+    });
+
+TEST_F(ReportTest, AFailedOpenCreatesNoFile) {
+    ReportRecord record(1, true, false, false);
+    const std::string path = dir_.File("never.txt");
+    zha::FaultInject("zfio_Open", 1);
+    Zerr_Report *err = nullptr;
+    CreateReport(path.c_str(), record.get(), &err);
+    ASSERT_NE(nullptr, err);
+    EXPECT_STREQ("CreateReport", zerr_ReportOperation(err));
+    EXPECT_EQ("Error creating " + path, zerr_ReportMessage(err));
+    ASSERT_NE(nullptr, zerr_ReportCause(err));
+    EXPECT_STREQ("zfio_Open", zerr_ReportOperation(zerr_ReportCause(err)));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(1, record.get()->reportPending);
+    EXPECT_FALSE(FileExists(path));
+}
+
+TEST_F(ReportTest, AFailedWriteStopsWritingAndIsReported) {
+    ReportRecord record(1, false, true, false);
+    StoreStatistics(record.get(), true, false);
+    AddMapPoints(&record);
+    const std::string path = dir_.File("short.txt");
+    zha::FaultInject("zfio_Fprintf", 5);
+    Zerr_Report *err = nullptr;
+    CreateReport(path.c_str(), record.get(), &err);
+    ASSERT_NE(nullptr, err);
+    EXPECT_EQ("Error writing " + path, zerr_ReportMessage(err));
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(1, record.get()->reportPending);
+    // Nothing was written after the failed piece.
+    EXPECT_EQ(5, zha::FaultCalls("zfio_Fprintf"));
+    EXPECT_LT(ReadFile(path).size(), Golden("formatted_map_mono_feet.txt").size());
+}
+
+}  // namespace
