@@ -178,7 +178,10 @@ static void CreateToolSet(Zerr_Report **err, ZOT_Data *zotData) {
             return;
         }
     }
-    zzml_ToolSetResetCallbackAdd(zotData->toolSet, ToolSetResetCallback, zotData);
+    if (!zzml_ToolSetResetCallbackAdd(zotData->toolSet, ToolSetResetCallback, zotData)) {
+        ZOT_REPORT(err, "ZOT_Start", NULL, "Error adding the reset callback to the tool set.");
+        return;
+    }
     zotData->pickMode = 1;
 
     Zerr_Report *ignored = NULL;
