@@ -586,10 +586,12 @@ bool Run::Reachable(const std::string &part) {
     for (const std::string &frame : zha::FramesShown())
         for (const zha::PartView &view : zha::FrameParts(frame))
             if (view.name == part) return true;
-    if (!zha::FindPart(part))
-        Refuse("there is no part named " + Quoted(part) + " in the UI script");
+    if (zha::FramesShown().empty())
+        Refuse("nothing is on the screen to reach " + Quoted(part) + " (start the tool first)");
+    else if (!zha::FindPart(part))
+        Refuse("there is no part named " + Quoted(part) + " in the frames on the screen");
     else
-        Refuse("part " + Quoted(part) + " is not in a frame on the screen (start the tool first?)");
+        Refuse("part " + Quoted(part) + " is not in a frame on the screen");
     return false;
 }
 
@@ -703,6 +705,7 @@ void Run::AutoDrive(const Words &w) { Press(OnOff(w, "autodrive on|off") ? "auto
 void Run::RowCommand(const Words &w) {
     ArgCount(w, 1, 1, "row ROW");
     const int32_t row = RowArg(w[1]);
+    if (!Reachable(kTable)) return;
     Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::ChooseRow(kTable, row, e); });
 }
 
@@ -719,12 +722,14 @@ void Run::Select(const Words &w) {
         rows.clear();
     else
         rows = RowsArg(w, 1);
+    if (!Reachable(kTable)) return;
     Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::SelectRows(kTable, rows, e); });
 }
 
 void Run::Delete(const Words &w) {
-    if (w.size() > 1) {
-        const std::vector<int32_t> rows = RowsArg(w, 1);
+    const std::vector<int32_t> rows = RowsArg(w, 1);
+    if (!Reachable(kTable)) return;
+    if (!rows.empty()) {
         if (!Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::SelectRows(kTable, rows, e); })) return;
     }
     if (zha::SelectedRows(kTable).empty()) out_ << "  (no row is selected: nothing is deleted)\n";
@@ -736,6 +741,7 @@ void Run::Insert(const Words &w) {
     const std::string where = Lower(w[1]);
     if (where != "above" && where != "below") Malformed("usage: insert above|below ROW");
     const int32_t row = RowArg(w[2]);
+    if (!Reachable(kTable)) return;
     Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::InsertRow(kTable, row, where == "below", e); });
 }
 
@@ -747,6 +753,7 @@ void Run::AddRow(const Words &w) {
 void Run::Edit(const Words &w) {
     ArgCount(w, 3, 3, "edit ROW COLUMN TEXT");
     const int32_t row = RowArg(w[1]);
+    if (!Reachable(kTable)) return;
     long long column = 0;
     if (ParseInteger(w[2], 0, std::numeric_limits<int32_t>::max(), &column))
         Step([&](Zerr_Report **e, Zstr_StringList **) {
@@ -999,6 +1006,14 @@ void Run::Check(bool passed, const std::string &failure) {
     err_.flush();
 }
 
+// The words from w[at] on are TEXT, or TEXT within TOL; throws otherwise.
+void TextTail(const Words &w, size_t at) {
+    if (w.size() == at + 1) return;
+    if (w.size() != at + 3 || w[at + 1] != "within") Malformed("expected TEXT, or TEXT within TOL, at the end");
+    NumberArg(w[at], "the expected value");
+    if (NumberArg(w[at + 2], "TOL") < 0) Malformed("TOL must not be negative");
+}
+
 // Compares a shown text with the expected text at w[at], or numerically when
 // "within TOL" follows it.
 void Run::CheckText(const std::string &what, const std::string &actual, const Words &w, size_t at) {
@@ -1036,6 +1051,7 @@ void Run::Expect(const Words &w) {
     if (what == "label" || what == "value" || what == "title") {
         if (w.size() < 4) Malformed("usage: expect " + what + " PART TEXT" + (what == "title" ? "" : " [within TOL]"));
         if (what == "title" && w.size() != 4) Malformed("usage: expect title PART TEXT");
+        TextTail(w, 3);
         zha::PartView part;
         Zerr_Report *report = nullptr;
         if (!zha::ViewPart(w[2], &part, &report)) return Check(false, TakeReportText(&report));
@@ -1046,6 +1062,7 @@ void Run::Expect(const Words &w) {
     if (what == "cell") {
         if (w.size() < 5) Malformed("usage: expect cell ROW COLUMN TEXT [within TOL]");
         const int32_t row = RowArg(w[2]);
+        TextTail(w, 4);
         long long column = 0;
         int32_t index = -1;
         if (ParseInteger(w[3], 0, std::numeric_limits<int32_t>::max(), &column))

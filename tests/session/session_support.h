@@ -1,0 +1,49 @@
+// Shared by the zot-host tests: small modules built at test time, and running
+// sessions in-process against the built module.
+#ifndef ZTS_SESSION_SUPPORT_H
+#define ZTS_SESSION_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "app/module_loader.h"
+#include "app/session.h"
+#include "fixtures/temp_dir.h"
+
+namespace zts {
+
+// Compiles C source into the shared library at path with the system compiler,
+// against the host declarations. Returns "" on success, else the compiler's
+// output.
+std::string BuildLibrary(const std::string &source, const std::string &path);
+
+// Writes text to path; fails the calling test when it cannot.
+void WriteFile(const std::string &path, const std::string &text);
+std::string ReadFile(const std::string &path);
+
+// Runs a program through the shell; returns its exit status and, in *output,
+// what it wrote to standard output and standard error.
+int RunProgram(const std::string &command, std::string *output);
+
+// A test with the built module loaded and reachable from the UI runtime, a
+// temporary folder, and a session runner writing into strings.
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes text as <folder>/<name> and runs it.
+    zapp::SessionOutcome Run(const std::string &text, const std::string &name = "test.session");
+
+    zt::TempDir dir_;
+    zapp::Module module_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+    zapp::SessionRunner runner_{out_, err_};
+};
+
+}  // namespace zts
+
+#endif
