@@ -308,7 +308,9 @@ bool ChooseRow(const std::string &table, int32_t row, Zerr_Report **err) {
 
 int32_t CurrentRow(const std::string &table) {
     const Zzml_Part *part = FindTable(table, "CurrentRow", nullptr);
-    return part ? part->table->exclusiveRow : -1;
+    if (!part) return -1;
+    const zui::Table &t = *part->table;
+    return t.exclusiveRow < t.config.rowCount ? t.exclusiveRow : -1;
 }
 
 bool SelectRows(const std::string &table, const std::vector<int32_t> &rows, Zerr_Report **err) {

@@ -111,10 +111,14 @@ void ClearQuestions();
 
 // ---- Cell arrays ----
 // Texts are what the table shows: what the get callbacks gave at the last redraw,
-// formatted by column kind (numbers "%.3f" unless the column has a format, the
-// formats "dg mm ssssss N/S" and "dg mm ssssss E/W" as "45 30 45.000 N",
-// colours as "r g b a" with three decimals, the row header as the row number
-// counted from 1), an empty text for an empty cell.
+// formatted by column kind, an empty text for an empty cell:
+//   number: "%.3f" unless the column has a printf format of its own;
+//   the formats "dg mm ssssss N/S" and "dg mm ssssss E/W": whole degrees, then
+//     minutes in two digits, then seconds as "%06.3f", then the hemisphere:
+//     "45 30 45.000 N", "7 00 01.800 E", "0 15 00.000 S" (rounded to the
+//     thousandth of a second, so 59.9996 seconds carry into the minutes);
+//   colour: red, green, blue and alpha with three decimals, "1.000 0.000 0.000 1.000";
+//   row header: the row number counted from 1.
 int32_t CellRowCount(const std::string &table);
 int32_t CellColumnCount(const std::string &table);
 std::vector<std::string> CellTitles(const std::string &table);
@@ -132,7 +136,8 @@ bool EditCell(const std::string &table, int32_t row, const std::string &columnTi
               Zerr_Report **err);
 // Makes row the current (exclusive) row; runs the change callback when it changed.
 bool ChooseRow(const std::string &table, int32_t row, Zerr_Report **err);
-// The current row, -1 when there is none.
+// The current row (the first row until the module or the user moves it), -1
+// when the table has no row there.
 int32_t CurrentRow(const std::string &table);
 // Replaces the row selection (an empty list clears it).
 bool SelectRows(const std::string &table, const std::vector<int32_t> &rows, Zerr_Report **err);

@@ -336,23 +336,30 @@ TEST_F(CellArrayTest, EditsAreParsedByColumnKindBeforeTheModuleSeesThem) {
 
 TEST_F(CellArrayTest, ChoosingARowRunsTheChangeCallbackSettingItDoesNot) {
     Zerr_Report *err = nullptr;
-    EXPECT_EQ(zzui_CAGetExclusiveRow(table_, 0, &err), -1) << "no current row yet";
+    EXPECT_EQ(zzui_CAGetExclusiveRow(table_, 0, &err), 0) << "the first row is current at first";
+    EXPECT_EQ(zha::CurrentRow("table"), 0);
+    ASSERT_TRUE(zha::ChooseRow("table", 0, &err)) << Take(&err);
+    EXPECT_EQ(data_.exclusiveChanges, 0) << "choosing the current row changes nothing";
     ASSERT_TRUE(zha::ChooseRow("table", 1, &err)) << Take(&err);
     EXPECT_EQ(data_.exclusiveChanges, 1);
     EXPECT_EQ(zzui_CAGetExclusiveRow(table_, 0, &err), 1);
-    ASSERT_TRUE(zha::ChooseRow("table", 1, &err));
-    EXPECT_EQ(data_.exclusiveChanges, 1) << "choosing the current row changes nothing";
 
     EXPECT_EQ(zzui_CASetExclusiveRow(table_, 0, 2, &err), 1) << Take(&err);
     EXPECT_EQ(data_.exclusiveChanges, 1);
     EXPECT_EQ(zha::CurrentRow("table"), 2);
-    // A row about to be announced may become current first.
+    // A row about to be announced may become current first; until then the
+    // table shows no current row.
     EXPECT_EQ(zzui_CASetExclusiveRow(table_, 0, 3, &err), 1) << Take(&err);
+    EXPECT_EQ(zzui_CAGetExclusiveRow(table_, 0, &err), 3);
+    EXPECT_EQ(zha::CurrentRow("table"), -1);
+    data_.rows.resize(4);
+    SetRows(4);
+    EXPECT_EQ(zha::CurrentRow("table"), 3);
     EXPECT_EQ(zzui_CASetExclusiveRow(table_, 0, -1, &err), 0);
     EXPECT_NE(Take(&err).find("row -1 is not a row"), std::string::npos);
 
-    EXPECT_FALSE(zha::ChooseRow("table", 3, &err));
-    EXPECT_NE(Take(&err).find("row 3 is not a row of the table"), std::string::npos);
+    EXPECT_FALSE(zha::ChooseRow("table", 4, &err));
+    EXPECT_NE(Take(&err).find("row 4 is not a row of the table"), std::string::npos);
     EXPECT_EQ(data_.exclusiveChanges, 1);
 }
 

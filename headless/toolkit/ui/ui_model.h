@@ -65,7 +65,9 @@ struct Table {
     TableConfig config;
     // The texts shown, [row][column], as read at the last redraw of each row.
     std::vector<std::vector<std::string>> shown;
-    int32_t exclusiveRow = -1;  // -1: no current row
+    // The current row; the first row until someone moves it. It may lie past
+    // the last row while a caller is about to announce a new row count.
+    int32_t exclusiveRow = 0;
     std::set<int32_t> selected;
     bool redrawing = false;  // a get callback asking for a redraw is refused
 };
