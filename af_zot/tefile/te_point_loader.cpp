@@ -36,11 +36,12 @@ typedef ZarvoLog::CPPException<std::runtime_error> FileException;
     throw FormatException(kSource, "TEPointLoader::processLine", lineNumber, kFormatMessage);
 }
 
-[[noreturn]] void throwFile(const char *operation, const char *format, const char *fileName) {
+// line is the source line that raises, for the log.
+[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName) {
     const int length = std::snprintf(nullptr, 0, format, fileName);
     std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     std::snprintf(&message[0], message.size() + 1, format, fileName);
-    throw FileException(kSource, operation, 0, message);
+    throw FileException(kSource, operation, line, message);
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -269,7 +270,7 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     // A folder opens for reading but reads as empty; it is no T&E file.
     std::ifstream in;
     if (!std::filesystem::is_directory(fileName, ignored)) in.open(fileName, std::ios::in | std::ios::binary);
-    if (!in.is_open()) throwFile("TEPointLoader::loadFile", "Error opening T&E file %s.", fileName);
+    if (!in.is_open()) throwFile("TEPointLoader::loadFile", __LINE__, "Error opening T&E file %s.", fileName);
     std::string line;
     int lineNumber = 0;
     // getline succeeds for a last line without a line feed too, and fails when
@@ -326,7 +327,7 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
 void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const std::vector<TEPoint> &points) {
     if (!fileName) return;
     std::ofstream out(fileName, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open()) throwFile("TEPointLoader::saveFile", "Error writing T&E file %s.", fileName);
+    if (!out.is_open()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
     std::string line;
     for (const TEPoint &point : points) {
         line.clear();
@@ -352,7 +353,7 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
     }
     out.close();
     // close flushes; a failed write or flush (a full disk) leaves the stream failed.
-    if (out.fail()) throwFile("TEPointLoader::saveFile", "Error writing T&E file %s.", fileName);
+    if (out.fail()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
 }
 
 double TEPointLoader::parseCoordinate(const std::string &field) {

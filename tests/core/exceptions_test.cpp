@@ -9,9 +9,9 @@
 #include "zdlm.h"
 #include "zerrexception.h"
 
-using ExceptionsTest = CoreTest;
+using CoreExceptionsTest = CoreTest;
 
-TEST_F(ExceptionsTest, LoggingExceptionsCarryWhatTheyWereMadeWith) {
+TEST_F(CoreExceptionsTest, LoggingExceptionsCarryWhatTheyWereMadeWith) {
     try {
         throw ZarvoLog::CPPException<std::invalid_argument>("TEPointLoader", "TEPointLoader::processLine", 12,
                                                             "Incorrect format for T&E File.");
@@ -28,7 +28,7 @@ TEST_F(ExceptionsTest, LoggingExceptionsCarryWhatTheyWereMadeWith) {
     EXPECT_TRUE(zha::PrintedReports().empty());
 }
 
-TEST_F(ExceptionsTest, CheckRaisesOnlyWhenACalleeReportedAndLogChainsThatReport) {
+TEST_F(CoreExceptionsTest, CheckRaisesOnlyWhenACalleeReportedAndLogChainsThatReport) {
     const long reportsBefore = zha::LiveCount("report");
     ZerrException carrier("af_zot", "ZOT_OpenTEFile");
     EXPECT_NO_THROW(carrier.Check(10));
@@ -53,7 +53,7 @@ TEST_F(ExceptionsTest, CheckRaisesOnlyWhenACalleeReportedAndLogChainsThatReport)
     EXPECT_EQ(reportsBefore, zha::LiveCount("report"));  // Log released its report and the cause
 }
 
-TEST_F(ExceptionsTest, AnExceptionFromElsewhereIsLoggedUnderItsOwnNameAndLine) {
+TEST_F(CoreExceptionsTest, AnExceptionFromElsewhereIsLoggedUnderItsOwnNameAndLine) {
     ZerrException carrier("af_zot", "ZOT_OpenTEFile");
     testing::internal::CaptureStderr();
     try {
@@ -67,7 +67,7 @@ TEST_F(ExceptionsTest, AnExceptionFromElsewhereIsLoggedUnderItsOwnNameAndLine) {
     EXPECT_EQ("TEPointLoader::processLine (line 4): Incorrect format for T&E File.\n", zha::PrintedReports()[0]);
 }
 
-TEST_F(ExceptionsTest, ThrowAndTheOtherLogsReportUnderTheCarriersOperation) {
+TEST_F(CoreExceptionsTest, ThrowAndTheOtherLogsReportUnderTheCarriersOperation) {
     testing::internal::CaptureStderr();
     {
         ZerrException carrier("af_zot", "ZOT_OpenTEFile");

@@ -11,9 +11,9 @@
 #include "zmsc.h"
 #include "zstr.h"
 
-using FaultsTest = CoreTest;
+using CoreFaultsTest = CoreTest;
 
-TEST_F(FaultsTest, TheNthCallFailsWithAnInjectedReportAndOnlyThatOne) {
+TEST_F(CoreFaultsTest, TheNthCallFailsWithAnInjectedReportAndOnlyThatOne) {
     Zerr_Report *err = nullptr;
     Zdlm_List *list = zdlm_InitList(sizeof(int), 4, &err);
     zha::FaultInject("zdlm_Add", 3);
@@ -32,7 +32,7 @@ TEST_F(FaultsTest, TheNthCallFailsWithAnInjectedReportAndOnlyThatOne) {
     zdlm_FreeList(&list, &err);
 }
 
-TEST_F(FaultsTest, SeveralFaultsCanBeArmedAndClearForgetsThem) {
+TEST_F(CoreFaultsTest, SeveralFaultsCanBeArmedAndClearForgetsThem) {
     zha::FaultInject("zgda_BaseDataCreate", 1);
     zha::FaultInject("zgda_BaseDataCreate", 2);
     zha::FaultInject("zfio_Open", 1);
@@ -48,7 +48,7 @@ TEST_F(FaultsTest, SeveralFaultsCanBeArmedAndClearForgetsThem) {
     EXPECT_EQ(1, zfio_Close(file, &err));
 }
 
-TEST_F(FaultsTest, OperationsWithoutAReportSlotFailByReturningNothing) {
+TEST_F(CoreFaultsTest, OperationsWithoutAReportSlotFailByReturningNothing) {
     zha::FaultInject("zstr_Duplicate", 1);
     zha::FaultInject("zmsc_HeapMalloc", 2);
     EXPECT_EQ(nullptr, zstr_Duplicate("text"));
@@ -63,7 +63,7 @@ TEST_F(FaultsTest, OperationsWithoutAReportSlotFailByReturningNothing) {
     EXPECT_EQ(0, zha::LiveCount("heap"));
 }
 
-TEST_F(FaultsTest, AnInjectedFailureOfAReleaseStillReleases) {
+TEST_F(CoreFaultsTest, AnInjectedFailureOfAReleaseStillReleases) {
     Zdlm_List *list = zdlm_InitList(4, 1, nullptr);
     Zgda_BaseData *matrix = zgda_BaseDataCreate(2, 1, 10, 2, 0, nullptr);
     Zstr_StringList *strings = zstr_StringListAppend(nullptr, "a", nullptr);
@@ -85,7 +85,7 @@ TEST_F(FaultsTest, AnInjectedFailureOfAReleaseStillReleases) {
     // CoreTest's tear-down proves that nothing is left alive.
 }
 
-TEST_F(FaultsTest, EveryKindIsCountedWhileItLives) {
+TEST_F(CoreFaultsTest, EveryKindIsCountedWhileItLives) {
     Zerr_Report *report = zerr_CreateErrorReport("op", 1, 2, nullptr, "m");
     Zdlm_List *list = zdlm_InitList(4, 1, nullptr);
     Zstr_StringList *strings = zstr_StringListAppend(nullptr, "a", nullptr);

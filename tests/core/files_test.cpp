@@ -29,9 +29,9 @@ std::string parse(const char *path, int part) {
 
 }  // namespace
 
-using FilesTest = CoreTest;
+using CoreFilesTest = CoreTest;
 
-TEST_F(FilesTest, WritesFormattedTextAndEmptiesAnExistingFile) {
+TEST_F(CoreFilesTest, WritesFormattedTextAndEmptiesAnExistingFile) {
     zt::TempDir dir;
     const std::string path = dir.File("report.txt");
     Zerr_Report *err = nullptr;
@@ -47,7 +47,7 @@ TEST_F(FilesTest, WritesFormattedTextAndEmptiesAnExistingFile) {
     EXPECT_EQ("CE90: 1.23\r\n", readAll(path));
 }
 
-TEST_F(FilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
+TEST_F(CoreFilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
     Zerr_Report *err = nullptr;
     Zfio_File *file = zfio_Open("/dev/full", "w+", &err);
     ASSERT_NE(nullptr, file);
@@ -69,7 +69,7 @@ TEST_F(FilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
     zerr_DeleteErrorReportEx(&err);
 }
 
-TEST_F(FilesTest, AnInjectedWriteFailureIsReportedAtClose) {
+TEST_F(CoreFilesTest, AnInjectedWriteFailureIsReportedAtClose) {
     zt::TempDir dir;
     Zerr_Report *err = nullptr;
     Zfio_File *file = zfio_Open(dir.File("a.txt").c_str(), "w+", &err);
@@ -82,7 +82,7 @@ TEST_F(FilesTest, AnInjectedWriteFailureIsReportedAtClose) {
     zerr_DeleteErrorReportEx(&err);
 }
 
-TEST_F(FilesTest, OpeningInAMissingFolderIsReported) {
+TEST_F(CoreFilesTest, OpeningInAMissingFolderIsReported) {
     zt::TempDir dir;
     Zerr_Report *err = nullptr;
     const std::string path = dir.File("no/such/folder/report.txt");
@@ -99,7 +99,7 @@ TEST_F(FilesTest, OpeningInAMissingFolderIsReported) {
     zerr_DeleteErrorReportEx(&err);
 }
 
-TEST_F(FilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {
+TEST_F(CoreFilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {
     EXPECT_EQ("/data/images", parse("/data/images/left.v2.tif", 1));
     EXPECT_EQ("left.v2", parse("/data/images/left.v2.tif", 2));
     EXPECT_EQ("tif", parse("/data/images/left.v2.tif", 3));
@@ -122,7 +122,7 @@ TEST_F(FilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {
     zerr_DeleteErrorReportEx(&err);
 }
 
-TEST_F(FilesTest, LongPathPartsNeverOverflowTheBuffer) {
+TEST_F(CoreFilesTest, LongPathPartsNeverOverflowTheBuffer) {
     const std::string folder = "/" + std::string(600, 'f');
     const std::string name = std::string(400, 'n') + "." + std::string(300, 'e');
     const std::string path = folder + "/" + name;

@@ -28,7 +28,7 @@ std::vector<int> ids(const Zdlm_List *list) {
     return out;
 }
 
-class ListsTest : public CoreTest {
+class CoreListsTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
@@ -47,7 +47,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ListsTest, AppendsCopiesInOneContiguousBlock) {
+TEST_F(CoreListsTest, AppendsCopiesInOneContiguousBlock) {
     EXPECT_EQ(0, zdlm_CountList(list, &err));
     for (int i = 0; i < 1000; ++i) {
         Element e = make(i);
@@ -68,7 +68,7 @@ TEST_F(ListsTest, AppendsCopiesInOneContiguousBlock) {
     EXPECT_EQ(nullptr, err);  // past the end is no failure
 }
 
-TEST_F(ListsTest, InsertsAndDeletesAtAnIndex) {
+TEST_F(CoreListsTest, InsertsAndDeletesAtAnIndex) {
     for (int i : {1, 3}) {
         const Element e = make(i);
         zdlm_Add(list, &e, &err);
@@ -86,7 +86,7 @@ TEST_F(ListsTest, InsertsAndDeletesAtAnIndex) {
     EXPECT_EQ(nullptr, err);
 }
 
-TEST_F(ListsTest, AnElementOfTheListItselfCanBeAddedWhileTheBlockGrows) {
+TEST_F(CoreListsTest, AnElementOfTheListItselfCanBeAddedWhileTheBlockGrows) {
     const Element e = make(7);
     zdlm_Add(list, &e, &err);
     for (int i = 0; i < 40; ++i) ASSERT_EQ(1, zdlm_Add(list, zdlm_GetAddr(list, 0, nullptr), &err));
@@ -94,7 +94,7 @@ TEST_F(ListsTest, AnElementOfTheListItselfCanBeAddedWhileTheBlockGrows) {
     EXPECT_EQ(std::vector<int>(61, 7), ids(list));
 }
 
-TEST_F(ListsTest, BadIndexesAndMissingArgumentsAreReported) {
+TEST_F(CoreListsTest, BadIndexesAndMissingArgumentsAreReported) {
     const Element e = make(1);
     EXPECT_EQ(0, zdlm_Insert(list, 1, &e, &err));
     ASSERT_NE(nullptr, err);
@@ -118,7 +118,7 @@ TEST_F(ListsTest, BadIndexesAndMissingArgumentsAreReported) {
     EXPECT_EQ(0, zdlm_Delete(list, 5, nullptr));
 }
 
-TEST_F(ListsTest, FreeingCountsTheListGoneAndClearsThePointer) {
+TEST_F(CoreListsTest, FreeingCountsTheListGoneAndClearsThePointer) {
     EXPECT_EQ(1, zha::LiveCount("list"));
     Zdlm_List *other = zdlm_InitList(8, 0, nullptr);
     EXPECT_EQ(2, zha::LiveCount("list"));

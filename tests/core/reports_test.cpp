@@ -4,9 +4,9 @@
 #include "core_test_support.h"
 #include "zerr.h"
 
-using ReportsTest = CoreTest;
+using CoreReportsTest = CoreTest;
 
-TEST_F(ReportsTest, HoldsEverythingItWasGivenAndOwnsItsCause) {
+TEST_F(CoreReportsTest, HoldsEverythingItWasGivenAndOwnsItsCause) {
     const long before = zha::LiveCount("report");
     Zerr_Report *cause = zerr_CreateErrorReport("zimg_LayerOpen", 17, 3, nullptr, "Cannot open %s.", "a.tif");
     Zerr_Report *report = zerr_CreateErrorReport("GetFileToMap", 42, 2, cause, "Error %d of %s.", 7, "x");
@@ -27,7 +27,7 @@ TEST_F(ReportsTest, HoldsEverythingItWasGivenAndOwnsItsCause) {
     zerr_DeleteErrorReportEx(nullptr);
 }
 
-TEST_F(ReportsTest, LongMessagesAndLongChainsSurvive) {
+TEST_F(CoreReportsTest, LongMessagesAndLongChainsSurvive) {
     const std::string longText(5000, 'q');
     Zerr_Report *report = zerr_CreateErrorReport("op", 1, 2, nullptr, "<%s>", longText.c_str());
     EXPECT_EQ("<" + longText + ">", zerr_ReportMessage(report));
@@ -35,7 +35,7 @@ TEST_F(ReportsTest, LongMessagesAndLongChainsSurvive) {
     zerr_DeleteErrorReportEx(&report);
 }
 
-TEST_F(ReportsTest, PrintingWritesTheChainToStandardErrorAndKeepsIt) {
+TEST_F(CoreReportsTest, PrintingWritesTheChainToStandardErrorAndKeepsIt) {
     Zerr_Report *inner = zerr_CreateErrorReport("zdlm_Add", 5, 2, nullptr, "Out of memory.");
     Zerr_Report *middle = zerr_CreateErrorReport("CreateSelector", 10, 2, inner, "Error creating selector.");
     Zerr_Report *outer = zerr_CreateErrorReport("ZOT_OpenTEFile", 20, 2, middle, "Failed.");
@@ -58,7 +58,7 @@ TEST_F(ReportsTest, PrintingWritesTheChainToStandardErrorAndKeepsIt) {
     zerr_DeleteErrorReportEx(&outer);
 }
 
-TEST_F(ReportsTest, FailStoresTheReportOrDropsItWhenThereIsNoSlot) {
+TEST_F(CoreReportsTest, FailStoresTheReportOrDropsItWhenThereIsNoSlot) {
     const long before = zha::LiveCount("report");
     Zerr_Report *cause = zerr_CreateErrorReport("inner", 1, 2, nullptr, "why");
     Zerr_Report *err = nullptr;

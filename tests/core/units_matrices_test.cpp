@@ -18,9 +18,9 @@ struct Conversion {
 
 }  // namespace
 
-using UnitsTest = CoreTest;
+using CoreUnitsTest = CoreTest;
 
-TEST_F(UnitsTest, ConvertsBetweenEveryKnownUnit) {
+TEST_F(CoreUnitsTest, ConvertsBetweenEveryKnownUnit) {
     const Conversion cases[] = {
         {"meters", "feet", 0.3048, 1.0},
         {"feet", "meters", 1000.0, 304.8},
@@ -44,7 +44,7 @@ TEST_F(UnitsTest, ConvertsBetweenEveryKnownUnit) {
     }
 }
 
-TEST_F(UnitsTest, ConvertsSeveralValuesInPlace) {
+TEST_F(CoreUnitsTest, ConvertsSeveralValuesInPlace) {
     double values[3] = {1.0, 2.0, -3.0};
     ASSERT_EQ(1, zcvt_UnitsConvertByName(values, "kilometers", values, "meters", 3, nullptr));
     EXPECT_EQ(1000.0, values[0]);
@@ -52,7 +52,7 @@ TEST_F(UnitsTest, ConvertsSeveralValuesInPlace) {
     EXPECT_EQ(-3000.0, values[2]);
 }
 
-TEST_F(UnitsTest, AnUnknownUnitIsAReportAndTheOutputIsUntouched) {
+TEST_F(CoreUnitsTest, AnUnknownUnitIsAReportAndTheOutputIsUntouched) {
     for (const char *bad : {"degrees", "", "furlongs"}) {
         double out = 42.0;
         const double in = 1.0;
@@ -75,9 +75,9 @@ TEST_F(UnitsTest, AnUnknownUnitIsAReportAndTheOutputIsUntouched) {
     EXPECT_EQ(42.0, out);
 }
 
-using MatricesTest = CoreTest;
+using CoreMatricesTest = CoreTest;
 
-TEST_F(MatricesTest, APointMatrixIsTwoRowsOfZerosInRowMajorOrder) {
+TEST_F(CoreMatricesTest, APointMatrixIsTwoRowsOfZerosInRowMajorOrder) {
     Zerr_Report *err = nullptr;
     Zgda_BaseData *point = zgda_BaseDataCreate(2, 1, 10, 2, 0, &err);
     ASSERT_NE(nullptr, point);
@@ -96,7 +96,7 @@ TEST_F(MatricesTest, APointMatrixIsTwoRowsOfZerosInRowMajorOrder) {
     EXPECT_EQ(nullptr, err);
 }
 
-TEST_F(MatricesTest, UnsupportedTypesAndShapesAreReported) {
+TEST_F(CoreMatricesTest, UnsupportedTypesAndShapesAreReported) {
     Zerr_Report *err = nullptr;
     EXPECT_EQ(nullptr, zgda_BaseDataCreate(2, 1, 3, 2, 0, &err));
     EXPECT_NE(nullptr, err);
@@ -109,7 +109,7 @@ TEST_F(MatricesTest, UnsupportedTypesAndShapesAreReported) {
     zerr_DeleteErrorReportEx(&err);
 }
 
-TEST(ContextTest, IsOneProcessWideObject) {
+TEST(CoreContextTest, IsOneProcessWideObject) {
     EXPECT_NE(nullptr, zint_GetInit());
     EXPECT_EQ(zint_GetInit(), zint_GetInit());
 }

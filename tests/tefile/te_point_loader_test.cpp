@@ -58,9 +58,12 @@ struct CoordinateCase {
     double value;
 };
 
-class CoordinateTest : public ::testing::TestWithParam<CoordinateCase> {};
+// Names each case by its field in test listings.
+void PrintTo(const CoordinateCase &c, std::ostream *out) { *out << '"' << c.field << '"'; }
 
-TEST_P(CoordinateTest, ReadsTheFieldAsTheFormatSays) {
+class TECoordinateTest : public ::testing::TestWithParam<CoordinateCase> {};
+
+TEST_P(TECoordinateTest, ReadsTheFieldAsTheFormatSays) {
     const CoordinateCase &c = GetParam();
     TEPointLoader loader;
     const double value = loader.parseCoordinate(c.field);
@@ -74,7 +77,7 @@ TEST_P(CoordinateTest, ReadsTheFieldAsTheFormatSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, CoordinateTest,
+    Table, TECoordinateTest,
     ::testing::Values(CoordinateCase{"12 30 0", 12.5}, CoordinateCase{"12:30:0", 12.5},
                       CoordinateCase{"-12 30 0", -12.5}, CoordinateCase{"-0 30 0", -0.5},
                       CoordinateCase{"0 30 0", 0.5}, CoordinateCase{"12.5", 12.5}, CoordinateCase{"-12.25", -12.25},
@@ -90,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CoordinateCase{"", 0.0}, CoordinateCase{"abc", 0.0}, CoordinateCase{" ", 0.0},
                       CoordinateCase{"0x10", 0.0}, CoordinateCase{"1e-400", 0.0}));
 
-TEST(SplitDegreesTest, GivesSignedDegreesWholeMinutesAndSeconds) {
+TEST(TESplitDegreesTest, GivesSignedDegreesWholeMinutesAndSeconds) {
     TEPointLoader loader;
     int degrees = 99, minutes = 99;
     double seconds = 99;
@@ -116,7 +119,7 @@ TEST(SplitDegreesTest, GivesSignedDegreesWholeMinutesAndSeconds) {
     EXPECT_EQ(0, minutes);
 }
 
-TEST(ProcessLineTest, TakesTheSevenFieldsInOrder) {
+TEST(TEProcessLineTest, TakesTheSevenFieldsInOrder) {
     TEPointLoader loader;
     const TEPoint geographic = loader.processLine(true, kLineA);
     EXPECT_EQ("A1", geographic.id);
@@ -147,7 +150,7 @@ TEST(ProcessLineTest, TakesTheSevenFieldsInOrder) {
     EXPECT_EQ(0.0, empty.elevation);
 }
 
-TEST(ProcessLineTest, NeedsSixTabsAndIgnoresTextAfterTheSeventh) {
+TEST(TEProcessLineTest, NeedsSixTabsAndIgnoresTextAfterTheSeventh) {
     TEPointLoader loader;
     for (const std::string bad : {"", "header line", "A\t1\t2\t3\t4\tno description", "\t\t\t\t\t"}) {
         EXPECT_THROW(loader.processLine(true, bad), FormatError) << bad;
@@ -156,7 +159,7 @@ TEST(ProcessLineTest, NeedsSixTabsAndIgnoresTextAfterTheSeventh) {
     EXPECT_EQ("", loader.processLine(true, "A\t1\t2\t3\t4\t5\t\t\t").description);
 }
 
-TEST(ProcessLineTest, ANumberThatIsNotFiniteMakesTheLineInvalid) {
+TEST(TEProcessLineTest, ANumberThatIsNotFiniteMakesTheLineInvalid) {
     TEPointLoader loader;
     const std::vector<std::string> bad = {"nan", "-inf", "INF", "Infinity", "1e999", "-1e400", "NaN(1)"};
     for (const std::string &value : bad) {
@@ -173,13 +176,13 @@ TEST(ProcessLineTest, ANumberThatIsNotFiniteMakesTheLineInvalid) {
     EXPECT_THROW(loader.processLine(true, "id\t1 0 nan\t0\t0\t0\t0\t"), FormatError);
 }
 
-class LoadTest : public ::testing::Test {
+class TELoadTest : public ::testing::Test {
 protected:
     zt::TempDir dir;
     std::string path = dir.File("points.txt");
 };
 
-TEST_F(LoadTest, ReadsEveryLineWithEitherLineEnd) {
+TEST_F(TELoadTest, ReadsEveryLineWithEitherLineEnd) {
     writeFile(path, kLineA + "\r\n" + kLineB + "\n");
     std::vector<TEPoint> points(1);  // loading appends
     TEPointLoader().loadFile(path.c_str(), true, points);
@@ -190,7 +193,7 @@ TEST_F(LoadTest, ReadsEveryLineWithEitherLineEnd) {
     EXPECT_EQ(-0.25, points[2].latitude);
 }
 
-TEST_F(LoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
+TEST_F(TELoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
     writeFile(path, kLineA + "\r\n" + kLineB);
     std::vector<TEPoint> points;
     TEPointLoader().loadFile(path.c_str(), true, points);
@@ -209,7 +212,7 @@ TEST_F(LoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
     EXPECT_TRUE(points.empty());
 }
 
-TEST_F(LoadTest, AnInvalidLineAnywhereStopsTheLoadAtItsLineNumber) {
+TEST_F(TELoadTest, AnInvalidLineAnywhereStopsTheLoadAtItsLineNumber) {
     struct Case {
         std::string bytes;
         int line;
@@ -231,7 +234,7 @@ TEST_F(LoadTest, AnInvalidLineAnywhereStopsTheLoadAtItsLineNumber) {
     }
 }
 
-TEST_F(LoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
+TEST_F(TELoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
     for (const std::string &name : {dir.File("missing.txt"), dir.Path()}) {
         std::vector<TEPoint> points;
         try {
@@ -248,9 +251,9 @@ TEST_F(LoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
     EXPECT_TRUE(points.empty());
 }
 
-class SaveTest : public LoadTest {};
+class TESaveTest : public TELoadTest {};
 
-TEST_F(SaveTest, WritesGeographicPointsAsDegreesMinutesSeconds) {
+TEST_F(TESaveTest, WritesGeographicPointsAsDegreesMinutesSeconds) {
     std::vector<TEPoint> points(3);
     points[0] = {"neg", -0.5, 12.5, 100.25, 1.5, 2, "south of the equator"};
     points[1] = {"", -12.25, -0.0, 0, 0, 0, ""};
@@ -262,7 +265,7 @@ TEST_F(SaveTest, WritesGeographicPointsAsDegreesMinutesSeconds) {
               readFile(path));
 }
 
-TEST_F(SaveTest, WritesMapPointsXFirstAndTruncatesTheFile) {
+TEST_F(TESaveTest, WritesMapPointsXFirstAndTruncatesTheFile) {
     writeFile(path, std::string(5000, 'o'));
     std::vector<TEPoint> points(2);
     points[0] = {"m1", 4100000.5, 1234567.5, 10, 1, 2, "map"};
@@ -275,7 +278,7 @@ TEST_F(SaveTest, WritesMapPointsXFirstAndTruncatesTheFile) {
     EXPECT_EQ("", readFile(path));
 }
 
-TEST_F(SaveTest, TheLargestValuesAreWrittenSoThatTheyLoadAgain) {
+TEST_F(TESaveTest, TheLargestValuesAreWrittenSoThatTheyLoadAgain) {
     const double largest = std::numeric_limits<double>::max();
     std::vector<TEPoint> points(1);
     points[0] = {"big", largest, -largest, largest, 1.7976931348e308, 0, ""};
@@ -288,7 +291,7 @@ TEST_F(SaveTest, TheLargestValuesAreWrittenSoThatTheyLoadAgain) {
     EXPECT_DOUBLE_EQ(1.7976931348e308, loaded[0].latitude);
 }
 
-TEST_F(SaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
+TEST_F(TESaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
     std::vector<TEPoint> points(1);
     points[0] = {"a\tb", 1, 2, 3, 4, 5, "line one\nline\ttwo"};
     TEPointLoader().saveFile(path.c_str(), true, points);
@@ -300,7 +303,7 @@ TEST_F(SaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
     EXPECT_EQ(5.0, loaded[0].linearError90);
 }
 
-TEST_F(SaveTest, AFileThatCannotBeWrittenRaises) {
+TEST_F(TESaveTest, AFileThatCannotBeWrittenRaises) {
     std::vector<TEPoint> points(1);
     points[0] = {"p", 1, 2, 3, 4, 5, "d"};
     for (const std::string &name : {dir.File("no/folder/points.txt"), std::string("/dev/full")}) {
@@ -325,7 +328,7 @@ TEST_F(SaveTest, AFileThatCannotBeWrittenRaises) {
     return ::testing::AssertionFailure() << text;
 }
 
-TEST_F(SaveTest, SavingAndLoadingGivesEveryValueBackTo11SignificantDigits) {
+TEST_F(TESaveTest, SavingAndLoadingGivesEveryValueBackTo11SignificantDigits) {
     std::mt19937_64 random(20240611);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-300, 300);
