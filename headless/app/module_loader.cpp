@@ -48,7 +48,10 @@ bool Module::Load(const std::string &path, std::string *error) {
     // A path without a slash would make the loader search the library path; the
     // user means the file of that name in the current folder.
     std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
-    void *handle = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // RTLD_NODELETE: the code stays mapped after dlclose, because the toolkit
+    // may still hold callbacks into the module, and the module's own static
+    // state must stay reachable for as long as the process lives.
+    void *handle = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         *error = "cannot load module " + path + ": " + LoaderError("unknown error");
         return false;
