@@ -15,13 +15,25 @@ std::atomic<long> allocations{0};
 [[gnu::noinline]] void Release(void *p) { std::free(p); }
 }  // namespace
 
+// Every non-aligned form is replaced, so that whatever allocates through one
+// form and frees through another (as libraries do) stays consistent.
 void *operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void *p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+void *operator new[](std::size_t size) { return operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return operator new(size, tag); }
 void operator delete(void *p) noexcept { Release(p); }
+void operator delete[](void *p) noexcept { Release(p); }
 void operator delete(void *p, std::size_t) noexcept { Release(p); }
+void operator delete[](void *p, std::size_t) noexcept { Release(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { Release(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { Release(p); }
 
 namespace zgt {
 namespace {
