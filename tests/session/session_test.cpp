@@ -120,6 +120,76 @@ expect label leftcount 1
     EXPECT_TRUE(Has(err_.str(), "test.session:3: error: (100.5, 3) is outside")) << err_.str();
 }
 
+TEST_F(MonoSessionTest, TableRowsCellsAndSwitches) {
+    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+open points.txt
+addrow
+expect rows 3
+edit 3 ID P3
+edit 3 "T&E Latitude" "44 59 51.0 N"
+edit 3 3 7.002
+expect markers 2 T&E
+edit 3 "T&E Elevation" 110
+expect markers 3 T&E
+expect cell 3 2 "44 59 51.000 N"
+edit 3 "Measured Latitude" 45
+expect error
+edit 3 4 high
+expect error
+insert above 1
+expect rows 4
+expect row 2
+expect cell 2 ID P1
+select 1 4
+expect selected 1 4
+delete
+expect rows 2
+expect selected none
+expect cell 1 ID P1
+expect cell 2 ID P2
+graphics on
+expect graphics shown
+graphics off
+expect graphics hidden
+row 2
+drive
+expect scroll left main -440 -346
+expect scroll left zoom 160 254
+format condensed
+expect value reportformat Condensed
+report condensed.txt
+expect file condensed.txt contains ","
+save saved.txt
+expect file saved.txt contains P2
+keeptool off
+expect tool pointcreate dropped
+click left main 5 5
+expect tool pointselect
+expect picks left main 0
+tool pointcreate
+expect picks left main 1
+delete 2
+expect rows 1
+)");
+    EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 26);
+}
+
+TEST_F(MonoSessionTest, DestroyingALayerClosesTheTool) {
+    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+expect tools 1
+destroy left zoom
+expect tools 0
+expect frame af_zotframe hidden
+destroy left main
+expect quiet
+destroy left main
+expect error "cannot destroy a layer: the pane shows no image"
+)");
+    EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 5);
+}
+
 TEST_F(MonoSessionTest, ToolLeftOpenIsClosedWithoutAReport) {
     const zapp::SessionOutcome outcome = Run("start mono.tif\nopen points.txt\nclick left main 5 5\naccept\n");
     EXPECT_EQ(outcome.status, 0) << err_.str();
@@ -141,6 +211,42 @@ expect rows 2
     EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
     EXPECT_TRUE(Has(err_.str(), "test.session:1: error: ")) << err_.str();
     EXPECT_TRUE(Has(err_.str(), "test.session:6: error: ")) << err_.str();
+}
+
+TEST_F(SessionTest, StereoPairMeasuredInBothImages) {
+    const zt::StereoPair pair = zt::WriteStereoPair(dir_.Path(), "pair", zt::RpcStorage::GeoTiffTag);
+    // A reference point on the ground and where it truly falls in each image.
+    const double lon = 7.0005, lat = 45.0004, height = 520;
+    double lx, ly, rx, ry;
+    zt::RpcGroundToFile(pair.left.rpc, lon, lat, height, &lx, &ly);
+    zt::RpcGroundToFile(pair.right.rpc, lon, lat, height, &rx, &ry);
+    zts::WriteFile(dir_.File("stereo.txt"), "S1\t45.0004\t7.0005\t520\t0.5\t0.8\tcorner\n");
+    const auto number = [](double v) {
+        std::ostringstream text;
+        text.precision(10);
+        text << v;
+        return text.str();
+    };
+    const zapp::SessionOutcome outcome = Run("start pair_left.tif pair_right.tif\n"
+                                             "expect title leftcount \"Left points:\"\n"
+                                             "expect picks right zoom 1\n"
+                                             "open stereo.txt\n"
+                                             "expect marker left T&E S1 " + number(lx) + " " + number(ly) +
+                                             " within 0.01\n"
+                                             "expect marker right T&E S1 " + number(rx) + " " + number(ry) +
+                                             " within 0.01\n"
+                                             "click left main " + number(lx) + " " + number(ly) + "\n"
+                                             "accept\n"
+                                             "expect error \"No points have been measured in the right image.\"\n"
+                                             "click right zoom " + number(rx) + " " + number(ry) + "\n"
+                                             "expect label rightcount 1\n"
+                                             "accept\n"
+                                             "expect cell 1 \"Delta Elevation\" 0 within 0.05\n"
+                                             "expect cell 1 \"Individual HE\" 0 within 0.05\n"
+                                             "expect marker right Measurement S1 " + number(rx) + " " + number(ry) +
+                                             "\n");
+    EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 9);
 }
 
 TEST_F(SessionTest, UnknownCommandStopsTheSessionNamingFileAndLine) {
