@@ -508,6 +508,7 @@ bool Run::Dispatch(const Words &words, const std::string &raw) {
     const size_t first = raw.find_first_not_of(" \t");
     const size_t last = raw.find_last_not_of(" \t\r");
     out_ << line_ << "> " << raw.substr(first, last - first + 1) << "\n";
+    out_.flush();
     try {
         if (command->isAction) {
             BeginAction();
