@@ -282,6 +282,7 @@ TEST_F(CellArrayTest, EditsAreParsedByColumnKindBeforeTheModuleSeesThem) {
         EXPECT_FALSE(Edit(0, kValue, bad, &report)) << bad;
         EXPECT_NE(report.find("is not a number"), std::string::npos) << report;
     }
+    EXPECT_FALSE(Edit(0, kValue, std::string("12\0x", 4), &report)) << "a NUL byte hides no trailing text";
     EXPECT_EQ(data_.puts, puts) << "text that is not a number never reaches the put callback";
     EXPECT_DOUBLE_EQ(data_.rows[0].number[kValue], 12.5);
 

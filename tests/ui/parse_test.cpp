@@ -208,9 +208,12 @@ TEST_F(ParseTest, ParseArgumentsAreChecked) {
     zzml_ParseResultFree(&bound, &err);
     EXPECT_EQ(bound, nullptr);
     EXPECT_EQ(zha::PartClientData(zha::FindPart("f")), nullptr);
+    Zzml_ParseResult *stale = plain;
     zzml_ParseResultFree(&plain, &err);
     zzml_ParseResultFree(&plain, &err);  // null is accepted
     EXPECT_EQ(err, nullptr);
+    EXPECT_EQ(zzml_PartFind(stale, "f", &err), nullptr) << "a freed parse is refused, not read";
+    EXPECT_NE(Take(&err).find("Not a live parse result"), std::string::npos);
     EXPECT_EQ(zha::FindPart("f"), nullptr);
 }
 

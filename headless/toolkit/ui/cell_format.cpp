@@ -2,7 +2,6 @@
 #include "toolkit/ui/cell_format.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,17 +37,18 @@ bool SkipDigits(const std::string &format, size_t *i) {
     return true;
 }
 
-// The text as a finite double; surrounding white space allowed, nothing else.
+// The text as a finite double; surrounding white space allowed, nothing else
+// (not even a NUL byte inside the text).
 bool ReadDouble(const std::string &text, double *value) {
     const char *begin = text.c_str();
+    const char *const stop = begin + text.size();
     while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
     if (*begin == '\0') return false;
     char *end = nullptr;
-    errno = 0;
     const double v = std::strtod(begin, &end);
     if (end == begin) return false;
     while (std::isspace(static_cast<unsigned char>(*end))) ++end;
-    if (*end != '\0' || !std::isfinite(v)) return false;
+    if (end != stop || !std::isfinite(v)) return false;
     *value = v;
     return true;
 }

@@ -165,6 +165,10 @@ Zzml_Part *zzml_PartFind(Zzml_ParseResult *result, const char *name, Zerr_Report
         zha::Fail(err, op, __LINE__, nullptr, "No parse result or no part name given.");
         return nullptr;
     }
+    if (!zui::ParseAlive(result)) {
+        zha::Fail(err, op, __LINE__, nullptr, "Not a live parse result (looking for \"%s\").", name);
+        return nullptr;
+    }
     Zzml_Part *part = zui::FindTopLevel(result, name);
     if (!part) zha::Fail(err, op, __LINE__, nullptr, "No part named \"%s\" in %s.", name, result->fileName.c_str());
     return part;
