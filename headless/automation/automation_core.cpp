@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <mutex>
 #include <set>
+#include <string_view>
 
 #include "toolkit/core/core_support.h"
 #include "zerr.h"
@@ -15,11 +16,13 @@ namespace {
 
 struct State {
     std::mutex mutex;
+    // Maps compare transparently, so that the calls made on every toolkit
+    // entry look names up without building strings.
     // Call counts since the last FaultClear, by operation.
-    std::map<std::string, int> calls;
+    std::map<std::string, int, std::less<>> calls;
     // For each armed operation, the call numbers that must fail.
-    std::map<std::string, std::multiset<int>> armed;
-    std::map<std::string, long> live;
+    std::map<std::string, std::multiset<int>, std::less<>> armed;
+    std::map<std::string, long, std::less<>> live;
     std::vector<std::string> printed;
 };
 
@@ -47,12 +50,14 @@ void FaultClear() {
 }
 
 bool FaultHit(const char *operation, Zerr_Report **err) {
-    const std::string name = operation ? operation : "";
+    const std::string_view name = operation ? operation : "";
     bool fail = false;
     {
         State &s = state();
         std::lock_guard<std::mutex> lock(s.mutex);
-        const int call = ++s.calls[name];
+        auto counted = s.calls.find(name);
+        if (counted == s.calls.end()) counted = s.calls.emplace(std::string(name), 0).first;
+        const int call = ++counted->second;
         auto armed = s.armed.find(name);
         if (armed != s.armed.end()) {
             auto hit = armed->second.find(call);
@@ -63,7 +68,7 @@ bool FaultHit(const char *operation, Zerr_Report **err) {
             }
         }
     }
-    if (fail && err) *err = zerr_CreateErrorReport(name.c_str(), 0, 2, nullptr, "Injected failure.");
+    if (fail && err) *err = zerr_CreateErrorReport(operation, 0, 2, nullptr, "Injected failure.");
     return fail;
 }
 
@@ -74,20 +79,24 @@ int FaultCalls(const std::string &operation) {
     return it == s.calls.end() ? 0 : it->second;
 }
 
-void LiveAdd(const char *kind) {
-    State &s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    ++s.live[kind ? kind : ""];
-}
+namespace {
 
-void LiveRemove(const char *kind) {
+void adjustLive(const char *kind, long delta) {
+    const std::string_view name = kind ? kind : "";
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    const std::string name = kind ? kind : "";
+    auto it = s.live.find(name);
+    if (it == s.live.end()) it = s.live.emplace(std::string(name), 0).first;
     // Entries at zero are dropped so that LiveCounts() lists only what lives
     // (or what was released more often than created, which shows as negative).
-    if (--s.live[name] == 0) s.live.erase(name);
+    it->second += delta;
+    if (it->second == 0) s.live.erase(it);
 }
+
+}  // namespace
+
+void LiveAdd(const char *kind) { adjustLive(kind, 1); }
+void LiveRemove(const char *kind) { adjustLive(kind, -1); }
 
 long LiveCount(const std::string &kind) {
     State &s = state();
@@ -99,7 +108,7 @@ long LiveCount(const std::string &kind) {
 std::map<std::string, long> LiveCounts() {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    return s.live;
+    return std::map<std::string, long>(s.live.begin(), s.live.end());
 }
 
 const std::vector<std::string> &PrintedReports() { return state().printed; }
