@@ -359,6 +359,7 @@ private:
     std::string Where(int line) const { return name_ + ":" + std::to_string(line); }
     bool Dispatch(const Words &words, const std::string &raw);
     bool StopForUnexpectedError();
+    bool ErrorCheckFollows() const;
 
     // Actions.
     void BeginAction();
@@ -429,7 +430,8 @@ private:
     std::ostream &err_;
     std::string name_;
     const Words &functionNames_;
-    int line_ = 0;
+    Words lines_;
+    int line_ = 0;  // the line being run, from 1; the index of the next line
     SessionOutcome outcome_;
     LastAction last_;
     size_t messagesBefore_ = 0, printedBefore_ = 0, questionsBefore_ = 0;
@@ -460,12 +462,14 @@ void ArgCount(const Words &w, size_t low, size_t high, const char *usage) {
 
 SessionOutcome Run::Go(const std::string &text) {
     out_ << "== session " << name_ << "\n";
-    std::istringstream lines(text);
-    std::string raw;
-    bool stop = false;
-    while (!stop && std::getline(lines, raw)) {
-        ++line_;
+    std::istringstream stream(text);
+    for (std::string raw; std::getline(stream, raw);) {
         if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        lines_.push_back(raw);
+    }
+    bool stop = false;
+    while (!stop && line_ < static_cast<int>(lines_.size())) {
+        const std::string &raw = lines_[line_++];
         Words words;
         std::string why;
         if (!SplitSessionLine(raw, &words, &why)) {
@@ -483,6 +487,20 @@ SessionOutcome Run::Go(const std::string &text) {
     }
     Finish();
     return outcome_;
+}
+
+// Whether an `expect error` or `expect report` check comes after the current
+// line and before the next action.
+bool Run::ErrorCheckFollows() const {
+    for (size_t i = static_cast<size_t>(line_); i < lines_.size(); ++i) {
+        Words words;
+        std::string why;
+        if (!SplitSessionLine(lines_[i], &words, &why)) return false;
+        if (words.empty() || words[0] == "show") continue;
+        if (words[0] != "expect") return false;
+        if (words.size() > 1 && (Lower(words[1]) == "error" || Lower(words[1]) == "report")) return true;
+    }
+    return false;
 }
 
 // True (and the session stops) when the last action failed and no check
@@ -559,14 +577,20 @@ void Run::EndAction() {
     for (const std::string &m : last_.messages) out_ << "  message: " << IndentLines(m, "           ") << "\n";
     for (const std::string &q : last_.questions) out_ << "  asked: " << q << "\n";
     out_.flush();
-    // Printed reports are already on standard error in full; name the line.
+    // An error that a check below foresees is part of the transcript; any
+    // other names the line on the error stream. Printed reports are already on
+    // standard error in full, so only their first line is repeated there.
+    const bool foreseen = ErrorCheckFollows();
     for (const std::string &e : last_.errors) {
         const bool wasPrinted = std::find(last_.printed.begin(), last_.printed.end(), e) != last_.printed.end();
-        if (wasPrinted)
+        if (foreseen)
+            out_ << "  " << (wasPrinted ? "printed: " : "error: ") << IndentLines(e, "    ") << "\n";
+        else if (wasPrinted)
             err_ << Where(line_) << ": error: the tool printed: " << FirstLine(e) << "\n";
         else
             err_ << Where(line_) << ": error: " << IndentLines(e, "  ") << "\n";
     }
+    out_.flush();
     err_.flush();
 }
 
@@ -1456,12 +1480,14 @@ std::string SessionHelp() {
         "the table's row header shows them, from 1; column 0 is the row header.\n"
         "\n"
         "Each line is printed as it runs, followed by what the user saw: the values a\n"
-        "function returned, messages, questions asked. Errors and failed checks name the\n"
-        "session file and line. An action that fails (the tool reports or prints an\n"
-        "error, or the action is refused) stops the session unless an `expect error` or\n"
-        "`expect report` check follows it before the next action. Failed checks do not\n"
-        "stop the session; an unknown command or malformed line does. A tool still open\n"
-        "at the end is closed (a report question then gets the answer No).\n"
+        "function returned, messages, questions asked. An action that fails (the tool\n"
+        "reports or prints an error, or the action is refused) stops the session unless\n"
+        "an `expect error` or `expect report` check follows it before the next action;\n"
+        "such a foreseen error is printed with the transcript. Other errors and failed\n"
+        "checks are printed on the error stream, naming the session file and line.\n"
+        "Failed checks do not stop the session; an unknown command or a malformed line\n"
+        "does. A tool still open at the end is closed (a report question then gets the\n"
+        "answer No).\n"
         "\n"
         "Actions:\n";
     AppendHelp(&text, kActionHelp, sizeof kActionHelp / sizeof kActionHelp[0]);
