@@ -51,6 +51,17 @@ static void setRowCount(Zerr_Report **slot, ZOT_Data *zotData, int32_t count) {
     zzml_SetParameters(zotData->dataArray, slot, "rowcount", count, (const char *)NULL);
 }
 
+// A failure here does not undo the open; it is shown to the user.
+static void recomputeAfterOpen(ZOT_Data *zotData) {
+    Zerr_Report *cause = NULL;
+    CalculateValues(&cause, zotData);
+    if (!cause) return;
+    Zerr_Report *report = NULL;
+    ZOT_REPORT(&report, "ZOT_OpenTEFile", cause, "Error calculating values.");
+    zerr_PrintErrorReport(report, 0, 0);
+    zerr_DeleteErrorReportEx(&report);
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
@@ -90,6 +101,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         setRowCount(zerr.Slot(), zotData, count);
         zerr.Check(__LINE__);
         replacing = false;
+        // The statistics, labels and table cells of the points just dropped must
+        // not outlive them.
+        recomputeAfterOpen(zotData);
         // Row 0 is current also when the file held no points, so that currentRow
         // never points past the end of the new list.
         zotData->currentRow = 0;

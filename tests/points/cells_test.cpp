@@ -22,22 +22,6 @@ protected:
     zt::ToolSession session;
 };
 
-TEST_F(Cells, ARowWithoutAPointShowsNothingAndTakesNothing) {
-    void *info = session.Record();
-    double number = 42.0;
-    EXPECT_EQ(0, TEElevationGetCB(info, 5, kTEElevation, &number, 0));
-    EXPECT_EQ(42.0, number);
-    char buffer[16] = "untouched";
-    EXPECT_EQ(0, IDGetCB(info, 5, kId, buffer, sizeof buffer));
-    EXPECT_STREQ("", buffer);
-    char text[] = "ghost";
-    EXPECT_EQ(0, IDPutCB(info, 5, kId, text, 0));
-    double colour[4] = {0, 0, 1, 1};
-    EXPECT_EQ(0, TEColorPutCB(info, 5, kTEColor, colour, 0));
-    EXPECT_EQ(1, session.PointCount());
-    EXPECT_TRUE(zha::PrintedReports().empty()) << AllPrinted();
-}
-
 TEST_F(Cells, ANumberThatIsNotFiniteIsRefused) {
     void *info = session.Record();
     double before = session.Point(0)->teElevation;
@@ -73,37 +57,6 @@ TEST_F(Cells, AValueWhoseRecomputationFailsIsKeptButRefused) {
     EXPECT_EQ(44.999, session.Point(0)->teLatitude);
     EXPECT_EQ(marker, session.Point(0)->teSelector[0]);
     EXPECT_NE(std::string::npos, AllPrinted().find("TELatitudePutCB"));
-}
-
-TEST_F(Cells, AFailedLookupIsPrintedUnderTheCallbacksName) {
-    void *info = session.Record();
-    double value = 3.0;
-    zha::FaultInject("zdlm_GetAddr", 1);
-    EXPECT_EQ(0, TELE90PutCB(info, 0, kTELE90, &value, 0));
-    std::string printed = AllPrinted();
-    EXPECT_NE(std::string::npos, printed.find("TELE90PutCB"));
-    EXPECT_NE(std::string::npos, printed.find("Error getting element from list"));
-    EXPECT_EQ(std::string::npos, printed.find("Error getting element from list.")) << "this put has no full stop";
-
-    zha::ClearPrintedReports();
-    char text[] = "new";
-    zha::FaultInject("zdlm_GetAddr", 1);
-    EXPECT_EQ(0, IDPutCB(info, 0, kId, text, 0));
-    printed = AllPrinted();
-    EXPECT_NE(std::string::npos, printed.find("IDPutCB"));
-    EXPECT_NE(std::string::npos, printed.find("Error getting element from list."));
-    EXPECT_STREQ("P0", session.Point(0)->pointId);
-}
-
-TEST_F(Cells, TextGetsCutToTheBufferTheHostGives) {
-    void *info = session.Record();
-    char small[3] = "xx";
-    EXPECT_EQ(1, IDGetCB(info, 0, kId, small, sizeof small));
-    EXPECT_STREQ("P0", small);
-    char tiny[2] = "x";
-    EXPECT_EQ(1, TEPointDescriptionGetCB(info, 0, kTEDescription, tiny, sizeof tiny));
-    EXPECT_STREQ("p", tiny);
-    EXPECT_STREQ("point 0", session.Point(0)->teDescription);
 }
 
 }  // namespace

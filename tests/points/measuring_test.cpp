@@ -275,31 +275,6 @@ TEST_F(MonoMeasuring, AFailedAcceptRemovesTheMarkerItMadeAndUsesUpThePicks) {
     EXPECT_EQ(1u, MarkersOfKind("Measurement").size());
 }
 
-TEST_F(MonoMeasuring, APickThatIsNotOnePointIsIgnored) {
-    OpenTE(session, WritePointsAt(session, "points.txt", {{5, 5}}));
-    Zgda_BaseData *matrix = zgda_BaseDataCreate(2, 2, 10, 2, 0, nullptr);
-    ASSERT_NE(nullptr, matrix);
-    PointCreatedCallback(session.Record()->viewLayer[0][0], matrix, 2, 2, session.Record());
-    PointCreatedCallback(session.Record()->viewLayer[0][0], nullptr, 2, 1, session.Record());
-    zgda_BaseDataDelete(matrix, nullptr);
-    EXPECT_EQ(0, zdlm_CountList(session.Record()->imagePickList[0], nullptr));
-    // The pick tool stays in create mode (the tool set is locked) after an ignored pick.
-    EXPECT_TRUE(Click(0, 0, 5, 5));
-    EXPECT_EQ("1", Label("leftcount"));
-}
-
-TEST_F(MonoMeasuring, ALabelThatCannotBeWrittenIsReportedButThePickStays) {
-    OpenTE(session, WritePointsAt(session, "points.txt", {{5, 5}}));
-    zha::ClearPrintedReports();
-    zha::FaultInject("zzml_StringPartValueSet", 1);
-    EXPECT_TRUE(Click(0, 0, 5, 5));
-    std::string printed = AllPrinted();
-    EXPECT_NE(std::string::npos, printed.find("PointCreatedCallback"));
-    EXPECT_NE(std::string::npos, printed.find("Error setting labels"));
-    EXPECT_NE(std::string::npos, printed.find("Error setting string value."));
-    EXPECT_EQ(1, zdlm_CountList(session.Record()->imagePickList[0], nullptr));
-}
-
 TEST(ProjectedMeasuring, AMeasurementOnAMapImageGivesItsEastingAndNorthing) {
     zt::ToolSession session;
     zt::ImageOptions options;

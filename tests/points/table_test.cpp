@@ -117,17 +117,6 @@ TEST_F(MonoTable, DeletingTheCurrentRowMovesToItsNeighbour) {
     EXPECT_EQ(0, session.Record()->currentRow);
 }
 
-TEST_F(MonoTable, DeletingWithoutASelectionChangesNothing) {
-    AddNamedRows(session, 2);
-    Choose(1);
-    Zerr_Report *report = nullptr;
-    ASSERT_TRUE(zha::SelectRows("dataarray", {}, &report)) << zt::TakeReport(&report);
-    zha::DeleteSelectedRows("dataarray", &report);
-    zt::TakeReport(&report);
-    EXPECT_EQ(2, session.PointCount());
-    ExpectCurrent(1, "P1");
-}
-
 TEST_F(MonoTable, DeletingRowsDiscardsPendingPicksAndRecomputes) {
     OpenTE(session, WritePointsAt(session, "points.txt", {{5, 5}, {20, 20}, {40, 30}}));
     ASSERT_TRUE(Click(0, 0, 5, 6));
@@ -228,23 +217,6 @@ TEST_F(MonoTable, FeetAreShownAndTakenWhileTheUnitsToggleSaysFeet) {
     EXPECT_EQ(Fixed(heMeters, 3), Label("avgce"));
 }
 
-TEST_F(MonoTable, AUnitsChangeThatCannotRedrawIsReported) {
-    AddNamedRows(session, 1);
-    zha::FaultInject("zzui_CAUpdateAll", 1);
-    Zerr_Report *report = nullptr;
-    zha::SetPartValue("unitstoggle", "Feet", &report);
-    std::string text = zt::TakeReport(&report);
-    EXPECT_NE(std::string::npos, text.find("ZOT_UpdateUnits"));
-    EXPECT_NE(std::string::npos, text.find("Error updating cellarray."));
-    EXPECT_EQ(1, session.Record()->distanceUnits);
-
-    zha::FaultInject("zzml_StringPartValueSet", 1);
-    zha::SetPartValue("unitstoggle", "Meters", &report);
-    text = zt::TakeReport(&report);
-    EXPECT_NE(std::string::npos, text.find("Error setting values."));
-    EXPECT_NE(std::string::npos, text.find("SetLabels"));
-}
-
 TEST_F(MonoTable, ALongIdIsCutInItsCellButKeptWholeForTheReport) {
     OpenTE(session, WritePointsAt(session, "points.txt", {{11, 22}}));
     std::string longId(300, 'L');
@@ -325,19 +297,6 @@ TEST(ProjectedTable, AMensurationErrorIsTypedInPixelsAndStoredInMeters) {
     // Pixels are not lengths: feet do not change them.
     ASSERT_TRUE(zha::SetPartValue("unitstoggle", "Feet", &report)) << zt::TakeReport(&report);
     EXPECT_EQ("2.000", Cell(0, kMensurationError));
-}
-
-TEST(StereoTable, BothPickCountsAreShownAndTheLeftTitleIsKept) {
-    zt::ToolSession session;
-    ASSERT_TRUE(session.StartStereo());
-    zha::PartView view;
-    ASSERT_TRUE(zha::ViewPart("leftcount", &view, nullptr));
-    EXPECT_NE("Points:", view.title);
-    ASSERT_EQ("", CallReport(session, "ZOT_AddRow"));
-    ASSERT_TRUE(Click(1, 0, 250, 250));
-    ASSERT_TRUE(Click(1, 1, 251, 250));
-    EXPECT_EQ("0", Label("leftcount"));
-    EXPECT_EQ("2", Label("rightcount"));
 }
 
 }  // namespace

@@ -74,13 +74,6 @@ TEST_F(OpenFailures, AnInvalidLineAnywhereKeepsThePointsAsTheyWere) {
     ExpectOldPointsKept();
 }
 
-TEST_F(OpenFailures, AFileNameThatCannotBeCopiedChangesNothing) {
-    zha::FaultInject("zstr_Duplicate", 1);
-    std::string printed = Open({newFile});
-    EXPECT_TRUE(Contains(printed, "ZOT_OpenTEFile"));
-    ExpectOldPointsKept();
-}
-
 TEST_F(OpenFailures, ATableThatCannotBeEmptiedLeavesNoPoints) {
     zha::FaultInject("zzml_SetParameters", 1);
     std::string printed = Open({newFile});

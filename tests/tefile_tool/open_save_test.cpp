@@ -86,8 +86,13 @@ TEST_F(MonoFiles, AnOpenDropsMeasuredPointsAndTheirMarkersButKeepsPendingPicks) 
     ASSERT_EQ("", CallReport(session, "ZOT_AcceptMeasurement"));
     ASSERT_EQ(3u, zha::DisplayMarkers().size());
     ASSERT_TRUE(Click(0, 0, 30, 30));  // pending for row 1
+    ASSERT_GT(session.Record()->meanHE, 0.0);
 
     OpenTE(session, WritePointsAt(session, "second.txt", {{40, 40}}));
+    // No statistic of the dropped measurement survives.
+    EXPECT_EQ(0.0, session.Record()->meanHE);
+    EXPECT_EQ(0.0, session.Record()->ce90WithMensuration);
+    EXPECT_EQ("0.000", Label("avgce"));
     EXPECT_EQ(1, session.PointCount());
     EXPECT_EQ(1, zha::CellRowCount("dataarray"));
     EXPECT_EQ(1u, zha::DisplayMarkers().size());
