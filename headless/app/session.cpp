@@ -1,18 +1,15 @@
 #include "session.h"
 
 #include <errno.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iomanip>
 #include <limits>
-#include <map>
 #include <sstream>
 
 #include "automation/automation_core.h"
