@@ -236,13 +236,10 @@ TEST_P(SwitchTest, WorksWithoutAnErrorSlot) {
     EXPECT_EQ(zha::LiveCount("report"), reports);
 }
 
-INSTANTIATE_TEST_SUITE_P(Switches, SwitchTest,
-                         ::testing::Values(SwitchCase{"ZOT_SetAutoDrive", af_zotZOT_SetAutoDrive, "True",
-                                                      &ZOT_Data::autoDrive},
-                                           SwitchCase{"ZOT_SetFormat", af_zotZOT_SetFormat, "Condensed",
-                                                      &ZOT_Data::condensedFormat}),
-                         [](const ::testing::TestParamInfo<SwitchCase> &info) {
-                             return std::string(info.param.function).substr(4);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Switches, SwitchTest,
+    ::testing::Values(SwitchCase{"ZOT_SetAutoDrive", af_zotZOT_SetAutoDrive, "True", &ZOT_Data::autoDrive},
+                      SwitchCase{"ZOT_SetFormat", af_zotZOT_SetFormat, "Condensed", &ZOT_Data::condensedFormat}),
+    [](const ::testing::TestParamInfo<SwitchCase> &info) { return std::string(info.param.function).substr(4); });
 
 }  // namespace

@@ -11,10 +11,10 @@
 namespace {
 
 const std::vector<std::string> kNames = {
-    "ZOT_SelectImages", "ZOT_Start",          "ZOT_SelectTool",     "ZOT_OpenTEFile",
-    "ZOT_SaveTEFile",   "ZOT_DriveTo",        "ZOT_ClearMeasurement", "ZOT_AcceptMeasurement",
-    "ZOT_ToggleGraphics", "ZOT_CloseTool",    "ZOT_UpdateUnits",    "ZOT_AddRow",
-    "ZOT_CreateReport", "ZOT_ZOTType",        "ZOT_SetAutoDrive",   "ZOT_SetFormat",
+    "ZOT_SelectImages",   "ZOT_Start",     "ZOT_SelectTool",       "ZOT_OpenTEFile",
+    "ZOT_SaveTEFile",     "ZOT_DriveTo",   "ZOT_ClearMeasurement", "ZOT_AcceptMeasurement",
+    "ZOT_ToggleGraphics", "ZOT_CloseTool", "ZOT_UpdateUnits",      "ZOT_AddRow",
+    "ZOT_CreateReport",   "ZOT_ZOTType",   "ZOT_SetAutoDrive",     "ZOT_SetFormat",
 };
 
 class ListingTest : public ::testing::Test {
