@@ -37,18 +37,18 @@ bool CheckNotRedrawing(const Table &table, std::string *why) {
 // Reads one cell through its get callback and formats it. Returns false when
 // the callback freed the table's parse result (then nothing may be touched).
 bool ReadCell(Zzml_Part *part, int32_t row, int32_t column, std::string *text) {
-    const Column spec = TableOf(part).config.columns[static_cast<size_t>(column)];
+    const Column setup = TableOf(part).config.columns[static_cast<size_t>(column)];
     const Zzml_ParseResult *owner = part->owner;
     text->clear();
-    if (spec.kind == ColumnKind::RowHeader) {
+    if (setup.kind == ColumnKind::RowHeader) {
         *text = std::to_string(row + 1);
         return true;
     }
-    if (!spec.get) return true;
-    switch (spec.kind) {
+    if (!setup.get) return true;
+    switch (setup.kind) {
         case ColumnKind::Text: {
             char buffer[kTextBufferSize] = {0};
-            const int32_t filled = spec.get(spec.cellInfo, row, column, buffer, kTextBufferSize);
+            const int32_t filled = setup.get(setup.cellInfo, row, column, buffer, kTextBufferSize);
             // The callback may have left the buffer unterminated.
             buffer[kTextBufferSize - 1] = '\0';
             if (filled) *text = buffer;
@@ -56,12 +56,12 @@ bool ReadCell(Zzml_Part *part, int32_t row, int32_t column, std::string *text) {
         }
         case ColumnKind::Number: {
             double value = 0;
-            if (spec.get(spec.cellInfo, row, column, &value, 0)) *text = FormatNumber(value, spec.format);
+            if (setup.get(setup.cellInfo, row, column, &value, 0)) *text = FormatNumber(value, setup.format);
             break;
         }
         case ColumnKind::Colour: {
             double rgba[4] = {0, 0, 0, 0};
-            if (spec.get(spec.cellInfo, row, column, rgba, 0)) *text = FormatColour(rgba);
+            if (setup.get(setup.cellInfo, row, column, rgba, 0)) *text = FormatColour(rgba);
             break;
         }
         case ColumnKind::RowHeader:
@@ -107,8 +107,8 @@ bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
     TableConfig config = table.config;
     int32_t column = -1;
     for (const char *name = va_arg(args, const char *); name; name = va_arg(args, const char *)) {
-        Column *spec = column >= 0 ? &config.columns[static_cast<size_t>(column)] : nullptr;
-        if (ColumnParameter(name) && !spec) {
+        Column *setup = column >= 0 ? &config.columns[static_cast<size_t>(column)] : nullptr;
+        if (ColumnParameter(name) && !setup) {
             *why = std::string("parameter \"") + name + "\" comes before \"column\"";
             return false;
         }
@@ -152,20 +152,20 @@ bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
         } else if (std::strcmp(name, "exclusivechangeinfo") == 0) {
             config.exclusiveInfo = va_arg(args, void *);
         } else if (std::strcmp(name, "selectflag") == 0) {
-            spec->selectFlag = va_arg(args, int32_t);
+            setup->selectFlag = va_arg(args, int32_t);
         } else if (std::strcmp(name, "cellinfo") == 0) {
-            spec->cellInfo = va_arg(args, void *);
+            setup->cellInfo = va_arg(args, void *);
         } else if (std::strcmp(name, "getcellvalue") == 0) {
-            spec->get = va_arg(args, Zzui_CellCallback);
+            setup->get = va_arg(args, Zzui_CellCallback);
         } else if (std::strcmp(name, "putcellvalue") == 0) {
-            spec->put = va_arg(args, Zzui_CellCallback);
+            setup->put = va_arg(args, Zzui_CellCallback);
         } else if (std::strcmp(name, "columntitle") == 0) {
             const char *title = va_arg(args, const char *);
-            spec->title = title ? title : "";
+            setup->title = title ? title : "";
         } else if (std::strcmp(name, "columnformat") == 0) {
             const char *format = va_arg(args, const char *);
             const std::string text = format ? format : "";
-            if (!text.empty() && spec->kind != ColumnKind::Number) {
+            if (!text.empty() && setup->kind != ColumnKind::Number) {
                 *why = "column " + std::to_string(column) + " holds no numbers, so it takes no format";
                 return false;
             }
@@ -173,7 +173,7 @@ bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
                 *why = "format \"" + text + "\" is not a number format";
                 return false;
             }
-            spec->format = text;
+            setup->format = text;
         } else {
             // The value's type is unknown, so reading stops here.
             *why = std::string("unknown parameter \"") + name + "\"";
@@ -236,30 +236,30 @@ bool TypeIntoCell(Zzml_Part *part, int32_t row, int32_t column, const std::strin
         *why = "column " + std::to_string(column) + " is not a column of the table";
         return false;
     }
-    const Column spec = table.config.columns[static_cast<size_t>(column)];
-    if (!spec.put || spec.kind == ColumnKind::RowHeader) {
-        *why = "column " + std::to_string(column) + " (\"" + spec.title + "\") cannot be edited";
+    const Column setup = table.config.columns[static_cast<size_t>(column)];
+    if (!setup.put || setup.kind == ColumnKind::RowHeader) {
+        *why = "column " + std::to_string(column) + " (\"" + setup.title + "\") cannot be edited";
         return false;
     }
     const Zzml_ParseResult *owner = part->owner;
     int32_t accepted = 0;
-    switch (spec.kind) {
+    switch (setup.kind) {
         case ColumnKind::Number: {
             double value = 0;
-            if (!ParseNumberText(text, spec.format, &value, why)) return false;
-            accepted = spec.put(spec.cellInfo, row, column, &value, 0);
+            if (!ParseNumberText(text, setup.format, &value, why)) return false;
+            accepted = setup.put(setup.cellInfo, row, column, &value, 0);
             break;
         }
         case ColumnKind::Colour: {
             double rgba[4];
             if (!ParseColourText(text, rgba, why)) return false;
-            accepted = spec.put(spec.cellInfo, row, column, rgba, 0);
+            accepted = setup.put(setup.cellInfo, row, column, rgba, 0);
             break;
         }
         default: {
             std::vector<char> copy(text.begin(), text.end());
             copy.push_back('\0');
-            accepted = spec.put(spec.cellInfo, row, column, copy.data(), 0);
+            accepted = setup.put(setup.cellInfo, row, column, copy.data(), 0);
             break;
         }
     }
