@@ -1,4 +1,6 @@
 // Raster layers and their georeferencing, read from real files written with GDAL.
+#include <cstdio>
+
 #include "geo/geo_test_support.h"
 
 namespace zgt {
@@ -137,6 +139,18 @@ TEST_F(LayersTest, RpcModelsAreFoundInEveryPlaceGdalKeepsThem) {
         zt::RpcGroundToFile(model, lon, lat, height, &expectedX, &expectedY);
         EXPECT_NEAR(expectedX, x, 1e-9) << s.second;
         EXPECT_NEAR(expectedY, y, 1e-9) << s.second;
+    }
+}
+
+TEST_F(LayersTest, ASidecarIsWhereItsModelLives) {
+    const zt::RpcModel model = zt::StereoModel({}, 0);
+    for (zt::RpcStorage storage : {zt::RpcStorage::RpcTxt, zt::RpcStorage::Rpb}) {
+        const std::string name = storage == zt::RpcStorage::Rpb ? "rpb.tif" : "txt.tif";
+        const zt::ImageTruth image = zt::WriteRpcImage(File(name), model, storage);
+        ASSERT_EQ(2u, image.files.size());
+        EXPECT_EQ("", ReadMapInformation(image.path).report);
+        ASSERT_EQ(0, std::remove(image.files[1].c_str())) << image.files[1];
+        EXPECT_TRUE(Contains(ReadMapInformation(image.path).report, "is not georeferenced")) << name;
     }
 }
 

@@ -96,6 +96,9 @@ struct Zprj_Projection {
 
 namespace zhg {
 
+// The inverse of a geotransform (same coefficient order). False with a
+// message naming fileName when it is singular or not finite.
+bool AffineInverse(const double geoTransform[6], double inverse[6], const char *fileName, std::string *message);
 // A new affine transform (file to map) from a geotransform, counted as live
 // kind "xform". Null with a message naming fileName when it is singular or not finite.
 Zxfr_XForm *NewAffineXForm(const double geoTransform[6], const char *fileName, std::string *message);

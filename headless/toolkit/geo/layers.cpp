@@ -18,7 +18,6 @@
 #include "toolkit/geo/geo_internal.h"
 #include "zimg.h"
 #include "zstr.h"
-#include "zxfr.h"
 
 struct Zimg_LayerImpl {
     std::string fileName;
@@ -55,7 +54,7 @@ std::string GdalMessage(const char *fallback) {
 }
 
 GDALDatasetH OpenRaster(const char *fileName, std::string *message) {
-    GDALDatasetH ds = GDALOpenEx(fileName, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH ds = GDALOpenEx(fileName, GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr);
     if (!ds) {
         *message = std::string("Cannot read ") + fileName + " as an image: " +
                    GdalMessage("no raster format recognises it.");
@@ -269,13 +268,12 @@ int32_t zimg_LayerMapInformationRead(Zimg_Layer *layer, char **projectionName, c
         }
         xform->fileToMap = false;
     } else if (!g.rpc) {
-        // Validate the geotransform even when the caller does not want it.
-        Zxfr_XForm *probe = zhg::NewAffineXForm(impl.geoTransform, impl.fileName.c_str(), &message);
-        if (!probe) {
+        // The geotransform is checked even when the caller does not want it.
+        double inverse[6];
+        if (!zhg::AffineInverse(impl.geoTransform, inverse, impl.fileName.c_str(), &message)) {
             zha::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
             return 0;
         }
-        zxfr_XFormFree(&probe, nullptr);
     }
     if (projectionName) *projectionName = zhc::HeapText(g.projectionName.c_str());
     if (unitsName) *unitsName = zhc::HeapText(g.unitsName.c_str());

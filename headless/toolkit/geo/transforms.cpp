@@ -11,31 +11,40 @@
 
 namespace zhg {
 
-Zxfr_XForm *NewAffineXForm(const double gt[6], const char *fileName, std::string *message) {
+bool AffineInverse(const double gt[6], double inverse[6], const char *fileName, std::string *message) {
     const char *file = fileName ? fileName : "(unnamed)";
     for (int i = 0; i < 6; ++i) {
         if (!std::isfinite(gt[i])) {
             *message = std::string("The geotransform of ") + file + " is not finite.";
-            return nullptr;
+            return false;
         }
     }
     const double det = gt[1] * gt[5] - gt[2] * gt[4];
     const double size = std::fabs(gt[1] * gt[5]) + std::fabs(gt[2] * gt[4]);
     if (!(std::fabs(det) > 1e-12 * size)) {
         *message = std::string("The geotransform of ") + file + " is singular and cannot be inverted.";
-        return nullptr;
+        return false;
     }
+    // x = a0 + X*a1 + Y*a2, y = a3 + X*a4 + Y*a5 undoes the geotransform.
+    inverse[1] = gt[5] / det;
+    inverse[2] = -gt[2] / det;
+    inverse[4] = -gt[4] / det;
+    inverse[5] = gt[1] / det;
+    inverse[0] = -(inverse[1] * gt[0] + inverse[2] * gt[3]);
+    inverse[3] = -(inverse[4] * gt[0] + inverse[5] * gt[3]);
+    return true;
+}
+
+Zxfr_XForm *NewAffineXForm(const double gt[6], const char *fileName, std::string *message) {
+    double inverse[6];
+    if (!AffineInverse(gt, inverse, fileName, message)) return nullptr;
     Zxfr_XForm *x = new Zxfr_XForm;
     x->kind = Zxfr_XForm::kAffine;
-    x->fileName = file;
-    for (int i = 0; i < 6; ++i) x->toMap[i] = gt[i];
-    // x = a0 + X*a1 + Y*a2, y = a3 + X*a4 + Y*a5, the inverse of the map above.
-    x->toFile[1] = gt[5] / det;
-    x->toFile[2] = -gt[2] / det;
-    x->toFile[4] = -gt[4] / det;
-    x->toFile[5] = gt[1] / det;
-    x->toFile[0] = -(x->toFile[1] * gt[0] + x->toFile[2] * gt[3]);
-    x->toFile[3] = -(x->toFile[4] * gt[0] + x->toFile[5] * gt[3]);
+    x->fileName = fileName ? fileName : "(unnamed)";
+    for (int i = 0; i < 6; ++i) {
+        x->toMap[i] = gt[i];
+        x->toFile[i] = inverse[i];
+    }
     zha::LiveAdd("xform");
     return x;
 }
