@@ -296,7 +296,7 @@ int32_t zimg_LayerMapProjectionRead(Zimg_Layer *layer, Zprj_Projection **project
         zha::Fail(err, "zimg_LayerMapProjectionRead", __LINE__, nullptr, "%s", message.c_str());
         return 0;
     }
-    *projection = new Zprj_Projection{};
+    *projection = new Zprj_Projection();
     (*projection)->parameters.srs = g.srs;
     zha::LiveAdd("projection");
     return 1;

@@ -45,7 +45,7 @@ Zprj_ProParameters *zprj_ProParametersCopy(const Zprj_ProParameters *parameters,
         zha::Fail(err, "zprj_ProParametersCopy", __LINE__, nullptr, "No projection parameters given.");
         return nullptr;
     }
-    Zprj_ProParameters *copy = new Zprj_ProParameters{};
+    Zprj_ProParameters *copy = new Zprj_ProParameters();
     copy->srs = parameters->srs;
     zha::LiveAdd("parameters");
     return copy;
