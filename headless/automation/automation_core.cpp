@@ -1,9 +1,19 @@
 // Fault injection, live-object accounting and the printed-report log. The
-// state is process-wide and guarded by one mutex, so toolkit calls from any
-// thread (tests may use several) keep the counts exact.
+// state is process-wide; toolkit calls from any thread (tests may use several)
+// keep the counts exact.
+//
+// Every toolkit call passes through FaultHit and most objects through
+// LiveAdd/LiveRemove, so these must cost next to nothing: each name has one
+// atomic counter, found from the address of the name (operations pass string
+// literals) through a lock-free table, and the mutex is taken only to meet a new
+// address, while a fault is armed, or by the rarely called readers.
 #include "automation_core.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string_view>
@@ -14,15 +24,92 @@
 namespace zha {
 namespace {
 
+struct Counter {
+    explicit Counter(std::string_view n) : name(n) {}
+    const std::string name;
+    std::atomic<long> value{0};
+};
+
+// Counters by name. Counters are never freed, so a pointer to one stays valid;
+// Find takes the state's mutex only when the address is new to it.
+class CounterTable {
+public:
+    // The counter of name; made at 0 on first use. Call without the mutex held.
+    Counter *Find(std::mutex &mutex, const char *name) {
+        if (!name) name = "";
+        const size_t start = Hash(name);
+        for (size_t probe = 0; probe < kSlots; ++probe) {
+            Slot &slot = slots_[(start + probe) & (kSlots - 1)];
+            const char *key = slot.key.load(std::memory_order_acquire);
+            if (key == nullptr) break;
+            if (key != name) continue;
+            Counter *counter = slot.counter.load(std::memory_order_relaxed);
+            // The address may since hold another text; then the name decides.
+            if (std::strcmp(counter->name.c_str(), name) == 0) return counter;
+            break;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        Counter *counter = FindLocked(name, true);
+        Remember(name, counter);
+        return counter;
+    }
+
+    // The counter of name, or null when there is none and make is not set.
+    // Call with the mutex held.
+    Counter *FindLocked(std::string_view name, bool make) {
+        auto it = byName_.find(name);
+        if (it == byName_.end()) {
+            if (!make) return nullptr;
+            it = byName_.emplace(std::string(name), std::make_unique<Counter>(name)).first;
+        }
+        return it->second.get();
+    }
+
+    template <typename Visit>
+    void ForEachLocked(Visit visit) {
+        for (auto &entry : byName_) visit(*entry.second);
+    }
+
+private:
+    // Enough for every operation name many times over; a full table only makes
+    // new addresses take the slow path.
+    static constexpr size_t kSlots = 4096;
+    struct Slot {
+        std::atomic<const char *> key{nullptr};
+        std::atomic<Counter *> counter{nullptr};
+    };
+
+    static size_t Hash(const char *address) {
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(address) * UINT64_C(0x9E3779B97F4A7C15)) >> 40);
+    }
+
+    // Writers hold the mutex, so a slot is written once, counter before key.
+    void Remember(const char *address, Counter *counter) {
+        const size_t start = Hash(address);
+        for (size_t probe = 0; probe < kSlots; ++probe) {
+            Slot &slot = slots_[(start + probe) & (kSlots - 1)];
+            const char *key = slot.key.load(std::memory_order_relaxed);
+            if (key == address) return;  // taken for another text; the name decides each time
+            if (key != nullptr) continue;
+            slot.counter.store(counter, std::memory_order_relaxed);
+            slot.key.store(address, std::memory_order_release);
+            return;
+        }
+    }
+
+    Slot slots_[kSlots];
+    std::map<std::string, std::unique_ptr<Counter>, std::less<>> byName_;
+};
+
 struct State {
     std::mutex mutex;
-    // Maps compare transparently, so that the calls made on every toolkit
-    // entry look names up without building strings.
     // Call counts since the last FaultClear, by operation.
-    std::map<std::string, int, std::less<>> calls;
+    CounterTable calls;
     // For each armed operation, the call numbers that must fail.
-    std::map<std::string, std::multiset<int>, std::less<>> armed;
-    std::map<std::string, long, std::less<>> live;
+    std::map<std::string, std::multiset<long>, std::less<>> armed;
+    // Whether anything is armed: while nothing is, calls are only counted.
+    std::atomic<bool> anyArmed{false};
+    CounterTable live;
     std::vector<std::string> printed;
 };
 
@@ -39,76 +126,80 @@ void FaultInject(const std::string &operation, int nth) {
     if (nth < 1) return;
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.armed[operation].insert(s.calls[operation] + nth);
+    const long calls = s.calls.FindLocked(operation, true)->value.load();
+    s.armed[operation].insert(calls + nth);
+    s.anyArmed.store(true);
 }
 
 void FaultClear() {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.armed.clear();
-    s.calls.clear();
+    s.anyArmed.store(false);
+    s.calls.ForEachLocked([](Counter &counter) { counter.value.store(0); });
 }
 
 bool FaultHit(const char *operation, Zerr_Report **err) {
-    const std::string_view name = operation ? operation : "";
+    State &s = state();
+    Counter *counter = s.calls.Find(s.mutex, operation);
+    if (!s.anyArmed.load(std::memory_order_acquire)) {
+        counter->value.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
     bool fail = false;
     {
-        State &s = state();
         std::lock_guard<std::mutex> lock(s.mutex);
-        auto counted = s.calls.find(name);
-        if (counted == s.calls.end()) counted = s.calls.emplace(std::string(name), 0).first;
-        const int call = ++counted->second;
-        auto armed = s.armed.find(name);
+        const long call = counter->value.fetch_add(1) + 1;
+        auto armed = s.armed.find(counter->name);
         if (armed != s.armed.end()) {
             auto hit = armed->second.find(call);
             if (hit != armed->second.end()) {
                 fail = true;
                 armed->second.erase(hit);
                 if (armed->second.empty()) s.armed.erase(armed);
+                s.anyArmed.store(!s.armed.empty());
             }
         }
     }
-    if (fail && err) *err = zerr_CreateErrorReport(operation, 0, 2, nullptr, "Injected failure.");
+    if (fail && err) *err = zerr_CreateErrorReport(counter->name.c_str(), 0, 2, nullptr, "Injected failure.");
     return fail;
 }
 
 int FaultCalls(const std::string &operation) {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    auto it = s.calls.find(operation);
-    return it == s.calls.end() ? 0 : it->second;
+    const Counter *counter = s.calls.FindLocked(operation, false);
+    return counter ? static_cast<int>(counter->value.load()) : 0;
 }
 
-namespace {
-
-void adjustLive(const char *kind, long delta) {
-    const std::string_view name = kind ? kind : "";
+void LiveAdd(const char *kind) {
     State &s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    auto it = s.live.find(name);
-    if (it == s.live.end()) it = s.live.emplace(std::string(name), 0).first;
-    // Entries at zero are dropped so that LiveCounts() lists only what lives
-    // (or what was released more often than created, which shows as negative).
-    it->second += delta;
-    if (it->second == 0) s.live.erase(it);
+    s.live.Find(s.mutex, kind)->value.fetch_add(1, std::memory_order_relaxed);
 }
 
-}  // namespace
-
-void LiveAdd(const char *kind) { adjustLive(kind, 1); }
-void LiveRemove(const char *kind) { adjustLive(kind, -1); }
+void LiveRemove(const char *kind) {
+    State &s = state();
+    s.live.Find(s.mutex, kind)->value.fetch_sub(1, std::memory_order_relaxed);
+}
 
 long LiveCount(const std::string &kind) {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    auto it = s.live.find(kind);
-    return it == s.live.end() ? 0 : it->second;
+    const Counter *counter = s.live.FindLocked(kind, false);
+    return counter ? counter->value.load() : 0;
 }
 
 std::map<std::string, long> LiveCounts() {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    return std::map<std::string, long>(s.live.begin(), s.live.end());
+    // Only what lives (or what was released more often than created, which
+    // shows as negative).
+    std::map<std::string, long> counts;
+    s.live.ForEachLocked([&counts](const Counter &counter) {
+        const long value = counter.value.load();
+        if (value != 0) counts.emplace(counter.name, value);
+    });
+    return counts;
 }
 
 const std::vector<std::string> &PrintedReports() { return state().printed; }
