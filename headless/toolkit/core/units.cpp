@@ -1,5 +1,5 @@
 // Length conversion by unit name. Every unit is defined by its length in meters.
-#include <vector>
+#include <functional>
 
 #include "automation/automation_core.h"
 #include "zcvt.h"
@@ -53,12 +53,17 @@ int32_t zcvt_UnitsConvertByName(const double *in, const char *inUnit, double *ou
                   unknown ? unknown : "(none)");
         return 0;
     }
-    // Read every input before writing, as in and out may be the same array.
-    std::vector<double> values(in, in + count);
-    for (int32_t i = 0; i < count; ++i) {
+    // in and out may overlap. Each output depends only on the input at the same
+    // index, so walking away from the overlap (as memmove does) reads every
+    // input before it is overwritten, without a copy.
+    const auto convert = [from, to](double value) {
         // The same length needs no arithmetic, so the value comes back exactly.
-        out[i] = from->meters == to->meters ? values[static_cast<size_t>(i)]
-                                             : values[static_cast<size_t>(i)] * from->meters / to->meters;
+        return from->meters == to->meters ? value : value * from->meters / to->meters;
+    };
+    if (std::less<const double *>()(out, in)) {
+        for (int32_t i = 0; i < count; ++i) out[i] = convert(in[i]);
+    } else {
+        for (int32_t i = count - 1; i >= 0; --i) out[i] = convert(in[i]);
     }
     return 1;
 }
