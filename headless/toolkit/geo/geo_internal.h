@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include <GeographicLib/Constants.hpp>
+#include <GeographicLib/Ellipsoid.hpp>
 #include <gdal.h>
 #include <ogr_spatialref.h>
 
@@ -84,9 +86,12 @@ struct Zxfr_XForm {
     std::string fileName;   // the image it came from, for reports
 };
 
-// Projection parameters: a coordinate system.
+// Projection parameters: a coordinate system, with its ellipsoid read once
+// (ground lengths need it for every point). Set both with zhg::SetCoordinateSystem.
 struct Zprj_ProParameters {
     OGRSpatialReference srs;
+    // The ellipsoid of srs; WGS84 when srs names none.
+    GeographicLib::Ellipsoid ellipsoid{GeographicLib::Constants::WGS84_a(), GeographicLib::Constants::WGS84_f()};
 };
 
 // A layer's projection; it owns its parameters.
@@ -104,6 +109,8 @@ bool AffineInverse(const double geoTransform[6], double inverse[6], const char *
 Zxfr_XForm *NewAffineXForm(const double geoTransform[6], const char *fileName, std::string *message);
 // A new RPC transform (file to map), counted as live kind "xform".
 Zxfr_XForm *NewRpcXForm(const Rpc &rpc, const char *fileName);
+// Gives parameters the coordinate system srs and its ellipsoid.
+void SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialReference &srs);
 
 }  // namespace zhg
 

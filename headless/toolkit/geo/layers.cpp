@@ -297,7 +297,7 @@ int32_t zimg_LayerMapProjectionRead(Zimg_Layer *layer, Zprj_Projection **project
         return 0;
     }
     *projection = new Zprj_Projection();
-    (*projection)->parameters.srs = g.srs;
+    zhg::SetCoordinateSystem(&(*projection)->parameters, g.srs);
     zha::LiveAdd("projection");
     return 1;
 }

@@ -13,14 +13,14 @@
 
 namespace {
 
-// The ellipsoid of the parameters' coordinate system; WGS84 when they name none.
-GeographicLib::Ellipsoid EllipsoidOf(const Zprj_ProParameters *parameters) {
+// The ellipsoid of a coordinate system; WGS84 when it names none.
+GeographicLib::Ellipsoid EllipsoidOf(const OGRSpatialReference &srs) {
     double a = GeographicLib::Constants::WGS84_a();
     double f = GeographicLib::Constants::WGS84_f();
-    if (parameters && !parameters->srs.IsEmpty()) {
+    if (!srs.IsEmpty()) {
         OGRErr aErr = OGRERR_NONE, fErr = OGRERR_NONE;
-        const double semiMajor = parameters->srs.GetSemiMajor(&aErr);
-        const double inverseFlattening = parameters->srs.GetInvFlattening(&fErr);
+        const double semiMajor = srs.GetSemiMajor(&aErr);
+        const double inverseFlattening = srs.GetInvFlattening(&fErr);
         if (aErr == OGRERR_NONE && fErr == OGRERR_NONE && semiMajor > 0 && std::isfinite(semiMajor) &&
             inverseFlattening >= 0 && std::isfinite(inverseFlattening)) {
             a = semiMajor;
@@ -30,7 +30,17 @@ GeographicLib::Ellipsoid EllipsoidOf(const Zprj_ProParameters *parameters) {
     return GeographicLib::Ellipsoid(a, f);
 }
 
+// WGS84 when no parameters are given.
+const GeographicLib::Ellipsoid &EllipsoidOf(const Zprj_ProParameters *parameters) {
+    return parameters ? parameters->ellipsoid : GeographicLib::Ellipsoid::WGS84();
+}
+
 }  // namespace
+
+void zhg::SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialReference &srs) {
+    parameters->srs = srs;
+    parameters->ellipsoid = EllipsoidOf(srs);
+}
 
 void *zprj_MapProjectionCSRGet(Zprj_Projection *projection, const char *typeName) {
     if (zha::FaultHit("zprj_MapProjectionCSRGet", nullptr)) return nullptr;
@@ -45,8 +55,7 @@ Zprj_ProParameters *zprj_ProParametersCopy(const Zprj_ProParameters *parameters,
         zha::Fail(err, "zprj_ProParametersCopy", __LINE__, nullptr, "No projection parameters given.");
         return nullptr;
     }
-    Zprj_ProParameters *copy = new Zprj_ProParameters();
-    copy->srs = parameters->srs;
+    Zprj_ProParameters *copy = new Zprj_ProParameters(*parameters);
     zha::LiveAdd("parameters");
     return copy;
 }
