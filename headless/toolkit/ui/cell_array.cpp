@@ -70,20 +70,48 @@ bool ReadCell(Zzml_Part *part, int32_t row, int32_t column, std::string *text) {
     return ParseAlive(owner);
 }
 
-// Re-reads the rows [first, last); false when the table went away meanwhile.
+// Reads every cell of a row; false when the table went away meanwhile (then
+// nothing of it may be touched).
+bool ReadRow(Zzml_Part *part, int32_t row, std::vector<std::string> *texts) {
+    texts->assign(TableOf(part).config.columns.size(), std::string());
+    for (size_t column = 0; column < texts->size(); ++column) {
+        if (!ReadCell(part, row, static_cast<int32_t>(column), &(*texts)[column])) return false;
+    }
+    return true;
+}
+
+// The end of the rows on the screen.
+int32_t ScreenEnd(const Table &table) { return std::min(table.config.rowCount, table.topRow + kVisibleRows); }
+
+bool OnScreen(const Table &table, int32_t row) { return row >= table.topRow && row < ScreenEnd(table); }
+
+// Scrolls the least that shows row; the rows that leave the screen are forgotten.
+void ShowRow(Table &table, int32_t row) {
+    if (row < table.topRow) {
+        table.topRow = row;
+    } else if (row >= table.topRow + kVisibleRows) {
+        table.topRow = row - kVisibleRows + 1;
+    } else {
+        return;
+    }
+    table.drawn.erase(table.drawn.begin(), table.drawn.lower_bound(table.topRow));
+    table.drawn.erase(table.drawn.lower_bound(table.topRow + kVisibleRows), table.drawn.end());
+}
+
+// Redraws the rows [first, last) that are on the screen; the others are read
+// when they are asked for. False when the table went away meanwhile.
 bool ReadRows(Zzml_Part *part, int32_t first, int32_t last, std::string *why) {
     Table &table = TableOf(part);
+    first = std::max(first, table.topRow);
+    last = std::min(last, ScreenEnd(table));
     table.redrawing = true;
     for (int32_t row = first; row < last; ++row) {
-        const int32_t columns = static_cast<int32_t>(table.config.columns.size());
-        std::vector<std::string> texts(static_cast<size_t>(columns));
-        for (int32_t column = 0; column < columns; ++column) {
-            if (!ReadCell(part, row, column, &texts[static_cast<size_t>(column)])) {
-                *why = "the table was freed while it was redrawn";
-                return false;
-            }
+        std::vector<std::string> texts;
+        if (!ReadRow(part, row, &texts)) {
+            *why = "the table was freed while it was redrawn";
+            return false;
         }
-        table.shown[static_cast<size_t>(row)] = std::move(texts);
+        table.drawn[row] = std::move(texts);
     }
     table.redrawing = false;
     return true;
@@ -99,7 +127,22 @@ bool ColumnParameter(const char *name) {
 
 }  // namespace
 
-void InitTable(Zzml_Part *part) { part->table = std::make_unique<Table>(); }
+void InitTable(Zzml_Part *part) { part->table = std::make_unique<Table>(part); }
+
+std::vector<std::string> ShownRows::operator[](size_t index) const {
+    Table &table = TableOf(part_);
+    const int32_t row = static_cast<int32_t>(index);
+    const auto found = table.drawn.find(row);
+    if (found != table.drawn.end()) return found->second;
+    // Drawn now, so a get callback asking for a redraw is refused as in any redraw.
+    const bool redrawing = table.redrawing;
+    table.redrawing = true;
+    std::vector<std::string> texts;
+    if (!ReadRow(part_, row, &texts)) return texts;
+    table.redrawing = redrawing;
+    if (OnScreen(table, row)) table.drawn[row] = texts;
+    return texts;
+}
 
 bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
     Table &table = TableOf(part);
@@ -182,8 +225,9 @@ bool SetTableParameters(Zzml_Part *part, va_list args, std::string *why) {
     }
     if (config.rowCount != table.config.rowCount) table.selected.clear();
     table.config = std::move(config);
-    table.shown.assign(static_cast<size_t>(table.config.rowCount),
-                       std::vector<std::string>(table.config.columns.size()));
+    // Every row is redrawn; a shorter table scrolls back so that it fills the screen.
+    table.drawn.clear();
+    table.topRow = std::max(0, std::min(table.topRow, table.config.rowCount - kVisibleRows));
     return ReadRows(part, 0, table.config.rowCount, why);
 }
 
@@ -276,6 +320,7 @@ bool ChooseTableRow(Zzml_Part *part, int32_t row, std::string *why) {
     if (!CheckRow(table, row, why)) return false;
     const int32_t old = table.exclusiveRow;
     table.exclusiveRow = row;
+    ShowRow(table, row);
     if (old != row && table.config.exclusiveChange) table.config.exclusiveChange(table.config.exclusiveInfo);
     return true;
 }
@@ -362,6 +407,7 @@ int32_t zzui_CASetExclusiveRow(Zzml_Part *cellArray, int32_t, int32_t row, Zerr_
         return 0;
     }
     cellArray->table->exclusiveRow = row;
+    zui::ShowRow(*cellArray->table, row);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdarg>
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -61,10 +62,33 @@ struct TableConfig {
     void *exclusiveInfo = nullptr;
 };
 
+// What a table shows of a row, [column]: for a row on the screen, the texts read
+// at its last redraw; for a row off the screen, what the get callbacks give
+// when asked (as scrolling to it would), kept from then on only if the row is on
+// the screen. Keeping only the screen's rows keeps memory and redraws
+// independent of the row count. Reads like the array of rows it stands for.
+class ShownRows {
+public:
+    explicit ShownRows(Zzml_Part *part) : part_(part) {}
+    std::vector<std::string> operator[](size_t row) const;
+
+private:
+    Zzml_Part *part_;  // the table's own part, which never moves
+};
+
+// The rows of a table the screen shows at once.
+constexpr int32_t kVisibleRows = 64;
+
 struct Table {
+    explicit Table(Zzml_Part *part) : shown(part) {}
     TableConfig config;
-    // The texts shown, [row][column], as read at the last redraw of each row.
-    std::vector<std::vector<std::string>> shown;
+    // The screen shows the rows from topRow on (kVisibleRows of them, those that
+    // exist); it scrolls the least that shows the current row when that moves.
+    int32_t topRow = 0;
+    // Texts of rows on the screen, by row, as drawn last; a row on the screen
+    // that is missing here has not been drawn since it came into view.
+    std::map<int32_t, std::vector<std::string>> drawn;
+    ShownRows shown;
     // The current row; the first row until someone moves it. It may lie past
     // the last row while a caller is about to announce a new row count.
     int32_t exclusiveRow = 0;
