@@ -10,6 +10,9 @@
 #include "te_point_loader.h"
 #include "zerrexception.h"
 
+// The capacity hint of a new point list.
+static const int32_t kPointListGrowth = 256;
+
 // A reference point as the tool holds it: the T&E values, every has-flag set,
 // the record's default colours, no markers yet. The texts are heap copies owned
 // by point; a copy that could not be made is left null.
@@ -62,13 +65,26 @@ static void recomputeAfterOpen(ZOT_Data *zotData) {
     zerr_DeleteErrorReportEx(&report);
 }
 
+// Releases a list of points that never became the tool's, and the list.
+static void discardPoints(Zdlm_List **list) {
+    if (!*list) return;
+    DeleteAllPoints(*list);
+    Zerr_Report *ignored = NULL;
+    zdlm_FreeList(list, &ignored);
+    zerr_DeleteErrorReportEx(&ignored);
+    *list = NULL;
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
-    // The record being made for the next T&E point, until the list takes it.
+    // The record being made for the next T&E point, until the new list takes it.
     ZOT_Point pending;
     memset(&pending, 0, sizeof pending);
     bool pendingOwned = false;
+    // The new points with their markers, until they replace the tool's points:
+    // a point that cannot be placed leaves the tool's points as they were.
+    Zdlm_List *newPoints = NULL;
     // From the moment the old points are gone until the table is told the new count.
     bool replacing = false;
     try {
@@ -82,9 +98,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         // before anything of the tool has changed.
         loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
 
-        DeleteAllPoints(zotData->pointList);
-        replacing = true;
-        setRowCount(zerr.Slot(), zotData, 0);
+        newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
         for (const TEPoint &tePoint : tePoints) {
             makePoint(zotData, tePoint, &pending);
@@ -92,10 +106,18 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
             if (!pending.pointId || !pending.teDescription) zerr.Throw(__LINE__, "Error creating string.");
             PlaceTEMarkers(zerr.Slot(), zotData, &pending);
             zerr.Check(__LINE__);
-            zdlm_Add(zotData->pointList, &pending, zerr.Slot());
+            zdlm_Add(newPoints, &pending, zerr.Slot());
             zerr.Check(__LINE__);
             pendingOwned = false;
         }
+        // The table shows no rows while its list is exchanged.
+        setRowCount(zerr.Slot(), zotData, 0);
+        zerr.Check(__LINE__);
+        Zdlm_List *oldPoints = zotData->pointList;
+        zotData->pointList = newPoints;
+        newPoints = NULL;
+        replacing = true;
+        discardPoints(&oldPoints);
         zotData->reportPending = 1;
         int32_t count = (int32_t)tePoints.size();
         setRowCount(zerr.Slot(), zotData, count);
@@ -121,8 +143,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         zerr.Log(__LINE__);
     }
     if (pendingOwned) releasePoint(&pending);
+    discardPoints(&newPoints);
     if (replacing) {
-        // The table shows exactly the points that made it into the list.
+        // The table shows exactly the points of the list.
         Zerr_Report *ignored = NULL;
         int32_t count = zdlm_CountList(zotData->pointList, &ignored);
         zerr_DeleteErrorReportEx(&ignored);

@@ -74,49 +74,38 @@ TEST_F(OpenFailures, AnInvalidLineAnywhereKeepsThePointsAsTheyWere) {
     ExpectOldPointsKept();
 }
 
-TEST_F(OpenFailures, ATableThatCannotBeEmptiedLeavesNoPoints) {
+TEST_F(OpenFailures, ATableThatCannotBeEmptiedKeepsThePointsAsTheyWere) {
+    long heap = zha::LiveCount("heap");
     zha::FaultInject("zzml_SetParameters", 1);
     std::string printed = Open({newFile});
     EXPECT_TRUE(Contains(printed, "ZOT_OpenTEFile"));
     EXPECT_TRUE(Contains(printed, "Injected failure.")) << printed;
-    ExpectTableMatchesList(0);
-    EXPECT_EQ(0, session.Record()->reportPending);
+    ExpectOldPointsKept();
+    EXPECT_EQ(heap, zha::LiveCount("heap")) << "the new points' texts went";
 }
 
-TEST_F(OpenFailures, APointThatCannotBePlacedStopsTheOpenWithTheTableMatchingTheList) {
-    // The second point of the file cannot be projected into the image.
-    zha::FaultInject("zxfr_GroundToImage", 2);
-    std::string printed = Open({newFile});
-    EXPECT_TRUE(Contains(printed, "ZOT_OpenTEFile"));
-    EXPECT_TRUE(Contains(printed, "Error performing ground to image")) << printed;
-    ExpectTableMatchesList(1);
-    EXPECT_STREQ("P0", session.Point(0)->pointId);
-    EXPECT_EQ(0, session.Point(0)->isMeasured) << "the old points are gone";
-    EXPECT_EQ(0, session.Record()->reportPending);
-}
-
-TEST_F(OpenFailures, AMarkerThatCannotBeMadeOrColouredLeavesNothingBehind) {
-    zha::FaultInject("zdis_SelNewCreate", 3);
-    std::string printed = Open({newFile});
-    EXPECT_TRUE(Contains(printed, "Error creating selector.")) << printed;
-    ExpectTableMatchesList(2);
-
-    // A marker made but refused its colour belongs to no point: it goes too.
-    zha::FaultInject("zdis_SelNewSetColor", 1);
-    printed = Open({newFile});
-    EXPECT_TRUE(Contains(printed, "Error setting selector color.")) << printed;
-    ExpectTableMatchesList(0);
-}
-
-TEST_F(OpenFailures, APointThatCannotBeAppendedIsReleased) {
-    long heap = zha::LiveCount("heap");
-    zha::FaultInject("zdlm_Add", 2);
-    std::string printed = Open({newFile});
-    EXPECT_TRUE(Contains(printed, "ZOT_OpenTEFile"));
-    ExpectTableMatchesList(1);
-    EXPECT_STREQ("P0", session.Point(0)->pointId);
-    // The old two points' texts went, the first new point's two texts came.
-    EXPECT_EQ(heap - 2, zha::LiveCount("heap"));
+// Every new point is placed before the old ones go: when one cannot be, the
+// new points made so far go with their markers and texts.
+TEST_F(OpenFailures, APointThatCannotBeMadeKeepsThePointsAsTheyWere) {
+    const struct {
+        const char *operation;
+        int nth;
+        const char *message;
+    } failures[] = {{"zxfr_GroundToImage", 2, "Error performing ground to image"},
+                    {"zdis_SelNewCreate", 3, "Error creating selector."},
+                    {"zdis_SelNewSetColor", 1, "Error setting selector color."},
+                    {"zdlm_Add", 2, "Injected failure."}};
+    for (const auto &failure : failures) {
+        SCOPED_TRACE(failure.operation);
+        long heap = zha::LiveCount("heap");
+        zha::FaultInject(failure.operation, failure.nth);
+        std::string printed = Open({newFile});
+        EXPECT_TRUE(Contains(printed, "ZOT_OpenTEFile")) << printed;
+        EXPECT_TRUE(Contains(printed, failure.message)) << printed;
+        ExpectOldPointsKept();
+        EXPECT_EQ(heap, zha::LiveCount("heap")) << "the new points' texts went";
+        zha::FaultClear();
+    }
 }
 
 TEST_F(OpenFailures, ARowThatCannotBeSelectedStillLeavesEveryPointLoaded) {
@@ -128,9 +117,10 @@ TEST_F(OpenFailures, ARowThatCannotBeSelectedStillLeavesEveryPointLoaded) {
     EXPECT_EQ(1, session.Record()->reportPending);
 }
 
-TEST(StereoOpenFailures, APositionMissingInTheRightImageDropsTheWholePoint) {
+TEST(StereoOpenFailures, APositionMissingInTheRightImageKeepsThePointsAsTheyWere) {
     zt::ToolSession session;
     ASSERT_TRUE(session.StartStereo());
+    OpenTE(session, WriteGroundPoints(session, "old.txt", {{7.0001, 45.0002, 490.0}}));
     std::string path =
         WriteGroundPoints(session, "stereo.txt", {{7.0, 45.0, 500.0}, {7.0003, 45.0001, 505.0}, {7.0, 44.9996, 495.0}});
     zha::ClearPrintedReports();
@@ -139,9 +129,10 @@ TEST(StereoOpenFailures, APositionMissingInTheRightImageDropsTheWholePoint) {
     EXPECT_EQ("", CallReport(session, "ZOT_OpenTEFile", {path}));
     std::string printed = AllPrinted();
     EXPECT_TRUE(Contains(printed, "Error converting from Object to File.")) << printed;
-    EXPECT_EQ(1, session.PointCount());
+    ASSERT_EQ(1, session.PointCount());
+    EXPECT_DOUBLE_EQ(490.0, session.Point(0)->teElevation);
     EXPECT_EQ(1, zha::CellRowCount("dataarray"));
-    EXPECT_EQ(2, zha::LiveCount("selector")) << "point 1's left marker went with it";
+    EXPECT_EQ(2, zha::LiveCount("selector")) << "the new points' markers went with them";
 }
 
 TEST(StereoOpenFailures, ADriveThatFailsLeavesEveryPointLoaded) {
