@@ -1,10 +1,22 @@
 // Driving the viewer panes to the current point.
+#include <stdint.h>
+
 #include <cmath>
 
 #include "../points/zot_point.h"
 #include "geometry.h"
 
 static const char *const kOperation = "DriveTo";
+
+// The scroll position that puts canvas position centre half a canvas in. A
+// point near the end of the canvas range (a reference point far outside the
+// image) scrolls as far as a scroll position reaches instead of overflowing.
+static int32_t ScrollPosition(int32_t centre, int32_t half) {
+    const int64_t position = static_cast<int64_t>(centre) - half;
+    if (position < INT32_MIN) return INT32_MIN;
+    if (position > INT32_MAX) return INT32_MAX;
+    return static_cast<int32_t>(position);
+}
 
 // Centres one pane on a map position. The pane keeps its position when the
 // viewer cannot convert or scroll; those failures are nobody's business.
@@ -25,7 +37,7 @@ static void CentrePane(Zdis_ViewWindow *pane, Zdis_Layer *layer, double mapX, do
 
     const int32_t halfWidth = static_cast<int32_t>(std::floor(width * 0.5));
     const int32_t halfHeight = static_cast<int32_t>(std::floor(height * 0.5));
-    zdis_ViewWindowSetScroll(pane, cx - halfWidth, cy - halfHeight, &discard);
+    zdis_ViewWindowSetScroll(pane, ScrollPosition(cx, halfWidth), ScrollPosition(cy, halfHeight), &discard);
     zerr_DeleteErrorReportEx(&discard);
 }
 
