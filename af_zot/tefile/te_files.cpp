@@ -2,6 +2,7 @@
 #include "te_files.h"
 
 #include <stdexcept>
+#include <stdio.h>
 #include <string.h>
 #include <vector>
 
@@ -75,6 +76,21 @@ static void discardPoints(Zdlm_List **list) {
     *list = NULL;
 }
 
+// A latitude beyond a pole places a marker somewhere, but no ground length can
+// be computed for it, so every later statistic would fail; such a file is
+// refused before anything of the tool changes. Raises through zerr.
+static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePoints) {
+    for (size_t index = 0; index < tePoints.size(); index++) {
+        const double latitude = tePoints[index].latitude;
+        if (latitude >= -90.0 && latitude <= 90.0) continue;
+        char message[160];
+        // Every line of a loaded file is a point, so point i is on line i + 1.
+        snprintf(message, sizeof message, "Latitude %.10g on line %zu of the T&E file lies beyond a pole.", latitude,
+                 index + 1);
+        zerr.Throw(__LINE__, message);
+    }
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
@@ -97,6 +113,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         // A file that cannot be read or that holds an invalid line raises here,
         // before anything of the tool has changed.
         loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
+        if (zotData->unitsAreDegrees) checkLatitudes(zerr, tePoints);
 
         newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
