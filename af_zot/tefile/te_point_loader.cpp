@@ -267,9 +267,10 @@ void appendDegrees(std::string &out, double value) {
 void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points) {
     if (!fileName) return;
     std::error_code ignored;
-    // A folder opens for reading but reads as empty; it is no T&E file.
+    // Only a regular file is a T&E file: a folder opens for reading but reads as
+    // empty, a device such as /dev/zero never ends, and a pipe may never deliver.
     std::ifstream in;
-    if (!std::filesystem::is_directory(fileName, ignored)) in.open(fileName, std::ios::in | std::ios::binary);
+    if (std::filesystem::is_regular_file(fileName, ignored)) in.open(fileName, std::ios::in | std::ios::binary);
     if (!in.is_open()) throwFile("TEPointLoader::loadFile", __LINE__, "Error opening T&E file %s.", fileName);
     std::string line;
     int lineNumber = 0;
@@ -284,6 +285,9 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
             throwFormat(lineNumber);
         }
     }
+    // A read that failed (an I/O error, or a line too long for memory) is no end
+    // of file: the points read so far are not all of the file's.
+    if (in.bad()) throwFile("TEPointLoader::loadFile", __LINE__, "Error reading T&E file %s.", fileName);
 }
 
 TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line) {

@@ -19,7 +19,7 @@ struct TEPoint {
 
 // Reads and writes T&E files. Format failures raise
 // ZarvoLog::CPPException<std::invalid_argument> ("Incorrect format for T&E File.");
-// a file that cannot be opened or written raises ZarvoLog::CPPException<std::runtime_error>.
+// a file that cannot be opened, read or written raises ZarvoLog::CPPException<std::runtime_error>.
 class TEPointLoader {
 public:
     // Appends the file's points in file order; at an invalid line raises, keeping
