@@ -201,6 +201,8 @@ Dataset MonoDataset(Random &rng, const std::string &name, const std::string &sum
         std::snprintf(id, sizeof id, "%s%02d", idPrefix.c_str(), i + 1);
         p.id = id;
         const bool blunder = static_cast<size_t>(i) == d.blunder;
+        // Steps of five through twelve descriptions never repeat one; the ID
+        // prefix gives each set its own starting place.
         p.description = blunder ? kBlunderDescription : kDescriptions[(i * 5 + idPrefix[0]) % 12];
         const double x = margin + positions[i].first, y = margin + positions[i].second;
         zt::ApplyGeoTransform(image.geoTransform, x, y, &p.trueX, &p.trueY);

@@ -328,10 +328,6 @@ Report ReadReport(const std::string &path) {
     return report;
 }
 
-void ExpectNear(double expected, double actual, double tolerance, const std::string &what) {
-    EXPECT_NEAR(actual, expected, tolerance) << what;
-}
-
 // Each sample data set's session, run on one freshly written copy of the sample data.
 class SampleSessionTest : public ::testing::TestWithParam<std::string> {
 protected:
@@ -460,7 +456,7 @@ TEST_P(SampleSessionTest, ReportsAgreeWithTheTruth) {
                 ADD_FAILURE() << name << " lacks \"" << w.first << "\"";
                 continue;
             }
-            ExpectNear(w.second, got->second * unit, tolerance(w.second), name + ": " + w.first);
+            EXPECT_NEAR(got->second * unit, w.second, tolerance(w.second)) << name + ": " + w.first;
         }
         EXPECT_EQ(report.ids.size(), points.size()) << name;
         for (size_t i = 0; i < points.size() && i < report.ids.size(); ++i) EXPECT_EQ(report.ids[i], points[i].id);
@@ -480,12 +476,12 @@ TEST_P(SampleSessionTest, ReportsAgreeWithTheTruth) {
         if (got == condensed.trailer.end()) continue;  // already reported as missing
         const std::vector<double> &v = got->second;    // measured x3, deltas x3, mensuration, HE, VE
         const double first = geographic ? e.dNorth : e.dEast, second = geographic ? e.dEast : e.dNorth;
-        ExpectNear(first, v[3] * kFoot, tolerance(first), e.id + " first delta");
-        ExpectNear(second, v[4] * kFoot, tolerance(second), e.id + " second delta");
-        ExpectNear(e.dUp, v[5] * kFoot, tolerance(e.dUp), e.id + " delta elevation");
+        EXPECT_NEAR(v[3] * kFoot, first, tolerance(first)) << e.id + " first delta";
+        EXPECT_NEAR(v[4] * kFoot, second, tolerance(second)) << e.id + " second delta";
+        EXPECT_NEAR(v[5] * kFoot, e.dUp, tolerance(e.dUp)) << e.id + " delta elevation";
         EXPECT_NEAR(v[6], e.mensurationPixels, 1e-4) << e.id << " mensuration error";
-        ExpectNear(e.he, v[7] * kFoot, tolerance(e.he), e.id + " HE");
-        ExpectNear(e.dUp, v[8] * kFoot, tolerance(e.dUp), e.id + " VE");
+        EXPECT_NEAR(v[7] * kFoot, e.he, tolerance(e.he)) << e.id + " HE";
+        EXPECT_NEAR(v[8] * kFoot, e.dUp, tolerance(e.dUp)) << e.id + " VE";
 
         // The clicks sit where the point truly is: its HE differs from the
         // reference's true error by no more than the click jitter allows
