@@ -15,8 +15,8 @@ const char *const kLongitudeFormat = "dg mm ssssss E/W";
 
 namespace {
 
-// Formats longer than this, or with wider fields, are refused: a printf
-// conversion of a double must fit the cell buffer.
+// Formats longer than this, or with wider fields, are refused, so that a
+// conversion's text is only as long as the value needs.
 const size_t kMaxFormatLength = 64;
 const int kMaxFieldDigits = 2;
 
@@ -150,6 +150,21 @@ bool NumberFormatValid(const std::string &format) {
     return conversions == 1;
 }
 
+// printf of one double, as long as it takes: %f of a large value runs to
+// hundreds of digits, and a text cut short would show a wrong number.
+static std::string PrintDouble(const char *format, double value) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    char text[128];
+    const int length = std::snprintf(text, sizeof text, format, value);
+    if (length < 0) return std::string();
+    if (static_cast<size_t>(length) < sizeof text) return std::string(text, static_cast<size_t>(length));
+    std::string whole(static_cast<size_t>(length), '\0');
+    std::snprintf(&whole[0], whole.size() + 1, format, value);
+#pragma GCC diagnostic pop
+    return whole;
+}
+
 std::string FormatNumber(double value, const std::string &format) {
     char text[256];
     const bool latitude = IsLatitude(format);
@@ -165,16 +180,10 @@ std::string FormatNumber(double value, const std::string &format) {
         std::snprintf(text, sizeof text, "%lld %02lld %06.3f %c", degrees, minutes, seconds, hemisphere);
         return text;
     }
-    if (format.empty() || latitude || IsLongitude(format) || !NumberFormatValid(format)) {
-        std::snprintf(text, sizeof text, "%.3f", value);
-        return text;
-    }
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    if (format.empty() || latitude || IsLongitude(format) || !NumberFormatValid(format))
+        return PrintDouble("%.3f", value);
     // NumberFormatValid admits exactly one bounded conversion of a double.
-    std::snprintf(text, sizeof text, format.c_str(), value);
-#pragma GCC diagnostic pop
-    return text;
+    return PrintDouble(format.c_str(), value);
 }
 
 std::string FormatColour(const double rgba[4]) {
