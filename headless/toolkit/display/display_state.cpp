@@ -12,6 +12,115 @@ ZdisState &ZdisGetState() {
     return state;
 }
 
+ZdisPaneStates::Light *ZdisPaneStates::FindLight(long pane) {
+    for (Light &light : light_) {
+        if (light.used && light.pane == pane) return &light;
+    }
+    return nullptr;
+}
+
+ZdisMarkerPaneState *ZdisPaneStates::FindFull(long pane) const {
+    if (!full_) return nullptr;
+    for (auto &entry : *full_) {
+        if (entry.first == pane) return &entry.second;
+    }
+    return nullptr;
+}
+
+ZdisMarkerPaneState &ZdisPaneStates::Full(long pane) {
+    if (ZdisMarkerPaneState *state = FindFull(pane)) return *state;
+    ZdisMarkerPaneState state;
+    if (Light *light = FindLight(pane)) {
+        state.hidden = light->hidden;
+        *light = Light();
+    }
+    if (!full_) full_ = std::make_unique<FullStates>();
+    full_->emplace_back(pane, state);
+    return full_->back().second;
+}
+
+ZdisPaneStates::Found ZdisPaneStates::find(long pane) const {
+    if (const ZdisMarkerPaneState *state = FindFull(pane)) return Found(pane, *state);
+    for (const Light &light : light_) {
+        if (!light.used || light.pane != pane) continue;
+        ZdisMarkerPaneState state;
+        state.hidden = light.hidden;
+        return Found(pane, state);
+    }
+    return end();
+}
+
+void ZdisPaneStates::SetHidden(long pane, bool hidden) {
+    if (ZdisMarkerPaneState *state = FindFull(pane)) {
+        state->hidden = hidden;
+        return;
+    }
+    Light *light = FindLight(pane);
+    for (Light &free : light_) {
+        if (!light && !free.used) light = &free;
+    }
+    if (light) {
+        *light = Light{pane, true, hidden};
+    } else {
+        Full(pane).hidden = hidden;
+    }
+}
+
+void ZdisPaneStates::SetLabel(long pane, const std::string &label) {
+    ZdisMarkerPaneState &state = Full(pane);
+    state.hasLabel = true;
+    state.label = label;
+}
+
+void ZdisPaneStates::SetColor(long pane, const ZdisColor &color) {
+    ZdisMarkerPaneState &state = Full(pane);
+    state.hasColor = true;
+    state.color = color;
+}
+
+namespace {
+
+// The names in use, with how many use each. Entries of a std::map never move.
+// Never destroyed: markers may outlive it at exit otherwise.
+std::map<std::string, long> &NamesInUse() {
+    static std::map<std::string, long> *names = new std::map<std::string, long>;
+    return *names;
+}
+
+}  // namespace
+
+ZdisName::ZdisName(const ZdisName &other) : shared_(other.shared_) {
+    if (shared_) ++shared_->second;
+}
+
+ZdisName &ZdisName::operator=(const ZdisName &other) {
+    if (other.shared_) ++other.shared_->second;
+    Release();
+    shared_ = other.shared_;
+    return *this;
+}
+
+ZdisName &ZdisName::operator=(const std::string &text) {
+    Release();
+    if (!text.empty()) {
+        shared_ = &*NamesInUse().emplace(text, 0).first;
+        ++shared_->second;
+    }
+    return *this;
+}
+
+ZdisName::~ZdisName() { Release(); }
+
+ZdisName::operator const std::string &() const {
+    static const std::string empty;
+    return shared_ ? shared_->first : empty;
+}
+
+void ZdisName::Release() {
+    if (shared_ && --shared_->second == 0) NamesInUse().erase(shared_->first);
+    shared_ = nullptr;
+}
+
 bool ZdisEnter(const char *operation, Zerr_Report **err) {
     zha::ClearErr(err);
     return zha::FaultHit(operation, err);

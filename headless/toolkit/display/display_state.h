@@ -8,11 +8,13 @@
 #ifndef ZOT_DISPLAY_STATE_H
 #define ZOT_DISPLAY_STATE_H
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "zdis.h"
@@ -94,33 +96,100 @@ struct ZdisColor {
 struct ZdisMarkerPaneState {
     bool hidden = false;
     bool hasLabel = false;
-    std::string label;
     bool hasColor = false;
+    std::string label;
     ZdisColor color;
+};
+
+// The pane states of a marker, by pane number. Most markers are only hidden or
+// shown in a pane or two, so such states are kept in the marker itself; a pane
+// given a label or a colour of its own keeps its whole state on the heap. This
+// keeps a marker small, as the tool makes one or two for every point.
+class ZdisPaneStates {
+public:
+    // What find() gives: found or not, and the pane's state as ->second, as an
+    // iterator of a map would (it holds a copy, valid while it lives).
+    class Found {
+    public:
+        Found() = default;
+        Found(long pane, const ZdisMarkerPaneState &state) : found_(true), entry_(pane, state) {}
+        const std::pair<long, ZdisMarkerPaneState> *operator->() const { return &entry_; }
+        bool operator==(const Found &other) const {
+            return found_ == other.found_ && (!found_ || entry_.first == other.entry_.first);
+        }
+        bool operator!=(const Found &other) const { return !(*this == other); }
+
+    private:
+        bool found_ = false;
+        std::pair<long, ZdisMarkerPaneState> entry_;
+    };
+
+    Found find(long pane) const;
+    Found end() const { return Found(); }
+    void SetHidden(long pane, bool hidden);
+    void SetLabel(long pane, const std::string &label);
+    void SetColor(long pane, const ZdisColor &color);
+
+private:
+    struct Light {
+        long pane = 0;
+        bool used = false;
+        bool hidden = false;
+    };
+    // A pane's state with its label or colour; null until a pane has one.
+    using FullStates = std::vector<std::pair<long, ZdisMarkerPaneState>>;
+
+    Light *FindLight(long pane);
+    ZdisMarkerPaneState *FindFull(long pane) const;
+    // The full state of pane, made (from its light one, if any) when missing.
+    ZdisMarkerPaneState &Full(long pane);
+
+    // A pane is in at most one of the two.
+    Light light_[2];
+    std::unique_ptr<FullStates> full_;
+};
+
+// A text that many markers share (their kind, their font), kept once for as
+// long as any marker uses it. Reads as a const std::string &.
+class ZdisName {
+public:
+    ZdisName() = default;
+    ZdisName(const ZdisName &other);
+    ZdisName &operator=(const ZdisName &other);
+    ZdisName &operator=(const std::string &text);
+    ~ZdisName();
+    operator const std::string &() const;
+
+private:
+    void Release();
+    // An entry of the table of names in use: the text and how many use it.
+    std::pair<const std::string, long> *shared_ = nullptr;
 };
 
 struct Zdis_Selector {
     Zdis_ViewWindow *mainPane = nullptr;
     Zdis_Layer *layer = nullptr;  // null once the layer was destroyed
-    std::string kind;
+    ZdisName kind;
     double x = 0, y = 0;          // image file coordinates
-    std::string fontName;
+    ZdisName fontName;
     int32_t coordType = kZdisCoordCanvas;
     bool enabled = true;
     std::string label;            // drawn in every pane without a label of its own
     ZdisColor color;              // drawn in every pane without a colour of its own
-    std::map<long, ZdisMarkerPaneState> paneStates;  // by pane number
+    ZdisPaneStates paneStates;    // by pane number
 };
 
-// Objects of one kind in creation order, findable by address.
+// Objects of one kind in creation order, findable by address and by key.
+// Each object costs a slot in the creation-ordered array and an entry of the
+// address index, so that registries of a million markers stay small.
 template <typename T>
 class ZdisRegistry {
 public:
     T *Add(std::unique_ptr<T> object) {
         T *raw = object.get();
-        uint64_t key = next_++;
-        index_[raw] = key;
-        items_[key] = std::move(object);
+        const uint64_t key = next_++;
+        slots_.push_back(Slot{key, std::move(object)});
+        index_.emplace(raw, key);
         return raw;
     }
     bool Contains(const T *object) const { return object != nullptr && index_.count(object) != 0; }
@@ -130,29 +199,54 @@ public:
         return found == index_.end() ? 0 : found->second;
     }
     T *Find(uint64_t key) const {
-        auto found = items_.find(key);
-        return found == items_.end() ? nullptr : found->second.get();
+        const Slot *slot = SlotOf(key);
+        return slot ? slot->object.get() : nullptr;
     }
     std::unique_ptr<T> Take(const T *object) {
         auto found = index_.find(object);
         if (found == index_.end()) return nullptr;
-        auto item = items_.find(found->second);
-        std::unique_ptr<T> owned = std::move(item->second);
-        items_.erase(item);
+        std::unique_ptr<T> owned = std::move(const_cast<Slot *>(SlotOf(found->second))->object);
         index_.erase(found);
+        ++vacant_;
+        // Emptied slots at the end go at once (objects are often released
+        // newest first); the others once they are half of all.
+        while (!slots_.empty() && !slots_.back().object) {
+            slots_.pop_back();
+            --vacant_;
+        }
+        if (vacant_ > 64 && vacant_ * 2 > slots_.size()) {
+            slots_.erase(std::remove_if(slots_.begin(), slots_.end(), [](const Slot &s) { return !s.object; }),
+                         slots_.end());
+            vacant_ = 0;
+        }
         return owned;
     }
     std::vector<T *> All() const {
         std::vector<T *> all;
-        all.reserve(items_.size());
-        for (const auto &item : items_) all.push_back(item.second.get());
+        all.reserve(index_.size());
+        for (const Slot &slot : slots_) {
+            if (slot.object) all.push_back(slot.object.get());
+        }
         return all;
     }
-    bool Empty() const { return items_.empty(); }
+    bool Empty() const { return index_.empty(); }
 
 private:
+    struct Slot {
+        uint64_t key;
+        std::unique_ptr<T> object;  // null once taken
+    };
+
+    // Slots are in key order, so a key is found by bisection.
+    const Slot *SlotOf(uint64_t key) const {
+        auto found = std::lower_bound(slots_.begin(), slots_.end(), key,
+                                      [](const Slot &slot, uint64_t wanted) { return slot.key < wanted; });
+        return found != slots_.end() && found->key == key && found->object ? &*found : nullptr;
+    }
+
     uint64_t next_ = 1;
-    std::map<uint64_t, std::unique_ptr<T>> items_;
+    std::vector<Slot> slots_;
+    size_t vacant_ = 0;  // slots whose object was taken
     std::unordered_map<const T *, uint64_t> index_;
 };
 

@@ -95,7 +95,7 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
     auto selector = std::make_unique<Zdis_Selector>();
     selector->mainPane = window;
     selector->layer = layer;
-    selector->kind = kind;
+    selector->kind = std::string(kind);
     ZdisCoordToFile(layer, options.coordType, x, y, &selector->x, &selector->y);
     selector->fontName = options.fontName;
     selector->coordType = options.coordType;
@@ -124,9 +124,7 @@ int32_t zdis_SelNewSetColor(Zdis_Selector *selector, Zdis_ViewWindow *pane, doub
     if (window == marker->mainPane) {
         marker->color = color;
     } else {
-        ZdisMarkerPaneState &state = marker->paneStates[window->number];
-        state.hasColor = true;
-        state.color = color;
+        marker->paneStates.SetColor(window->number, color);
     }
     return 1;
 }
@@ -146,13 +144,13 @@ int32_t zdis_SelNewDisable(Zdis_Selector *selector, Zerr_Report **err) {
 void zdis_SelSetASelectorShown(Zdis_Selector *selector, Zdis_ViewWindow *pane) {
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
-    if (marker != nullptr && window != nullptr) marker->paneStates[window->number].hidden = false;
+    if (marker != nullptr && window != nullptr) marker->paneStates.SetHidden(window->number, false);
 }
 
 void zdis_SelSetASelectorHidden(Zdis_Selector *selector, Zdis_ViewWindow *pane) {
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
-    if (marker != nullptr && window != nullptr) marker->paneStates[window->number].hidden = true;
+    if (marker != nullptr && window != nullptr) marker->paneStates.SetHidden(window->number, true);
 }
 
 void zdis_SelRefreshAllSelectorsAllWindows(void) { ++ZdisGetState().refreshCount; }
@@ -165,9 +163,7 @@ void zdis_SelNewGCPChangeString(Zdis_Selector *selector, const char *label, Zdis
     if (window == marker->mainPane) {
         marker->label = text;
     } else {
-        ZdisMarkerPaneState &state = marker->paneStates[window->number];
-        state.hasLabel = true;
-        state.label = text;
+        marker->paneStates.SetLabel(window->number, text);
     }
 }
 
