@@ -311,7 +311,8 @@ bool WriteSession(const std::string &folder, const Dataset &d, std::string *erro
     const bool stereo = d.images.size() == 2;
     const SamplePoint &blunder = d.points[d.blunder];
     out << "# " << d.summary << ", written by zot-sample-data.\n"
-        << "# Run it from anywhere with:  zot-host run " << d.Session() << "\n"
+        << "# Run it with:  zot-host run FOLDER/" << d.Session() << "\n"
+        << "# (file names in it are relative to its folder).\n"
         << "# Every reference point is measured where the image shows it (the clicks\n"
         << "# carry a little hand jitter), then accepted; the tool moves on to the next\n"
         << "# row by itself.\n"
