@@ -57,13 +57,22 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
         zha::Fail(err, operation, __LINE__, nullptr, "No element given.");
         return 0;
     }
-    // The element may live inside this list; copy it out before the block can move.
-    std::vector<unsigned char> copy(static_cast<const unsigned char *>(element),
-                                    static_cast<const unsigned char *>(element) + list->elementSize);
+    // The element may live inside this list; then it is copied out before the
+    // block can move (only then, as adding is the list's busiest path).
+    const uintptr_t address = reinterpret_cast<uintptr_t>(element);
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(list->data);
+    const bool inside = list->data && address >= begin &&
+                        address < begin + static_cast<size_t>(list->capacity) * list->elementSize;
+    std::vector<unsigned char> copy;
+    if (inside) {
+        copy.assign(static_cast<const unsigned char *>(element),
+                    static_cast<const unsigned char *>(element) + list->elementSize);
+        element = copy.data();
+    }
     if (!reserveOne(list, err, operation)) return 0;
     unsigned char *at = list->data + static_cast<size_t>(index) * list->elementSize;
     std::memmove(at + list->elementSize, at, static_cast<size_t>(list->count - index) * list->elementSize);
-    std::memcpy(at, copy.data(), list->elementSize);
+    std::memcpy(at, element, list->elementSize);
     ++list->count;
     return 1;
 }
