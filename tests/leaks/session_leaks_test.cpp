@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -191,9 +192,13 @@ protected:
     static std::vector<std::string> ExampleSessions() { return SessionsIn(ZOT_SOURCE_DIR "/examples"); }
 
     // The sample data's sessions, written into a folder of this test; none
-    // when the build has no sample-data program.
+    // when the project has no sample-data program.
     std::vector<std::string> SampleDataSessions() {
-        if (!fs::exists(kSampleData)) return {};
+        if (!fs::exists(ZOT_SOURCE_DIR "/examples/CMakeLists.txt")) return {};
+        if (!fs::exists(kSampleData)) {
+            ADD_FAILURE() << kSampleData << " is not built (build the zot-sample-data target)";
+            return {};
+        }
         std::string output;
         const int status = Shell(Quote(kSampleData) + " " + Quote(samples_.Path()), &output);
         EXPECT_EQ(0, status) << output;
