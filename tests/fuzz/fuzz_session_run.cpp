@@ -214,9 +214,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
     if (text.find('/') != std::string::npos) return -1;
-    const zapp::SessionOutcome outcome = runSession(text);
-    require(outcome.status == 0 || outcome.status == 1, "a session passes or fails");
-    require(outcome.status == 1 || (!outcome.stopped && outcome.checksFailed == 0), "a passed session ran whole");
+    runSession(text);
     require(zha::LiveCount("parse") == 0, "no tool is open after a session");
     const std::map<std::string, long> after = liveObjects();
     require(after == scratch().baseline,
