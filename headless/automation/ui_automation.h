@@ -110,8 +110,9 @@ std::vector<std::string> QuestionsAsked();
 void ClearQuestions();
 
 // ---- Cell arrays ----
-// Texts are what the table shows: what the get callbacks gave at the last redraw,
-// formatted by column kind, an empty text for an empty cell:
+// Texts are what the table shows: for the rows on its screen (64 rows that follow
+// the current row), what the get callbacks gave at the last redraw; other rows are
+// read from the callbacks when asked for. Formatted by column kind, an empty text for an empty cell:
 //   number: "%.3f" unless the column has a printf format of its own;
 //   the formats "dg mm ssssss N/S" and "dg mm ssssss E/W": whole degrees, then
 //     minutes in two digits, then seconds as "%06.3f", then the hemisphere:
