@@ -6,12 +6,10 @@
 // geotransform or by intersecting the RPC rays, differences turned into metres
 // on the WGS84 ellipsoid, and the statistics formed from their definitions.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,6 +23,7 @@
 #include "app/module_loader.h"
 #include "app/session.h"
 #include "automation/automation_core.h"
+#include "fixtures/files.h"
 #include "fixtures/geo_images.h"
 #include "fixtures/temp_dir.h"
 
@@ -32,13 +31,6 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 const double kFoot = 0.3048;  // metres
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Split(const std::string &text, char separator) {
     std::vector<std::string> parts;
@@ -56,23 +48,11 @@ std::vector<std::string> Lines(const std::string &text) {
     return lines;
 }
 
-// Runs a program through the shell; returns its exit status and its output.
-int RunProgram(const std::string &command, std::string *output) {
-    output->clear();
-    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 const std::string kSampleData = ZOT_BINARY_DIR "/zot-sample-data";
 
 // A CSV file with a header line, as rows of named fields.
 std::vector<std::map<std::string, std::string>> ReadCsv(const std::string &path) {
-    std::vector<std::string> lines = Lines(ReadFile(path));
+    std::vector<std::string> lines = Lines(zt::ReadText(path));
     std::vector<std::map<std::string, std::string>> rows;
     if (lines.empty()) return rows;
     const std::vector<std::string> names = Split(lines[0], ',');
@@ -303,7 +283,7 @@ Report ReadReport(const std::string &path) {
     Report report;
     bool inStatistics = true;
     bool condensed = false;
-    const std::vector<std::string> lines = Lines(ReadFile(path));
+    const std::vector<std::string> lines = Lines(zt::ReadText(path));
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string &line = lines[i];
         if (line == "Distance values are in feet") report.feet = true;
@@ -334,7 +314,7 @@ protected:
     static void SetUpTestSuite() {
         folder_ = new zt::TempDir;
         std::string output;
-        ASSERT_EQ(RunProgram("'" + kSampleData + "' '" + folder_->Path() + "'", &output), 0) << output;
+        ASSERT_EQ(zt::RunProgram("'" + kSampleData + "' '" + folder_->Path() + "'", &output), 0) << output;
     }
     static void TearDownTestSuite() {
         delete folder_;
@@ -510,22 +490,22 @@ INSTANTIATE_TEST_SUITE_P(SampleData, SampleSessionTest, ::testing::Values("geogr
 TEST(SampleDataTest, SameOutputOnEveryRunAndClearErrors) {
     zt::TempDir first, second;
     std::string output;
-    ASSERT_EQ(RunProgram("'" + kSampleData + "' '" + first.Path() + "/a'", &output), 0) << output;
-    ASSERT_EQ(RunProgram("'" + kSampleData + "' '" + second.Path() + "/a'", &output), 0) << output;
+    ASSERT_EQ(zt::RunProgram("'" + kSampleData + "' '" + first.Path() + "/a'", &output), 0) << output;
+    ASSERT_EQ(zt::RunProgram("'" + kSampleData + "' '" + second.Path() + "/a'", &output), 0) << output;
     int files = 0;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(first.Path() + "/a")) {
         if (!entry.is_regular_file()) continue;
         const std::string relative = std::filesystem::relative(entry.path(), first.Path()).string();
-        EXPECT_EQ(ReadFile(entry.path().string()), ReadFile(second.File(relative))) << relative;
+        EXPECT_EQ(zt::ReadText(entry.path().string()), zt::ReadText(second.File(relative))) << relative;
         ++files;
     }
     EXPECT_EQ(files, 12) << "images, T&E files, sessions and truth";
 
-    EXPECT_EQ(RunProgram("'" + kSampleData + "'", &output), 2);
+    EXPECT_EQ(zt::RunProgram("'" + kSampleData + "'", &output), 2);
     EXPECT_NE(output.find("Usage: zot-sample-data OUTDIR"), std::string::npos) << output;
     const std::string blocked = first.File("not-a-folder");
     std::ofstream(blocked) << "x";
-    EXPECT_EQ(RunProgram("'" + kSampleData + "' '" + blocked + "/sample'", &output), 1);
+    EXPECT_EQ(zt::RunProgram("'" + kSampleData + "' '" + blocked + "/sample'", &output), 1);
     EXPECT_NE(output.find("zot-sample-data: cannot create folder " + blocked + "/sample"), std::string::npos)
         << output;
 }

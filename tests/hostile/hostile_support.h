@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "app/session.h"
 #include "automation/automation_core.h"
+#include "fixtures/files.h"
 #include "fixtures/tool.h"
+#include "fixtures/tool_test.h"
 
 namespace hs {
 
@@ -26,11 +27,6 @@ inline std::string WriteBytes(const zt::TempDir &dir, const std::string &name, c
     out.close();
     EXPECT_TRUE(out.good()) << "cannot write " << path;
     return path;
-}
-
-inline std::string ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Every report the tool printed since the log was last cleared.

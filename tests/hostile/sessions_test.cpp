@@ -28,10 +28,7 @@ const char kPointsKept[] =
 class HostileSessions : public ::testing::Test {
 protected:
     void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        session.WriteMonoImage(options);
+        session.WriteMonoImage(zt::SmallImageOptions());
         hs::WriteBytes(session.Dir(), "points.txt",
                        "P0\t44.999\t7.001\t100\t1\t1\tfirst\r\n"
                        "P1\t44.9985\t7.002\t100\t1\t1\tsecond\r\n");

@@ -34,13 +34,10 @@ std::string BinaryBytes() {
     return bytes;
 }
 
-class HostileTEFiles : public ::testing::Test {
+class HostileTEFiles : public zt::SmallMonoTest {
 protected:
     void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
+        ASSERT_NO_FATAL_FAILURE(zt::SmallMonoTest::SetUp());
         ASSERT_EQ("", Open(hs::WriteBytes(session.Dir(), "old.txt", kOldPoints)));
         ASSERT_TRUE(zha::ClickInImage(0, 0, 5.2, 4.9).delivered);
         ASSERT_TRUE(session.Call("ZOT_AcceptMeasurement"));
@@ -63,8 +60,6 @@ protected:
         EXPECT_EQ(2, zha::CellRowCount("dataarray"));
         EXPECT_EQ(3u, zha::DisplayMarkers().size()) << "two T&E markers and one measurement";
     }
-
-    zt::ToolSession session;
 };
 
 TEST_F(HostileTEFiles, RefusedFilesKeepThePointsAsTheyWere) {
@@ -136,7 +131,7 @@ TEST_F(HostileTEFiles, AMillionCharacterIdAndATenMegabyteDescriptionAreKeptWhole
     const std::string report = session.Dir().File("report.txt");
     Zerr_Report *err = nullptr;
     ASSERT_TRUE(session.Call("ZOT_CreateReport", {report}, &err)) << zt::TakeReport(&err);
-    const std::string written = hs::ReadBytes(report);
+    const std::string written = zt::ReadText(report);
     EXPECT_TRUE(Contains(written, "\n" + id + ",")) << "the report names the point by its whole ID";
     EXPECT_TRUE(Contains(written, "," + description + ","));
 

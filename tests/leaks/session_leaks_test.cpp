@@ -5,12 +5,9 @@
 // object the tool made is released again once it is closed; under the
 // sanitizers LeakSanitizer checks the same runs at exit).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -18,6 +15,7 @@
 #include <vector>
 
 #include "app/session.h"
+#include "fixtures/files.h"
 #include "fixtures/tool.h"
 
 namespace {
@@ -39,33 +37,6 @@ const bool kSanitizedBuild = false;
 const char kValgrind[] = "valgrind";
 const std::string kHost = ZOT_BINARY_DIR "/zot-host";
 const std::string kSampleData = ZOT_BINARY_DIR "/zot-sample-data";
-
-void WriteText(const std::string &path, const std::string &text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    file.close();
-    ASSERT_TRUE(file.good()) << "cannot write " << path;
-}
-
-std::string ReadText(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs a shell command; its exit status (-1 when it did not exit), with
-// standard output and error in *output.
-int Shell(const std::string &command, std::string *output) {
-    output->clear();
-    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Quote(const std::string &word) { return "'" + word + "'"; }
 
@@ -162,8 +133,8 @@ protected:
         mono.width = 64;
         mono.height = 48;
         zt::WriteGeographicImage(dir.File("mono.tif"), mono);
-        WriteText(dir.File("points.txt"), kMonoPoints);
-        WriteText(dir.File("mono.session"), std::string(kMonoSession) + kClosedChecks);
+        zt::WriteText(dir.File("points.txt"), kMonoPoints);
+        zt::WriteText(dir.File("mono.session"), std::string(kMonoSession) + kClosedChecks);
 
         fs::create_directory(dir.File("stereo"));
         const std::string stereoDir = dir.File("stereo");
@@ -184,8 +155,8 @@ protected:
             session << "click right zoom " << x << " " << y << "\naccept\n";
         }
         session << kStereoSessionEnd << kClosedChecks;
-        WriteText(stereoDir + "/points.txt", te.str());
-        WriteText(stereoDir + "/stereo.session", session.str());
+        zt::WriteText(stereoDir + "/points.txt", te.str());
+        zt::WriteText(stereoDir + "/stereo.session", session.str());
         return {dir.File("mono.session"), stereoDir + "/stereo.session"};
     }
 
@@ -200,7 +171,7 @@ protected:
             return {};
         }
         std::string output;
-        const int status = Shell(Quote(kSampleData) + " " + Quote(samples_.Path()), &output);
+        const int status = zt::RunProgram(Quote(kSampleData) + " " + Quote(samples_.Path()), &output);
         EXPECT_EQ(0, status) << output;
         return SessionsIn(samples_.Path());
     }
@@ -211,13 +182,13 @@ protected:
         SCOPED_TRACE(session);
         const std::string log = tool_.Dir().File("valgrind.log");
         std::string output;
-        const int status = Shell(std::string(kValgrind) +
+        const int status = zt::RunProgram(std::string(kValgrind) +
                                      " --leak-check=full --show-leak-kinds=definite,indirect"
                                      " --errors-for-leak-kinds=definite,indirect --error-exitcode=99"
                                      " --num-callers=40 --log-file=" +
                                      Quote(log) + " " + Quote(kHost) + " run " + Quote(session),
                                  &output);
-        const std::string report = ReadText(log);
+        const std::string report = zt::ReadText(log);
         EXPECT_EQ(0, status) << "zot-host under valgrind (99: valgrind found errors)\n" << output << report;
         EXPECT_EQ(0, LostBytes(report, "definitely")) << report;
         EXPECT_EQ(0, LostBytes(report, "indirectly")) << report;
@@ -237,7 +208,7 @@ protected:
 
     static void RequireValgrind() {
         std::string output;
-        ASSERT_EQ(0, Shell(std::string(kValgrind) + " --version", &output))
+        ASSERT_EQ(0, zt::RunProgram(std::string(kValgrind) + " --version", &output))
             << "valgrind is not installed (scripts/setup installs it): " << output;
     }
 

@@ -8,18 +8,13 @@ namespace {
 
 using namespace pt;
 
-class Cells : public ::testing::Test {
+class Cells : public zt::SmallMonoTest {
 protected:
     void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
+        ASSERT_NO_FATAL_FAILURE(zt::SmallMonoTest::SetUp());
         OpenTE(session, WritePointsAt(session, "points.txt", {{11, 22}}));
         zha::ClearPrintedReports();
     }
-
-    zt::ToolSession session;
 };
 
 TEST_F(Cells, ANumberThatIsNotFiniteIsRefused) {

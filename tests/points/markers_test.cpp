@@ -5,17 +5,7 @@ namespace {
 
 using namespace pt;
 
-class MonoMarkers : public ::testing::Test {
-protected:
-    void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
-    }
-
-    zt::ToolSession session;
-};
+class MonoMarkers : public zt::SmallMonoTest {};
 
 TEST_F(MonoMarkers, TEMarkersAreLabelledDisabledRedAndAtTheReferencePosition) {
     OpenTE(session, WritePointsAt(session, "points.txt", {{5.5, 4.5}, {20.25, 30.75}}));

@@ -13,15 +13,8 @@ const char kAlreadyMeasured[] = "This point has already been measured.\nYou must
 // Meters per degree of latitude on WGS84 (the mean meridian: quarter meridian / 90).
 const double kMetersPerDegreeLatitude = 10001965.729 / 90.0;
 
-class MonoMeasuring : public ::testing::Test {
+class MonoMeasuring : public zt::SmallMonoTest {
 protected:
-    void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
-    }
-
     // Whether the pane's centre shows file position (x, y).
     void ExpectCentredOn(int image, int view, double x, double y) {
         zha::DisplayPaneInfo pane;
@@ -31,8 +24,6 @@ protected:
         EXPECT_NEAR(x * scale, pane.scrollX + floor(pane.canvasWidth * 0.5), 1.0) << "image " << image;
         EXPECT_NEAR(y * scale, pane.scrollY + floor(pane.canvasHeight * 0.5), 1.0) << "image " << image;
     }
-
-    zt::ToolSession session;
 };
 
 TEST_F(MonoMeasuring, ThreePicksAverageToOneMarkerAndTheGroundPositionThere) {
@@ -277,12 +268,8 @@ TEST_F(MonoMeasuring, AFailedAcceptRemovesTheMarkerItMadeAndUsesUpThePicks) {
 
 TEST(ProjectedMeasuring, AMeasurementOnAMapImageGivesItsEastingAndNorthing) {
     zt::ToolSession session;
-    zt::ImageOptions options;
-    options.width = 40;
-    options.height = 40;
-    zt::ImageTruth image = zt::WriteUtmImage(session.Dir().File("utm.tif"), options);
-    Zerr_Report *report = nullptr;
-    ASSERT_TRUE(session.Start({image.path}, &report)) << zt::TakeReport(&report);
+    zt::ImageTruth image;
+    ASSERT_NO_FATAL_FAILURE(zt::StartOnMapImage(session, &image));
     ASSERT_FALSE(session.Record()->unitsAreDegrees);
 
     // A map file holds X before Y.

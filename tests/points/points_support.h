@@ -14,7 +14,9 @@
 #include "automation/automation_core.h"
 #include "automation/display_automation.h"
 #include "automation/ui_automation.h"
+#include "fixtures/files.h"
 #include "fixtures/tool.h"
+#include "fixtures/tool_test.h"
 #include "points/points.h"
 
 namespace pt {
@@ -60,11 +62,6 @@ inline std::string WriteTEFile(const zt::TempDir &dir, const std::string &name, 
     std::ofstream out(path, std::ios::binary);
     for (const std::string &line : lines) out << line << "\r\n";
     return path;
-}
-
-inline std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Ground (X, Y) of file position (x, y) of the session's left image (affine images).

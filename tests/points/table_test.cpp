@@ -5,15 +5,8 @@ namespace {
 
 using namespace pt;
 
-class MonoTable : public ::testing::Test {
+class MonoTable : public zt::SmallMonoTest {
 protected:
-    void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
-    }
-
     std::vector<std::string> Ids() {
         std::vector<std::string> ids;
         for (int32_t row = 0; row < session.PointCount(); row++) {
@@ -46,8 +39,6 @@ protected:
         ASSERT_LT(row, session.PointCount());
         EXPECT_STREQ(id.c_str(), session.Point(row)->pointId);
     }
-
-    zt::ToolSession session;
 };
 
 TEST_F(MonoTable, AGeographicTableHasNineteenColumnsAndShowsDegreesMinutesSeconds) {
@@ -231,7 +222,7 @@ TEST_F(MonoTable, ALongIdIsCutInItsCellButKeptWholeForTheReport) {
     ASSERT_EQ("", CallReport(session, "ZOT_AcceptMeasurement"));
     std::string reportPath = session.Dir().File("report.txt");
     ASSERT_EQ("", CallReport(session, "ZOT_CreateReport", {reportPath}));
-    EXPECT_NE(std::string::npos, ReadFile(reportPath).find(longId));
+    EXPECT_NE(std::string::npos, zt::ReadText(reportPath).find(longId));
 }
 
 TEST_F(MonoTable, ReplacingTextsFreesTheOldOnes) {
@@ -249,12 +240,8 @@ TEST_F(MonoTable, ReplacingTextsFreesTheOldOnes) {
 
 TEST(ProjectedTable, XAndYColumnsAreBoundToTheEastingAndNorthing) {
     zt::ToolSession session;
-    zt::ImageOptions options;
-    options.width = 40;
-    options.height = 40;
-    zt::ImageTruth image = zt::WriteUtmImage(session.Dir().File("utm.tif"), options);
-    Zerr_Report *report = nullptr;
-    ASSERT_TRUE(session.Start({image.path}, &report)) << zt::TakeReport(&report);
+    zt::ImageTruth image;
+    ASSERT_NO_FATAL_FAILURE(zt::StartOnMapImage(session, &image));
 
     std::vector<std::string> titles = zha::CellTitles("dataarray");
     ASSERT_EQ(19u, titles.size());
@@ -281,13 +268,8 @@ TEST(ProjectedTable, XAndYColumnsAreBoundToTheEastingAndNorthing) {
 
 TEST(ProjectedTable, AMensurationErrorIsTypedInPixelsAndStoredInMeters) {
     zt::ToolSession session;
-    zt::ImageOptions options;
-    options.width = 40;
-    options.height = 40;
-    options.pixelSize = 0.5;
-    zt::ImageTruth image = zt::WriteUtmImage(session.Dir().File("utm.tif"), options);
-    Zerr_Report *report = nullptr;
-    ASSERT_TRUE(session.Start({image.path}, &report)) << zt::TakeReport(&report);
+    zt::ImageTruth image;
+    ASSERT_NO_FATAL_FAILURE(zt::StartOnMapImage(session, &image, 0.5));
     ASSERT_NEAR(0.5, session.Record()->averagePixelToMeter, 1e-9);
 
     ASSERT_EQ("", CallReport(session, "ZOT_AddRow"));
@@ -295,6 +277,7 @@ TEST(ProjectedTable, AMensurationErrorIsTypedInPixelsAndStoredInMeters) {
     EXPECT_NEAR(1.0, session.Point(0)->mensurationError, 1e-12);
     EXPECT_EQ("2.000", Cell(0, kMensurationError));
     // Pixels are not lengths: feet do not change them.
+    Zerr_Report *report = nullptr;
     ASSERT_TRUE(zha::SetPartValue("unitstoggle", "Feet", &report)) << zt::TakeReport(&report);
     EXPECT_EQ("2.000", Cell(0, kMensurationError));
 }

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "automation/automation_core.h"
+#include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
 #include "points/zot_point.h"
 #include "report/report.h"
@@ -18,13 +18,8 @@ namespace {
 
 const double kFoot = 0.3048;
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string Golden(const std::string &name) {
-    const std::string text = ReadFile(std::string(ZOT_TEST_DATA_DIR) + "/report/" + name);
+    const std::string text = zt::ReadText(std::string(ZOT_TEST_DATA_DIR) + "/report/" + name);
     EXPECT_FALSE(text.empty()) << "missing golden file " << name;
     return text;
 }
@@ -271,7 +266,7 @@ TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
     }
     const std::string path = dir_.File("report.txt");
     ASSERT_EQ("", Write(record.get(), path));
-    EXPECT_EQ(Golden(c.golden), ReadFile(path));
+    EXPECT_EQ(Golden(c.golden), zt::ReadText(path));
     EXPECT_EQ(0, record.get()->reportPending);
 }
 
@@ -298,7 +293,7 @@ TEST_F(ReportTest, WithoutMeasuredPointsHoldsTitleUnitsStatisticsAndHeader) {
     record.Add(unmeasured, "P1", "unmeasured");
     const std::string path = dir_.File("empty.txt");
     ASSERT_EQ("", Write(record.get(), path));
-    EXPECT_EQ(Golden("condensed_geographic_stereo_feet_unmeasured.txt"), ReadFile(path));
+    EXPECT_EQ(Golden("condensed_geographic_stereo_feet_unmeasured.txt"), zt::ReadText(path));
     EXPECT_EQ(0, record.get()->reportPending);
 }
 
@@ -309,7 +304,7 @@ TEST_F(ReportTest, FormattedLinesAreSeventyThreeColumnsUnlessAValueWidensThem) {
     const std::string path = dir_.File("widths.txt");
     ASSERT_EQ("", Write(record.get(), path));
 
-    const std::string text = ReadFile(path);
+    const std::string text = zt::ReadText(path);
     size_t start = text.find(std::string(73, '-'));
     ASSERT_NE(std::string::npos, start);
     std::vector<std::string> lines;
@@ -355,7 +350,7 @@ TEST_F(ReportTest, ReportFunctionWritesToItsFirstArgument) {
     Zerr_Report *err = nullptr;
     ZOT_CreateReport(record.get(), 1, argv, &err);
     EXPECT_EQ("", Take(&err));
-    EXPECT_EQ(Golden("condensed_geographic_mono_meters.txt"), ReadFile(path));
+    EXPECT_EQ(Golden("condensed_geographic_mono_meters.txt"), zt::ReadText(path));
     EXPECT_EQ(0, record.get()->reportPending);
 }
 
@@ -433,7 +428,7 @@ TEST_P(ReportFailureTest, StopsWithItsMessageAndKeepsTheReportPending) {
 
     // The file was closed, and holds what was written before the failure.
     ASSERT_TRUE(FileExists(path));
-    const std::string text = ReadFile(path);
+    const std::string text = zt::ReadText(path);
     if (c.keptPoints == std::string::npos) {
         EXPECT_EQ("", text);
     } else {
@@ -489,7 +484,7 @@ TEST_F(ReportTest, AFailedWriteStopsWritingAndIsReported) {
     EXPECT_EQ(1, record.get()->reportPending);
     // Nothing was written after the failed piece.
     EXPECT_EQ(5, zha::FaultCalls("zfio_Fprintf"));
-    EXPECT_LT(ReadFile(path).size(), Golden("formatted_map_mono_feet.txt").size());
+    EXPECT_LT(zt::ReadText(path).size(), Golden("formatted_map_mono_feet.txt").size());
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_F(HostTest, HelpDocumentsTheOptionsAndEveryCommandTheRunnerAccepts) {
     zapp::SessionRunner runner(out_, err_);
     for (const std::string &command : documented) {
         const std::string path = dir_.File("one.session");
-        zts::WriteFile(path, command + "\n");
+        zt::WriteText(path, command + "\n");
         err_.str("");
         runner.RunFile(path);
         EXPECT_FALSE(Has(err_.str(), "unknown command")) << command << ": " << err_.str();
@@ -77,7 +77,7 @@ TEST_F(HostTest, BadCommandLinesExitWithStatusTwo) {
 
 TEST_F(HostTest, MissingModuleOrSymbolIsAClearErrorBeforeAnySession) {
     const std::string session = dir_.File("s.session");
-    zts::WriteFile(session, "call ZOT_SelectImages\n");
+    zt::WriteText(session, "call ZOT_SelectImages\n");
     EXPECT_EQ(Host({"--module", dir_.File("none.so"), "run", session}), zapp::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "zot-host: error: cannot load module " + dir_.File("none.so"))) << err_.str();
     EXPECT_EQ(out_.str(), "") << "no session ran";
@@ -89,8 +89,8 @@ TEST_F(HostTest, MissingModuleOrSymbolIsAClearErrorBeforeAnySession) {
 
 TEST_F(HostTest, BrokenOrMissingUiScriptIsNamedWithItsLine) {
     const std::string session = dir_.File("s.session");
-    zts::WriteFile(session, "call ZOT_SelectImages\n");
-    zts::WriteFile(dir_.File("af_zot.zml"), "frame af_zotframe \"ZOT\" {\n    label\n}\n");
+    zt::WriteText(session, "call ZOT_SelectImages\n");
+    zt::WriteText(dir_.File("af_zot.zml"), "frame af_zotframe \"ZOT\" {\n    label\n}\n");
     EXPECT_EQ(Host({"--ui-dir", dir_.Path(), "run", session}), zapp::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "the UI script af_zot.zml in " + dir_.Path() + " cannot be used")) << err_.str();
     EXPECT_TRUE(Has(err_.str(), dir_.File("af_zot.zml") + ":3:")) << err_.str();
@@ -107,8 +107,8 @@ TEST_F(HostTest, FunctionsListsTheModulesNames) {
 
 TEST_F(HostTest, RunStatusIsTheWorstOfItsSessions) {
     const std::string good = dir_.File("good.session"), bad = dir_.File("bad.session");
-    zts::WriteFile(good, "call ZOT_SelectImages\nexpect tools 1\n");
-    zts::WriteFile(bad, "expect tools 2\n");
+    zt::WriteText(good, "call ZOT_SelectImages\nexpect tools 1\n");
+    zt::WriteText(bad, "expect tools 2\n");
     EXPECT_EQ(Host({"run", good}), zapp::kHostOk) << err_.str();
     EXPECT_EQ(Host({"run", good, bad, good}), zapp::kHostFailed);
     EXPECT_TRUE(Has(err_.str(), bad + ":1: check failed")) << err_.str();
@@ -118,19 +118,19 @@ TEST_F(HostTest, RunStatusIsTheWorstOfItsSessions) {
 
 TEST_F(HostTest, TheProgramExitsNonZeroNamingTheLine) {
     const std::string failing = dir_.File("failing.session");
-    zts::WriteFile(failing, "# check the mode\ncall ZOT_SelectImages\nexpect result mono\ncall ZOT_ZOTType\n"
+    zt::WriteText(failing, "# check the mode\ncall ZOT_SelectImages\nexpect result mono\ncall ZOT_ZOTType\n"
                             "expect result mono\n");
     std::string output;
-    EXPECT_EQ(zts::RunProgram("'" ZOT_BINARY_DIR "/zot-host' run '" + failing + "'", &output), 1);
+    EXPECT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-host' run '" + failing + "'", &output), 1);
     EXPECT_TRUE(Has(output, failing + ":5: check failed: the action at line 4 returned stereo")) << output;
     EXPECT_TRUE(Has(output, "result: stereo")) << output;
 
     const std::string unknown = dir_.File("unknown.session");
-    zts::WriteFile(unknown, "\n\nwave hello\n");
-    EXPECT_EQ(zts::RunProgram("'" ZOT_BINARY_DIR "/zot-host' run '" + unknown + "'", &output), 1);
+    zt::WriteText(unknown, "\n\nwave hello\n");
+    EXPECT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-host' run '" + unknown + "'", &output), 1);
     EXPECT_TRUE(Has(output, unknown + ":3: error: unknown command \"wave\"")) << output;
 
-    EXPECT_EQ(zts::RunProgram("'" ZOT_BINARY_DIR "/zot-host' --help", &output), 0);
+    EXPECT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-host' --help", &output), 0);
     EXPECT_TRUE(Has(output, "expect cell ROW COLUMN TEXT")) << output;
 }
 

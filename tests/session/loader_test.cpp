@@ -99,7 +99,7 @@ TEST_F(LoaderTest, MissingFileIsAClearError) {
 }
 
 TEST_F(LoaderTest, FileThatIsNotALibraryIsAClearError) {
-    zts::WriteFile(dir_.File("text.so"), "not a library\n");
+    zt::WriteText(dir_.File("text.so"), "not a library\n");
     zapp::Module module;
     std::string why;
     EXPECT_FALSE(module.Load(dir_.File("text.so"), &why));

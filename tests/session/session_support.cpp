@@ -1,47 +1,16 @@
 #include "session_support.h"
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <fstream>
-
 #include "automation/automation_core.h"
 
 namespace zts {
 
 std::string BuildLibrary(const std::string &source, const std::string &path) {
     const std::string sourcePath = path + ".c";
-    WriteFile(sourcePath, source);
+    zt::WriteText(sourcePath, source);
     std::string output;
-    const int status = RunProgram("cc -shared -fPIC -Wall -I'" ZOT_SOURCE_DIR "/host' -o '" + path + "' '" +
-                                      sourcePath + "'",
-                                  &output);
+    const int status = zt::RunProgram(
+        "cc -shared -fPIC -Wall -I'" ZOT_SOURCE_DIR "/host' -o '" + path + "' '" + sourcePath + "'", &output);
     return status == 0 ? std::string() : "cc failed (" + std::to_string(status) + "): " + output;
-}
-
-void WriteFile(const std::string &path, const std::string &text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    file.close();
-    ASSERT_TRUE(file.good()) << "cannot write " << path;
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-int RunProgram(const std::string &command, std::string *output) {
-    output->clear();
-    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void SessionTest::SetUp() {
@@ -60,7 +29,7 @@ zapp::SessionOutcome SessionTest::Run(const std::string &text, const std::string
     out_.str("");
     err_.str("");
     const std::string path = dir_.File(name);
-    WriteFile(path, text);
+    zt::WriteText(path, text);
     return runner_.RunFile(path);
 }
 

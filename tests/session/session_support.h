@@ -10,6 +10,7 @@
 
 #include "app/module_loader.h"
 #include "app/session.h"
+#include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
 
 namespace zts {
@@ -18,14 +19,6 @@ namespace zts {
 // against the host declarations. Returns "" on success, else the compiler's
 // output.
 std::string BuildLibrary(const std::string &source, const std::string &path);
-
-// Writes text to path; fails the calling test when it cannot.
-void WriteFile(const std::string &path, const std::string &text);
-std::string ReadFile(const std::string &path);
-
-// Runs a program through the shell; returns its exit status and, in *output,
-// what it wrote to standard output and standard error.
-int RunProgram(const std::string &command, std::string *output);
 
 // A test with the built module loaded and reachable from the UI runtime, a
 // temporary folder, and a session runner writing into strings.

@@ -23,7 +23,7 @@ protected:
         options.width = 100;
         options.height = 80;
         zt::WriteGeographicImage(dir_.File("mono.tif"), options);
-        zts::WriteFile(dir_.File("points.txt"),
+        zt::WriteText(dir_.File("points.txt"),
                        "P1\t44.99785\t7.0011\t100\t1\t2\tfirst\n"
                        "P2\t44.996\t7.004\t120\t1\t2\tsecond\n");
     }
@@ -221,7 +221,7 @@ TEST_F(SessionTest, StereoPairMeasuredInBothImages) {
     double lx, ly, rx, ry;
     zt::RpcGroundToFile(pair.left.rpc, lon, lat, height, &lx, &ly);
     zt::RpcGroundToFile(pair.right.rpc, lon, lat, height, &rx, &ry);
-    zts::WriteFile(dir_.File("stereo.txt"), "S1\t45.0004\t7.0005\t520\t0.5\t0.8\tcorner\n");
+    zt::WriteText(dir_.File("stereo.txt"), "S1\t45.0004\t7.0005\t520\t0.5\t0.8\tcorner\n");
     const auto number = [](double v) {
         std::ostringstream text;
         text.precision(10);
@@ -381,9 +381,9 @@ expect value leftimage a.tif
 
 TEST_F(SessionTest, PathsAreRelativeToTheSessionFolder) {
     std::filesystem::create_directory(dir_.File("sub"));
-    zts::WriteFile(dir_.File("sub/data.txt"), "alpha\nbeta\n");
-    zts::WriteFile(dir_.File("sub/same.txt"), "alpha\nbeta\n");
-    zts::WriteFile(dir_.File("sub/other.txt"), "alpha\ngamma\n");
+    zt::WriteText(dir_.File("sub/data.txt"), "alpha\nbeta\n");
+    zt::WriteText(dir_.File("sub/same.txt"), "alpha\nbeta\n");
+    zt::WriteText(dir_.File("sub/other.txt"), "alpha\ngamma\n");
     const std::filesystem::path before = std::filesystem::current_path();
     const zapp::SessionOutcome outcome = Run(R"(expect file data.txt exists
 expect file absent.txt missing

@@ -7,13 +7,10 @@ using namespace pt;
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
-class OpenFailures : public ::testing::Test {
+class OpenFailures : public zt::SmallMonoTest {
 protected:
     void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
+        ASSERT_NO_FATAL_FAILURE(zt::SmallMonoTest::SetUp());
         // The points the tool holds before each failing open: one measured.
         OpenTE(session, WritePointsAt(session, "old.txt", {{5, 5}, {20, 20}}));
         ASSERT_TRUE(Click(0, 0, 6, 6));
@@ -47,7 +44,6 @@ protected:
         EXPECT_EQ(points, zha::LiveCount("selector"));
     }
 
-    zt::ToolSession session;
     std::string newFile;
 };
 
@@ -175,17 +171,17 @@ TEST_F(SaveFailures, EachFailureIsReportedUnderTheSaveAndTouchesNoFile) {
     report = Save({target});
     EXPECT_TRUE(Contains(report, "Error getting number of items in list.")) << report;
     EXPECT_TRUE(Contains(report, "Injected failure.")) << report;
-    EXPECT_EQ("what was there", ReadFile(target));
+    EXPECT_EQ("what was there", zt::ReadText(target));
 
     zha::FaultInject("zdlm_GetAddr", 2);
     report = Save({target});
     EXPECT_TRUE(Contains(report, "Error getting element from list")) << report;
-    EXPECT_EQ("what was there", ReadFile(target));
+    EXPECT_EQ("what was there", zt::ReadText(target));
 
     // Nothing of the tool changed.
     EXPECT_EQ(2, session.PointCount());
     ASSERT_EQ("", Save({target}));
-    EXPECT_EQ(0u, ReadFile(target).find("P0\t"));
+    EXPECT_EQ(0u, zt::ReadText(target).find("P0\t"));
 }
 
 TEST_F(SaveFailures, AFileThatCannotBeWrittenIsReported) {

@@ -14,17 +14,7 @@ void ExpectSignificant(double expected, double actual, const std::string &what) 
     EXPECT_NEAR(expected, actual, tolerance) << what;
 }
 
-class MonoFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        zt::ImageOptions options;
-        options.width = 64;
-        options.height = 48;
-        ASSERT_TRUE(session.StartMono(options));
-    }
-
-    zt::ToolSession session;
-};
+class MonoFiles : public zt::SmallMonoTest {};
 
 TEST_F(MonoFiles, AnOpenReplacesThePointsWithCompleteOnesAndShowsTheFirst) {
     ZOT_Data *record = session.Record();
@@ -147,7 +137,7 @@ TEST_F(MonoFiles, SavingAndOpeningAgainRestoresTheReferenceButNoMeasurement) {
 
     std::string copy = session.Dir().File("copy.txt");
     ASSERT_EQ("", CallReport(session, "ZOT_SaveTEFile", {copy}));
-    std::string text = ReadFile(copy);
+    std::string text = zt::ReadText(copy);
     EXPECT_NE(std::string::npos, text.find("B\t-0 30 0\t179 45 0\t-12.25\t0\t1e-05\t\r\n")) << text;
     EXPECT_NE(std::string::npos, text.find("\r\n\t0 0 0\t0 0 0\t0\t0\t0\t\r\n")) << text;
 
@@ -170,12 +160,8 @@ TEST_F(MonoFiles, SavingAndOpeningAgainRestoresTheReferenceButNoMeasurement) {
 
 TEST(MapFiles, AMapFileOpensAndSavesXBeforeY) {
     zt::ToolSession session;
-    zt::ImageOptions options;
-    options.width = 40;
-    options.height = 40;
-    zt::ImageTruth image = zt::WriteUtmImage(session.Dir().File("utm.tif"), options);
-    Zerr_Report *report = nullptr;
-    ASSERT_TRUE(session.Start({image.path}, &report)) << zt::TakeReport(&report);
+    zt::ImageTruth image;
+    ASSERT_NO_FATAL_FAILURE(zt::StartOnMapImage(session, &image));
 
     std::string path = WriteTEFile(session.Dir(), "map.txt",
                                    {"M1\t350010.5\t4984990.25\t5\t0.5\t0.75\tcorner", "M2\t350020\t4984980\t6\t1\t1\t"});
@@ -192,7 +178,7 @@ TEST(MapFiles, AMapFileOpensAndSavesXBeforeY) {
     std::string copy = session.Dir().File("copy.txt");
     ASSERT_EQ("", CallReport(session, "ZOT_SaveTEFile", {copy}));
     EXPECT_EQ("M1\t350010.5\t4984990.25\t5\t0.5\t0.75\tcorner\r\nM2\t350021.125\t4984980\t6\t1\t1\t\r\n",
-              ReadFile(copy));
+              zt::ReadText(copy));
 }
 
 TEST(StereoFiles, AStereoOpenMakesTwoMarkersPerPointAndDrivesAllPanes) {
