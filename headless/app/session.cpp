@@ -189,6 +189,16 @@ bool ToolPane(const PaneRef &ref, zha::DisplayPaneInfo *info, std::string *why) 
     return true;
 }
 
+// ToolPane, for a pane that must show an image.
+bool ImagePane(const PaneRef &ref, zha::DisplayPaneInfo *info, std::string *why) {
+    if (!ToolPane(ref, info, why)) return false;
+    if (info->layers.empty()) {
+        *why = "the pane shows no image";
+        return false;
+    }
+    return true;
+}
+
 // Which of the tool's images a pane number shows ("left main" ...), or "".
 std::string PaneLabel(long number) {
     for (int image = 0; image < 2; ++image)
@@ -696,8 +706,7 @@ void Run::Click(const Words &w) {
     const double x = NumberArg(w[3], "X"), y = NumberArg(w[4], "Y");
     zha::DisplayPaneInfo pane;
     std::string why;
-    if (!ToolPane(ref, &pane, &why)) return Refuse("cannot click: " + why);
-    if (pane.layers.empty()) return Refuse("cannot click: the pane shows no image");
+    if (!ImagePane(ref, &pane, &why)) return Refuse("cannot click: " + why);
     const zha::DisplayLayerInfo &layer = pane.layers.back();
     if (x < 0 || y < 0 || x > layer.width || y > layer.height)
         return Refuse("(" + w[3] + ", " + w[4] + ") is outside the " + ImageName(ref.image) + " image, which is " +
@@ -811,8 +820,7 @@ void Run::Destroy(const Words &w) {
     const PaneRef ref = PaneArg(w[1], w[2]);
     zha::DisplayPaneInfo pane;
     std::string why;
-    if (!ToolPane(ref, &pane, &why)) return Refuse("cannot destroy a layer: " + why);
-    if (pane.layers.empty()) return Refuse("cannot destroy a layer: the pane shows no image");
+    if (!ImagePane(ref, &pane, &why)) return Refuse("cannot destroy a layer: " + why);
     if (!zha::DestroyLayer(pane.layers.back().layer)) Refuse("the layer could not be destroyed");
 }
 
