@@ -393,6 +393,8 @@ private:
     void ToolCommand(const Words &w);
     void KeepTool(const Words &w);
     void Answer(const Words &w);
+    // Types the command's one argument into a field, then presses a button.
+    void TypeAndPress(const Words &w, const char *usage, const char *field, const char *button);
     void Open(const Words &w);
     void Save(const Words &w);
     void Click(const Words &w);
@@ -690,15 +692,14 @@ void Run::Answer(const Words &w) {
         Malformed("usage: answer yes|no|cancel, or answer file NAME");
 }
 
-void Run::Open(const Words &w) {
-    ArgCount(w, 1, 1, "open FILE");
-    if (SetValue("tefile", w[1])) Press("opentefile");
+void Run::TypeAndPress(const Words &w, const char *usage, const char *field, const char *button) {
+    ArgCount(w, 1, 1, usage);
+    if (SetValue(field, w[1])) Press(button);
 }
 
-void Run::Save(const Words &w) {
-    ArgCount(w, 1, 1, "save FILE");
-    if (SetValue("tefile", w[1])) Press("savetefile");
-}
+void Run::Open(const Words &w) { TypeAndPress(w, "open FILE", "tefile", "opentefile"); }
+
+void Run::Save(const Words &w) { TypeAndPress(w, "save FILE", "tefile", "savetefile"); }
 
 void Run::Click(const Words &w) {
     ArgCount(w, 4, 4, "click left|right main|zoom X Y");
@@ -810,10 +811,7 @@ void Run::Format(const Words &w) {
     SetValue("reportformat", format == "formatted" ? "Formatted" : "Condensed");
 }
 
-void Run::Report(const Words &w) {
-    ArgCount(w, 1, 1, "report FILE");
-    if (SetValue("reportfile", w[1])) Press("createreport");
-}
+void Run::Report(const Words &w) { TypeAndPress(w, "report FILE", "reportfile", "createreport"); }
 
 void Run::Destroy(const Words &w) {
     ArgCount(w, 2, 2, "destroy left|right main|zoom");
