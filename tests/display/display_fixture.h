@@ -44,6 +44,14 @@ protected:
         return viewer;
     }
 
+    // A viewer arranged in four panes (0, 4, 1), the geographic image open in each.
+    void OpenFourPanes() {
+        viewer_ = MakeViewer();
+        Zerr_Report *err = nullptr;
+        ASSERT_EQ(zdis_QVBViewersArrange(viewer_->qvb, 0, 4, 1, &err), 1) << TakeReport(&err);
+        for (int i = 0; i < 4; ++i) layers_[i] = OpenLayer(viewer_->qvb->panes[i]);
+    }
+
     // An 8 x 6 geographic image with 1e-4 degree pixels, top-left at 7 E 45 N.
     const zt::ImageTruth &GeographicImage() {
         if (geographic_.path.empty()) geographic_ = zt::WriteGeographicImage(dir_.File("geo.tif"));
@@ -77,6 +85,8 @@ protected:
 
     zt::TempDir dir_;
     zt::ImageTruth geographic_;
+    Zdis_ViewWindow *viewer_ = nullptr;  // set by OpenFourPanes
+    Zdis_Layer *layers_[4] = {};
 };
 
 #endif

@@ -9,10 +9,8 @@ class MarkerTest : public DisplayTest {
 protected:
     void SetUp() override {
         DisplayTest::SetUp();
-        viewer_ = MakeViewer();
+        ASSERT_NO_FATAL_FAILURE(OpenFourPanes());
         Zerr_Report *err = nullptr;
-        ASSERT_EQ(zdis_QVBViewersArrange(viewer_->qvb, 0, 4, 1, &err), 1);
-        for (int i = 0; i < 4; ++i) layers_[i] = OpenLayer(Pane(i));
         // Two images: panes 1 and 2 linked, panes 3 and 4 linked.
         ASSERT_EQ(zdis_LinkFramesCoord(Pane(0)->frame, Pane(1)->frame, 0, 1, 0, &err), 1);
         ASSERT_EQ(zdis_LinkFramesCoord(Pane(2)->frame, Pane(3)->frame, 0, 1, 0, &err), 1);
@@ -47,8 +45,6 @@ protected:
         return info;
     }
 
-    Zdis_ViewWindow *viewer_ = nullptr;
-    Zdis_Layer *layers_[4] = {};
     Zgda_BaseData *position_ = nullptr;
 };
 

@@ -30,10 +30,7 @@ class PickTest : public DisplayTest {
 protected:
     void SetUp() override {
         DisplayTest::SetUp();
-        viewer_ = MakeViewer();
-        Zerr_Report *err = nullptr;
-        ASSERT_EQ(zdis_QVBViewersArrange(viewer_->qvb, 0, 4, 1, &err), 1);
-        for (int i = 0; i < 4; ++i) layers_[i] = OpenLayer(viewer_->qvb->panes[i]);
+        ASSERT_NO_FATAL_FAILURE(OpenFourPanes());
     }
 
     Zdis_Pick *MakePick(int pane, PickRecorder *recorder, int32_t coordType = 1) {
@@ -44,9 +41,6 @@ protected:
         EXPECT_EQ(zdis_PickSetCoordType(pick, coordType, &err), 1);
         return pick;
     }
-
-    Zdis_ViewWindow *viewer_ = nullptr;
-    Zdis_Layer *layers_[4] = {};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <stdio.h>
 
 #include <fstream>
@@ -102,6 +103,16 @@ inline std::string WriteGroundPoints(const zt::ToolSession &session, const std::
 }
 
 // File position of a ground point in image 0 (left) or 1 (right) of the session's stereo pair.
+// Whether the pane (image, view 0 main / 1 zoomed) has its centre on file position (x, y).
+inline void ExpectCentredOn(int image, int view, double x, double y) {
+    zha::DisplayPaneInfo pane;
+    ASSERT_TRUE(zha::DisplayPane(zha::PaneOfImage(image, view), &pane));
+    ASSERT_FALSE(pane.layers.empty());
+    double scale = pane.layers.back().scale;
+    EXPECT_NEAR(x * scale, pane.scrollX + floor(pane.canvasWidth * 0.5), 1.0) << "image " << image << "/" << view;
+    EXPECT_NEAR(y * scale, pane.scrollY + floor(pane.canvasHeight * 0.5), 1.0) << "image " << image << "/" << view;
+}
+
 inline void FileOf(const zt::ToolSession &session, int image, const Ground &ground, double *x, double *y) {
     zt::RpcGroundToFile(image == 0 ? session.Left().rpc : session.Right().rpc, ground.lon, ground.lat,
                         ground.height, x, y);

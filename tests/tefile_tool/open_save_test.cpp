@@ -57,11 +57,7 @@ TEST_F(MonoFiles, AnOpenReplacesThePointsWithCompleteOnesAndShowsTheFirst) {
     EXPECT_EQ("250.500", Cell(0, kTEElevation));
 
     // The viewers show the first point: file (5, 10).
-    zha::DisplayPaneInfo pane;
-    ASSERT_TRUE(zha::DisplayPane(zha::PaneOfImage(0, 0), &pane));
-    double scale = pane.layers.back().scale;
-    EXPECT_NEAR(5 * scale, pane.scrollX + floor(pane.canvasWidth * 0.5), 1.0);
-    EXPECT_NEAR(10 * scale, pane.scrollY + floor(pane.canvasHeight * 0.5), 1.0);
+    ExpectCentredOn(0, 0, 5, 10);
 
     // A point counts as soon as it is measured.
     ASSERT_TRUE(Click(0, 0, 6, 10));
@@ -192,13 +188,7 @@ TEST(StereoFiles, AStereoOpenMakesTwoMarkersPerPointAndDrivesAllPanes) {
         double x = 0, y = 0;
         FileOf(session, image, grounds[0], &x, &y);
         EXPECT_NEAR(x, Marker(session.Point(0)->teSelector[image]).x, 1e-6);
-        for (int view = 0; view < 2; view++) {
-            zha::DisplayPaneInfo pane;
-            ASSERT_TRUE(zha::DisplayPane(zha::PaneOfImage(image, view), &pane));
-            double scale = pane.layers.back().scale;
-            EXPECT_NEAR(x * scale, pane.scrollX + floor(pane.canvasWidth * 0.5), 1.0) << image << "/" << view;
-            EXPECT_NEAR(y * scale, pane.scrollY + floor(pane.canvasHeight * 0.5), 1.0) << image << "/" << view;
-        }
+        for (int view = 0; view < 2; view++) ExpectCentredOn(image, view, x, y);
     }
 
     std::string copy = session.Dir().File("copy.txt");
