@@ -430,6 +430,8 @@ private:
     void ShowMarkers();
     void ShowPanes(bool picksOnly);
     void ShowScroll();
+    // Shows each pane of the tool in order; says so when there is none.
+    void ForEachToolPane(const std::function<void(int, int, const zha::DisplayPaneInfo &)> &show);
     void ShowTools();
     void ShowList(const char *what, const Words &items);
 
@@ -972,34 +974,34 @@ void Run::ShowMarkers() {
 }
 
 void Run::ShowPanes(bool picksOnly) {
-    bool any = false;
-    for (int image = 0; image < 2; ++image)
-        for (int view = 0; view < 2; ++view) {
-            zha::DisplayPaneInfo pane;
-            std::string why;
-            if (!ToolPane(PaneRef{image, view}, &pane, &why)) continue;
-            any = true;
-            out_ << "  " << ImageName(image) << " " << ViewName(view) << " (pane " << pane.index << ", window "
-                 << pane.number << "): ";
-            if (!picksOnly) {
-                if (pane.layers.empty()) {
-                    out_ << "no image";
-                } else {
-                    const zha::DisplayLayerInfo &layer = pane.layers.back();
-                    out_ << layer.fileName << ", " << layer.width << " x " << layer.height << " pixels, scale "
-                         << Fixed(layer.scale, 4);
-                }
-                out_ << ", scroll " << pane.scrollX << " " << pane.scrollY << ", canvas " << pane.canvasWidth
-                     << " x " << pane.canvasHeight << ", ";
+    ForEachToolPane([&](int image, int view, const zha::DisplayPaneInfo &pane) {
+        out_ << "  " << ImageName(image) << " " << ViewName(view) << " (pane " << pane.index << ", window "
+             << pane.number << "): ";
+        if (!picksOnly) {
+            if (pane.layers.empty()) {
+                out_ << "no image";
+            } else {
+                const zha::DisplayLayerInfo &layer = pane.layers.back();
+                out_ << layer.fileName << ", " << layer.width << " x " << layer.height << " pixels, scale "
+                     << Fixed(layer.scale, 4);
             }
-            out_ << pane.picks.size() << (pane.picks.size() == 1 ? " pick" : " picks")
-                 << (pane.cursorSet ? ", pick cursor" : "") << "\n";
+            out_ << ", scroll " << pane.scrollX << " " << pane.scrollY << ", canvas " << pane.canvasWidth
+                 << " x " << pane.canvasHeight << ", ";
         }
-    if (!any) out_ << "  (no viewer panes)\n";
+        out_ << pane.picks.size() << (pane.picks.size() == 1 ? " pick" : " picks")
+             << (pane.cursorSet ? ", pick cursor" : "") << "\n";
+    });
     if (picksOnly) ShowTools();
 }
 
 void Run::ShowScroll() {
+    ForEachToolPane([&](int image, int view, const zha::DisplayPaneInfo &pane) {
+        out_ << "  " << ImageName(image) << " " << ViewName(view) << ": " << pane.scrollX << " " << pane.scrollY
+             << "\n";
+    });
+}
+
+void Run::ForEachToolPane(const std::function<void(int, int, const zha::DisplayPaneInfo &)> &show) {
     bool any = false;
     for (int image = 0; image < 2; ++image)
         for (int view = 0; view < 2; ++view) {
@@ -1007,8 +1009,7 @@ void Run::ShowScroll() {
             std::string why;
             if (!ToolPane(PaneRef{image, view}, &pane, &why)) continue;
             any = true;
-            out_ << "  " << ImageName(image) << " " << ViewName(view) << ": " << pane.scrollX << " " << pane.scrollY
-                 << "\n";
+            show(image, view, pane);
         }
     if (!any) out_ << "  (no viewer panes)\n";
 }
