@@ -12,7 +12,7 @@ import { chromium } from 'playwright-core';
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const sourceDir = path.resolve(here, '../..');
 export const buildDir = process.env.ZOT_BUILD_DIR || path.join(sourceDir, 'build');
-export const zotHost = path.join(buildDir, 'zot-host');
+export const zotHost = process.env.ZOT_HOST || path.join(buildDir, 'zot-host');
 export const artefactDir = path.join(buildDir, 'web-artefacts');
 
 export const run = promisify(execFile);
@@ -95,4 +95,87 @@ export async function call(server, method, route, { body, headers = {}, token = 
     parsed = null;
   }
   return { status: response.status, body: parsed, text, headers: response.headers };
+}
+
+// ---- Acting in the workspace page ----
+
+// A page showing the workspace, opened through the address with the token.
+export async function openWorkspace(browser, server, viewport = { width: 1500, height: 900 }) {
+  // The page's own scripts run under its Content-Security-Policy; the test's
+  // probes (waitForFunction) need eval, which that policy refuses.
+  const context = await browser.newContext({ viewport, acceptDownloads: true, bypassCSP: true });
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto(server.url);
+  await page.waitForFunction(() => window.zotWorkspace && window.zotWorkspace.state.reply);
+  return { page, problems };
+}
+
+// Waits until every request the page queued has been answered and applied.
+export async function settled(page) {
+  await page.evaluate(async () => {
+    let queue;
+    do {
+      queue = window.zotWorkspace.state.queue;
+      await queue;
+    } while (queue !== window.zotWorkspace.state.queue);
+  });
+}
+
+// Chooses a file in the open file dialog: through its folders, then the file
+// (typed, when it does not exist yet), then OK.
+export async function chooseFile(page, file) {
+  await page.waitForSelector('#file-dialog[open]');
+  const parts = file.split('/');
+  for (const folder of parts.slice(0, -1)) {
+    await page.locator('#file-list li.folder', { hasText: folder }).first().click();
+    await page.waitForFunction((f) => document.getElementById('file-path').textContent.endsWith(f), folder);
+  }
+  await page.fill('#file-name', parts[parts.length - 1]);
+  await page.click('#file-ok');
+  await page.waitForSelector('#file-dialog', { state: 'hidden' });
+}
+
+// Starts the tool through the start dialog.
+export async function startTool(page, left, right) {
+  await page.click('#start');
+  await page.click('#start-pick-left');
+  await chooseFile(page, left);
+  if (right) {
+    await page.click('#start-pick-right');
+    await chooseFile(page, right);
+  }
+  await page.click('#start-ok');
+  await settled(page);
+}
+
+// Clicks image position (x, y) in a pane ("left zoom" ...): the pane is
+// centred there first (at zoom, when given), so the click lands on it to a
+// fraction of a pixel: 2^-zoom.
+export async function clickImage(page, pane, x, y, zoom) {
+  const at = await page.evaluate(
+    ([name, x, y, zoom]) => {
+      const p = window.zotWorkspace.state.panes.get(name);
+      p.map.setView([-y, x], zoom ?? p.map.getZoom(), { animate: false });
+      const c = p.map.latLngToContainerPoint([-y, x]);
+      const r = p.mapElement.getBoundingClientRect();
+      return { x: r.left + c.x, y: r.top + c.y };
+    },
+    [pane, x, y, zoom],
+  );
+  await page.mouse.click(at.x, at.y);
+  await settled(page);
+}
+
+// The labels as the side panel shows them, by part name.
+export async function labels(page) {
+  return page.evaluate(() =>
+    Object.fromEntries([...document.querySelectorAll('#labels dd')].map((d) => [d.dataset.label, d.textContent])),
+  );
+}
+
+// The current view as the page holds it.
+export async function view(page) {
+  return page.evaluate(() => window.zotWorkspace.state.reply.view);
 }

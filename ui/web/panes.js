@@ -145,9 +145,10 @@ export class Pane {
     this.draw();
   }
 
-  setPicks(picks) {
+  // The picks this page made that the tool still holds, and how many it holds.
+  setPicks(picks, count) {
     this.picks = picks;
-    this.head.querySelector('.picks').textContent = picks.length ? `${picks.length} pending` : '';
+    this.head.querySelector('.picks').textContent = count ? `${count} ${count === 1 ? 'pick' : 'picks'} pending` : '';
     this.draw();
   }
 

@@ -7,7 +7,7 @@ const SPARE_ROWS = 30;
 
 function columnWidth(column) {
   if (column.kind === 'rowheader') return 52;
-  if (column.kind === 'colour') return 64;
+  if (column.kind === 'colour') return 92;
   if (column.title === 'ID') return 96;
   if (/Description/.test(column.title)) return 190;
   if (/Latitude|Longitude/.test(column.title) && !/Delta/.test(column.title)) return 140;

@@ -65,7 +65,7 @@ function queued(work) {
 
 function act(action) {
   return queued(async () => {
-    const reply = await api.act({ ...action, rows: table.window() });
+    const reply = await api.act({ ...action, window: table.window() });
     if (reply.result) logResult(action.action, reply.result);
     await handle(reply, action.action);
   });
@@ -121,11 +121,11 @@ function apply(reply, action) {
     if (e.tagName === 'BUTTON') e.disabled = !open;
   });
   document.querySelectorAll('#table-tools button').forEach((b) => (b.disabled = !view.table.present));
-  $('start').disabled = open;
+  $('start').hidden = open;
   $('empty').hidden = open;
   $('panes').hidden = !open;
 
-  layoutPanes(panes, reply.images);
+  layoutPanes(panes, reply.images, frame);
   showLabels(frame);
   showToggles(view, frame);
   table.update(view.table);
@@ -135,10 +135,13 @@ function apply(reply, action) {
   showFilesWritten(view.filesWritten);
   $('download-session').title = `The ${reply.session.lines} actions taken so far, as a session that zot-host run replays`;
   reconcilePicks(frame);
-  scheduleMarkers();
+  // After an action the markers follow in the same queue, so that what the
+  // tool placed shows before the next action's reply.
+  clearTimeout(state.markersTimer);
+  queued(loadMarkers);
 }
 
-function layoutPanes(panes, images) {
+function layoutPanes(panes, images, frame) {
   const wanted = new Set(panes.map((p) => p.name));
   for (const [name, pane] of state.panes)
     if (!wanted.has(name)) {
@@ -158,7 +161,7 @@ function layoutPanes(panes, images) {
     pane.setImage(image || null);
     pane.applyToolView(view);
     pane.setMeasuring(measuring());
-    pane.setPicks(state.picks[view.id.image]);
+    pane.setPicks(state.picks[view.id.image], pendingCount(frame, view.id.image));
     if (view.id.view === 0) pane.setNote(overviewNote(image));
   }
   // Panes in the grid's order: per image, main then zoomed.
@@ -267,13 +270,17 @@ function showFilesWritten(files) {
 
 // Picks shown at once when clicked; once the tool's pick counts drop (an
 // accept, a clear, another row), the ones it no longer holds go.
+function pendingCount(frame, image) {
+  const label = partOf(frame, COUNT_LABELS[image]);
+  return label ? parseInt(label.value, 10) || 0 : 0;
+}
+
 function reconcilePicks(frame) {
   for (let image = 0; image < 2; image++) {
-    const label = partOf(frame, COUNT_LABELS[image]);
-    const count = label ? parseInt(label.value, 10) || 0 : 0;
+    const count = pendingCount(frame, image);
     if (state.picks[image].length > count) {
       state.picks[image] = state.picks[image].slice(state.picks[image].length - count);
-      for (const pane of state.panes.values()) if (pane.id.image === image) pane.setPicks(state.picks[image]);
+      for (const pane of state.panes.values()) if (pane.id.image === image) pane.setPicks(state.picks[image], count);
     }
   }
 }
@@ -303,6 +310,7 @@ async function loadMarkers() {
   } catch (error) {
     if (error.status !== 409) log('error', `markers: ${error.message}`);
   }
+  return undefined;
 }
 
 // ---- What the analyst does ----
@@ -315,7 +323,7 @@ function pick(pane, x, y) {
   state.picks[image] = [...state.picks[image], { x, y }];
   for (const other of state.panes.values()) {
     if (other.id.image !== image) continue;
-    other.setPicks(state.picks[image]);
+    other.setPicks(state.picks[image], state.picks[image].length);
     if (pane.id.view === 0 && other.id.view === 1) other.centreOn(x, y);
   }
   act({ action: 'click', image, view: pane.id.view, x, y });

@@ -1,0 +1,206 @@
+// The measuring workspace in real Chromium: the sample stereo pair measured by
+// clicking, checked against the sample session's own figures, its report and
+// recorded session replayed byte for byte; mono; editing the table; a failed
+// open; the report question on closing; recovery when the server is stopped.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { copyFile, mkdir, readFile, rename, writeFile, access } from 'node:fs/promises';
+import path from 'node:path';
+import {
+  artefactDir, chooseFile, clickImage, labels, launchBrowser, openWorkspace, removeDir, run, sampleData,
+  settled, startServer, startTool, tempDir, view, zotHost,
+} from './harness.mjs';
+
+let browser;
+let sample; // the sample data, written once; each test works on a copy
+
+before(async () => {
+  browser = await launchBrowser();
+  sample = await tempDir();
+  await sampleData(sample);
+  await mkdir(artefactDir, { recursive: true });
+});
+after(async () => {
+  await browser?.close();
+  await removeDir(sample);
+});
+
+async function workspaceCopy() {
+  const dir = await tempDir();
+  await run('cp', ['-r', `${sample}/.`, dir]);
+  return dir;
+}
+
+function csv(text) {
+  const [head, ...lines] = text.trim().split('\n');
+  const names = head.split(',');
+  return lines.map((line) => Object.fromEntries(line.split(',').map((v, i) => [names[i], v])));
+}
+
+const picks = (text) => (text ? text.split(';').map((p) => p.split(' ').map(Number)) : []);
+
+// The statistic of a report line that starts with prefix.
+function statistic(report, prefix) {
+  const line = report.split(/\r?\n/).find((l) => l.startsWith(prefix));
+  return Number(line.slice(line.lastIndexOf(':') + 1));
+}
+
+test('the sample stereo pair measured by clicking gives the sample figures, and its session replays to the same report', async () => {
+  const dir = await workspaceCopy();
+  const server = await startServer(['--root', dir]);
+  const { page, problems } = await openWorkspace(browser, server);
+  try {
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'stereo_te.txt');
+    await settled(page);
+    await page.click('#graphics button[data-on="true"]');
+    await page.click('#autodrive button[data-on="true"]');
+    await settled(page);
+
+    const points = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).filter((p) => p.dataset === 'stereo');
+    for (const point of points) {
+      for (const [x, y] of picks(point.left_picks)) await clickImage(page, 'left zoom', x, y, 7);
+      for (const [x, y] of picks(point.right_picks)) await clickImage(page, 'right zoom', x, y, 7);
+      await page.keyboard.press('Enter');
+      await settled(page);
+    }
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-stereo.png') });
+
+    // The same measurements made by the sample session through zot-host run.
+    await run(zotHost, ['run', path.join(sample, 'stereo.session')]);
+    const expected = await readFile(path.join(sample, 'reports/stereo.txt'), 'utf8');
+    const shown = await labels(page);
+    // Clicks land within 1/128 pixel of the sample's picks.
+    const near = (label, prefix) =>
+      assert.ok(Math.abs(Number(shown[label]) - statistic(expected, prefix)) < 0.01,
+        `${label}: ${shown[label]}, the session's ${statistic(expected, prefix)}`);
+    near('avgce', 'Mean horizontal error');
+    near('avgle', 'Mean elevation error');
+    near('ce90', '90% Circular Error (T&E and mensuration error included)');
+    near('le90', '90% Linear Error (T&E and mensuration error included)');
+    const table = (await view(page)).table;
+    assert.equal(table.rowCount, points.length);
+    assert.ok(table.rows.every((r) => r.cells[17] !== ''), 'every row measured');
+
+    await page.click('#report');
+    await chooseFile(page, 'reports/browser.txt');
+    await settled(page);
+    const written = await readFile(path.join(dir, 'reports/browser.txt'));
+    assert.match(written.toString(), /^ZOT Report for stereo_left.tif and stereo_right.tif/);
+
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-session')]);
+    const session = path.join(dir, 'replay.session');
+    await download.saveAs(session);
+    await rename(path.join(dir, 'reports/browser.txt'), path.join(dir, 'reports/browser-page.txt'));
+    await run(zotHost, ['run', session]);
+    assert.deepEqual(await readFile(path.join(dir, 'reports/browser.txt')), written);
+    assert.deepEqual(problems, []);
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+});
+
+test('mono: the main and zoomed panes side by side, a pick shows at once and an accept measures the point', async () => {
+  const dir = await workspaceCopy();
+  const server = await startServer(['--root', dir]);
+  const { page, problems } = await openWorkspace(browser, server);
+  try {
+    await startTool(page, 'ortho_geographic.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'geographic_te.txt');
+    await settled(page);
+    assert.equal(await page.getAttribute('#panes', 'class'), 'mono');
+    assert.deepEqual(
+      await page.$$eval('.pane', (panes) => panes.map((p) => p.dataset.pane)),
+      ['left main', 'left zoom'],
+    );
+    const first = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'geographic');
+    const [x, y] = picks(first.left_picks)[0];
+    await clickImage(page, 'left zoom', x, y);
+    assert.equal((await labels(page)).leftcount, '1');
+    assert.match(await page.textContent('.pane[data-pane="left zoom"] .picks'), /1 pick pending/);
+    await page.keyboard.press('Enter');
+    await settled(page);
+    const after = await view(page);
+    assert.equal(after.table.currentRow, 1);
+    assert.notEqual(after.table.rows[0].cells[9], '');
+    assert.equal((await labels(page)).leftcount, '0');
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-mono.png') });
+    assert.deepEqual(problems, []);
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+});
+
+test('table editing: a value typed in feet is kept as feet, rows are added, inserted and deleted', async () => {
+  const dir = await workspaceCopy();
+  const server = await startServer(['--root', dir]);
+  const { page } = await openWorkspace(browser, server);
+  try {
+    await startTool(page, 'ortho_geographic.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'geographic_te.txt');
+    await settled(page);
+    await page.click('#units button[data-units="feet"]');
+    await settled(page);
+    const cell = page.locator('.row[data-row="1"] .cell[data-column="4"]');
+    await cell.dblclick();
+    await page.keyboard.type('100');
+    await page.keyboard.press('Enter');
+    await settled(page);
+    assert.equal(await cell.textContent(), '100.000');
+    await page.click('#units button[data-units="meters"]');
+    await settled(page);
+    assert.equal(await cell.textContent(), '30.480');
+
+    const rows = (await view(page)).table.rowCount;
+    await page.click('#addrow');
+    await settled(page);
+    await page.locator('.row[data-row="2"]').click();
+    await settled(page);
+    await page.click('#insert-above');
+    await settled(page);
+    assert.equal((await view(page)).table.rowCount, rows + 2);
+    assert.equal((await view(page)).table.currentRow, 3, 'the current point moved down with the insert');
+    await page.locator('.row[data-row="0"]').click({ modifiers: ['Control'] });
+    await settled(page);
+    assert.deepEqual((await view(page)).table.selected, [0]);
+    await page.click('#delete-rows');
+    await settled(page);
+    assert.equal((await view(page)).table.rowCount, rows + 1);
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+});
+
+test('a failed open shows the error chain and keeps the points', async () => {
+  const dir = await workspaceCopy();
+  await writeFile(path.join(dir, 'broken.txt'), 'P1\t46\t7\n');
+  const server = await startServer(['--root', dir]);
+  const { page } = await openWorkspace(browser, server);
+  try {
+    await startTool(page, 'ortho_geographic.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'geographic_te.txt');
+    await settled(page);
+    const rows = (await view(page)).table.rowCount;
+    await page.click('#te-open');
+    await chooseFile(page, 'broken.txt');
+    await settled(page);
+    const error = await page.textContent('#log-list li.error');
+    assert.match(error, /open failed/);
+    assert.match(error, /Incorrect format for T&E File\./);
+    assert.equal((await view(page)).table.rowCount, rows);
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+});
