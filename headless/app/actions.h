@@ -133,6 +133,9 @@ long ToolsOpen();
 void CloseOpenTools();
 // The module's application functions, as its listing names them (for the view).
 void SetFunctionNames(const std::vector<std::string> &names);
+const std::vector<std::string> &FunctionNames();
+// The files the actions wrote since the host was reset, in order.
+const std::vector<std::string> &FilesWritten();
 
 }  // namespace zapp
 

@@ -21,6 +21,11 @@
 
 namespace zapp {
 
+// The parts of the tool's UI script (ui/af_zot.zml) that the user works through:
+// the tool frame and its point table.
+extern const char kToolFrame[];
+extern const char kPointTable[];
+
 struct Colour {
     double red = 0, green = 0, blue = 0, alpha = 1;  // each from 0 to 1
 };
