@@ -122,7 +122,9 @@ public:
     }
     bool Table() { return Reachable(kPointTable); }
 
-    // What the user saw, from the logs.
+    // What the user saw, from the logs. Answers left unused by the questions
+    // this action asked would answer some later, unrelated question: they are
+    // its error, and are dropped.
     ActionResult Finish() {
         // The logs only grow during an action; a shorter log was cleared by it.
         Collect(zha::ViewerMessages(), messages_, &result_.messages);
@@ -135,6 +137,12 @@ public:
         }
         const std::vector<zha::QueuedAnswer> left = zha::QueuedAnswers();
         const size_t used = answers_.size() > left.size() ? answers_.size() - left.size() : 0;
+        if (!result_.questions.empty() && !left.empty()) {
+            for (const zha::QueuedAnswer &answer : left)
+                Refuse("the answer " + Quoted(answer.Text()) +
+                       " was not used by the questions this action asked; it is dropped");
+            zha::DropAnswers();
+        }
         if (result_.Ok()) {
             for (size_t i = 0; i < used; ++i)
                 if (answers_[i].kind == "file") writes_.push_back(answers_[i].fileName);
@@ -201,6 +209,14 @@ namespace act {
 
 ActionResult Start(const std::string &left, const std::string &right) {
     Action a;
+    // An open tool answers a second start itself, as a second call of its Start
+    // does, instead of a second tool opening beside it.
+    if (ToolsOpen() > 0) {
+        std::vector<std::string> images{left};
+        if (!right.empty()) images.push_back(right);
+        a.Step([&](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_Start", images, e, r); });
+        return a.Finish();
+    }
     if (a.Step([](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_SelectImages", {}, e, r); }) &&
         a.SetValue("leftimage", left) && a.SetValue("rightimage", right))
         a.Press("start");

@@ -81,7 +81,8 @@ const std::vector<ActionCommand> &ActionCommands() {
         {"start",
          {{"start LEFT [RIGHT]",
            "Starts the tool as a user does: opens the image-selection frame (ZOT_SelectImages), types the image "
-           "file names into it and presses Start. One image starts a mono tool, two a stereo pair."}},
+           "file names into it and presses Start. One image starts a mono tool, two a stereo pair. While a tool "
+           "is open the tool refuses (\"The tool has already been started.\")."}},
          [](const Words &w) {
              ArgCount(w, 1, 2, "start LEFT [RIGHT]");
              return act::Start(w[1], w.size() > 2 ? w[2] : std::string());
@@ -115,7 +116,8 @@ const std::vector<ActionCommand> &ActionCommands() {
          [](const Words &w) { return act::KeepTool(OnOff(w, "keeptool on|off")); }},
         {"answer",
          {{"answer yes|no|cancel",
-           "Queues the answer to the next question (first queued, first used)."},
+           "Queues the answer to the next question (first queued, first used). Answers that the next action "
+           "asking questions leaves unused are its error, and are dropped."},
           {"answer file NAME",
            "Queues a file name for the next file query. A question with no queued answer gets its first button "
            "(\"No\"); a file query with none is cancelled."}},
