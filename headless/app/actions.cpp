@@ -108,8 +108,7 @@ public:
         if (!Step([&](Zerr_Report **e, Zstr_StringList **r) { return zha::PressButton(button, e, r); })) return false;
         for (const Writer &writer : kWriters) {
             zha::PartView field;
-            if (button == writer.button && zha::ViewPart(writer.field, &field, nullptr))
-                writes_.push_back(field.value);
+            if (button == writer.button && zha::ViewPart(writer.field, &field, nullptr)) writes_.push_back(field.value);
         }
         return true;
     }
@@ -168,8 +167,7 @@ private:
 bool ToolPane(const PaneId &id, zha::DisplayPaneInfo *info, std::string *why) {
     Zdis_ViewWindow *pane = zha::PaneOfImage(id.image, id.view);
     if (!pane || !zha::DisplayPane(pane, info)) {
-        *why = "there is no " + PaneName(id) + " pane (no tool is showing images" +
-               (id.image == 1 ? ", or the tool is mono)" : ")");
+        *why = NoSuchPane(id);
         return false;
     }
     return true;
@@ -205,6 +203,11 @@ std::string PaneName(const PaneId &pane) {
     return std::string(pane.image == 0 ? "left" : "right") + (pane.view == 0 ? " main" : " zoom");
 }
 
+std::string NoSuchPane(const PaneId &pane) {
+    return "there is no " + PaneName(pane) + " pane (no tool is showing images" +
+           (pane.image == 1 ? ", or the tool is mono)" : ")");
+}
+
 namespace act {
 
 ActionResult Start(const std::string &left, const std::string &right) {
@@ -217,7 +220,8 @@ ActionResult Start(const std::string &left, const std::string &right) {
         a.Step([&](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_Start", images, e, r); });
         return a.Finish();
     }
-    if (a.Step([](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_SelectImages", {}, e, r); }) &&
+    if (a.Step(
+            [](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_SelectImages", {}, e, r); }) &&
         a.SetValue("leftimage", left) && a.SetValue("rightimage", right))
         a.Press("start");
     return a.Finish();
@@ -254,9 +258,15 @@ ActionResult KeepTool(bool keep) { return SetOnly("keeptool", keep ? "1" : "0");
 ActionResult Answer(AnswerKind kind, const std::string &fileName) {
     ActionResult result;
     switch (kind) {
-        case AnswerKind::Yes: zha::QueueYes(); break;
-        case AnswerKind::No: zha::QueueNo(); break;
-        case AnswerKind::Cancel: zha::QueueCancel(); break;
+        case AnswerKind::Yes:
+            zha::QueueYes();
+            break;
+        case AnswerKind::No:
+            zha::QueueNo();
+            break;
+        case AnswerKind::Cancel:
+            zha::QueueCancel();
+            break;
         case AnswerKind::File:
             if (fileName.empty())
                 result.errors.push_back("the file name is empty; answer Cancel to cancel a file query");
@@ -371,9 +381,8 @@ ActionResult EditCell(int32_t row, int32_t column, const std::string &text) {
 ActionResult EditCell(int32_t row, const std::string &columnTitle, const std::string &text) {
     Action a;
     if (a.Table())
-        a.Step([&](Zerr_Report **e, Zstr_StringList **) {
-            return zha::EditCell(kPointTable, row, columnTitle, text, e);
-        });
+        a.Step(
+            [&](Zerr_Report **e, Zstr_StringList **) { return zha::EditCell(kPointTable, row, columnTitle, text, e); });
     return a.Finish();
 }
 

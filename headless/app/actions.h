@@ -47,6 +47,8 @@ struct PaneId {
 };
 // "left main", "left zoom", "right main", "right zoom".
 std::string PaneName(const PaneId &pane);
+// What the user is told when the tool shows no such pane.
+std::string NoSuchPane(const PaneId &pane);
 
 enum class AnswerKind { Yes, No, Cancel, File };
 enum class Units { Meters, Feet };

@@ -39,16 +39,17 @@ TableView TableOf(const ViewRequest &request) {
     table.selected = zha::SelectedRows(kPointTable);
     std::sort(table.selected.begin(), table.selected.end());
     const int32_t first = std::max<int32_t>(request.firstRow, 0);
-    const int32_t end = request.rowCount < 0 ? table.rowCount
-                                             : static_cast<int32_t>(std::min<int64_t>(
-                                                   table.rowCount, static_cast<int64_t>(first) + request.rowCount));
+    const int32_t end =
+        request.rowCount < 0
+            ? table.rowCount
+            : static_cast<int32_t>(std::min<int64_t>(table.rowCount, static_cast<int64_t>(first) + request.rowCount));
     for (int32_t row = first; row < end; ++row) {
         RowView view;
         view.row = row;
         if (!zha::CellRow(kPointTable, row, &view.cells, nullptr)) continue;
         for (size_t c = 0; c < view.cells.size(); ++c)
             view.colours.push_back(c < kinds.size() && kinds[c] == "colour" ? ColourOf(view.cells[c])
-                                                                             : Colour{0, 0, 0, 0});
+                                                                            : Colour{0, 0, 0, 0});
         table.rows.push_back(std::move(view));
     }
     return table;

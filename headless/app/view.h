@@ -68,7 +68,7 @@ struct TableView {
     bool present = false;  // false when no tool shows a table
     std::vector<ColumnView> columns;
     int32_t rowCount = 0;
-    int32_t currentRow = -1;  // -1: none
+    int32_t currentRow = -1;        // -1: none
     std::vector<int32_t> selected;  // ascending
     std::vector<RowView> rows;
 };
@@ -86,8 +86,8 @@ struct MarkerView {
     std::string kind;   // "T&E", "Measurement"
     std::string label;  // as drawn in the pane it was made in
     double x = 0, y = 0;
-    std::string image;  // "left", "right", or "" once its pane is closed
-    bool fixed = false; // disabled: it no longer follows the user
+    std::string image;                  // "left", "right", or "" once its pane is closed
+    bool fixed = false;                 // disabled: it no longer follows the user
     std::vector<MarkerPaneView> panes;  // the pane it was made in first, then the linked panes
 };
 
@@ -102,15 +102,15 @@ struct PaneMarkerView {
 struct PaneView {
     std::string name;  // "left main" ...
     PaneId id;
-    int index = 0;     // 1 to 4 in the viewer's pane order
-    long window = 0;   // window number
+    int index = 0;    // 1 to 4 in the viewer's pane order
+    long window = 0;  // window number
     bool hasImage = false;
     std::string imageFile;  // as the tool opened it
     int imageWidth = 0, imageHeight = 0;
     double scale = 1.0;  // canvas pixels per image pixel
     int scrollX = 0, scrollY = 0;
     int canvasWidth = 0, canvasHeight = 0;
-    int picks = 0;        // picks waiting for a click
+    int picks = 0;  // picks waiting for a click
     bool pickCursor = false;
     // Markers shown in this pane inside its visible canvas, oldest first.
     std::vector<PaneMarkerView> markers;
@@ -124,19 +124,19 @@ struct ToolSetView {
 };
 
 struct View {
-    std::vector<ScriptView> scripts;   // live UI scripts, oldest first
+    std::vector<ScriptView> scripts;  // live UI scripts, oldest first
     std::vector<std::string> framesShown;
     TableView table;
-    std::vector<PaneView> panes;       // the tool's panes: left main, left zoom, right main, right zoom
-    std::vector<MarkerView> markers;   // every live marker, oldest first
-    std::vector<ToolSetView> toolSets; // oldest first
-    std::vector<std::string> messages;  // shown in the viewer, oldest first
-    std::vector<std::string> reports;   // printed error reports, oldest first
-    std::vector<std::string> questions; // asked, oldest first
+    std::vector<PaneView> panes;             // the tool's panes: left main, left zoom, right main, right zoom
+    std::vector<MarkerView> markers;         // every live marker, oldest first
+    std::vector<ToolSetView> toolSets;       // oldest first
+    std::vector<std::string> messages;       // shown in the viewer, oldest first
+    std::vector<std::string> reports;        // printed error reports, oldest first
+    std::vector<std::string> questions;      // asked, oldest first
     std::vector<std::string> answersQueued;  // "yes", "no", "cancel", "file NAME", first used first
     std::vector<std::string> filesWritten;   // by the actions since the host was reset
     long toolsOpen = 0;
-    std::map<std::string, long> live;  // toolkit objects alive, by kind (none at 0)
+    std::map<std::string, long> live;    // toolkit objects alive, by kind (none at 0)
     std::vector<std::string> functions;  // the module's application functions
 };
 

@@ -8,7 +8,9 @@ namespace zapp {
 
 using nlohmann::json;
 
-void to_json(json &j, const Colour &c) { j = json{{"red", c.red}, {"green", c.green}, {"blue", c.blue}, {"alpha", c.alpha}}; }
+void to_json(json &j, const Colour &c) {
+    j = json{{"red", c.red}, {"green", c.green}, {"blue", c.blue}, {"alpha", c.alpha}};
+}
 
 void to_json(json &j, const PaneId &p) { j = json{{"image", p.image}, {"view", p.view}}; }
 
@@ -24,7 +26,7 @@ void to_json(json &j, const ColumnView &c) { j = json{{"title", c.title}, {"kind
 void to_json(json &j, const RowView &r) { j = json{{"row", r.row}, {"cells", r.cells}, {"colours", r.colours}}; }
 
 void to_json(json &j, const TableView &t) {
-    j = json{{"present", t.present},   {"columns", t.columns},   {"rowCount", t.rowCount},
+    j = json{{"present", t.present},       {"columns", t.columns},   {"rowCount", t.rowCount},
              {"currentRow", t.currentRow}, {"selected", t.selected}, {"rows", t.rows}};
 }
 
@@ -33,7 +35,7 @@ void to_json(json &j, const MarkerPaneView &m) {
 }
 
 void to_json(json &j, const MarkerView &m) {
-    j = json{{"kind", m.kind}, {"label", m.label}, {"x", m.x},         {"y", m.y},
+    j = json{{"kind", m.kind},   {"label", m.label}, {"x", m.x},        {"y", m.y},
              {"image", m.image}, {"fixed", m.fixed}, {"panes", m.panes}};
 }
 

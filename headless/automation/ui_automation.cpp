@@ -216,7 +216,8 @@ std::vector<std::string> CellColumnKinds(const std::string &table) {
     std::vector<std::string> kinds;
     const Zzml_Part *part = FindTable(table, "CellColumnKinds", nullptr);
     if (part)
-        for (const zui::Column &column : part->table->config.columns) kinds.push_back(kKinds[static_cast<int>(column.kind)]);
+        for (const zui::Column &column : part->table->config.columns)
+            kinds.push_back(kKinds[static_cast<int>(column.kind)]);
     return kinds;
 }
 

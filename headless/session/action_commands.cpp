@@ -188,7 +188,8 @@ const std::vector<ActionCommand> &ActionCommands() {
         {"units",
          {{"units meters|feet", "Switches the units toggle; lengths are then shown and typed in those units."}},
          [](const Words &w) {
-             return act::SetUnits(Choice<Units>(w, "units meters|feet", {{"meters", Units::Meters}, {"feet", Units::Feet}}));
+             return act::SetUnits(
+                 Choice<Units>(w, "units meters|feet", {{"meters", Units::Meters}, {"feet", Units::Feet}}));
          }},
         {"graphics",
          {{"graphics on|off", "Shows or hides every point marker."}},
@@ -213,8 +214,7 @@ const std::vector<ActionCommand> &ActionCommands() {
              return act::DestroyLayer(PaneArg(w[1], w[2]));
          }},
         {"close",
-         {{"close",
-           "Presses Close. When results changed since the last report the tool asks whether to write one."}},
+         {{"close", "Presses Close. When results changed since the last report the tool asks whether to write one."}},
          [](const Words &w) {
              ArgCount(w, 0, 0, "close");
              return act::Close();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/actions.h"
+#include "app/view.h"
 #include "session/words.h"
 
 namespace zapp {
@@ -38,6 +39,10 @@ struct ShowCommand {
     void (*print)(const Words &w, std::ostream &out);
 };
 const std::vector<ShowCommand> &ShowCommands();
+// What the user is told of a part that no live script has, and of a row the
+// table's window lacks (row counted from 0).
+std::string NoPart(const std::string &name);
+std::string NoSuchRow(const TableView &table, int32_t row);
 
 // What the last action did, for the checks that follow it.
 struct LastAction {
@@ -54,9 +59,7 @@ struct CheckContext {
     std::function<void(bool passed, const std::string &failure)> verdict;
     void Check(bool passed, const std::string &failure) const { verdict(passed, failure); }
     // "the action at line N", or "no action".
-    std::string LastLine() const {
-        return last.any ? "the action at line " + std::to_string(last.line) : "no action";
-    }
+    std::string LastLine() const { return last.any ? "the action at line " + std::to_string(last.line) : "no action"; }
 };
 
 // `expect WHAT ...`: checks the view (or files) and gives one verdict. w[1] is WHAT.

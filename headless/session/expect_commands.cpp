@@ -55,8 +55,6 @@ std::string Listing(const Words &items) {
     return text;
 }
 
-std::string NoPart(const std::string &name) { return "No part named " + Quoted(name) + " in the live UI scripts."; }
-
 void ExpectPart(const Words &w, const CheckContext &c) {
     const std::string what = Lower(w[1]);
     if (w.size() < 4) Malformed("usage: expect " + what + " PART TEXT" + (what == "title" ? "" : " [within TOL]"));
@@ -80,12 +78,10 @@ void ExpectCell(const Words &w, const CheckContext &c) {
     if (column < 0 && (column = ColumnByTitle(table, w[3])) < 0)
         return c.Check(false, "the table has no column titled " + Quoted(w[3]));
     const RowView *shown = RowOf(table, row);
-    if (!table.present) return c.Check(false, NoPart(kPointTable));
-    if (!shown)
-        return c.Check(false, "Table \"" + std::string(kPointTable) + "\" has no row " + std::to_string(row) + " (" +
-                                  std::to_string(table.rowCount) + " rows).");
+    if (!shown) return c.Check(false, NoSuchRow(table, row));
     if (column >= static_cast<int32_t>(shown->cells.size()))
-        return c.Check(false, "Table \"" + std::string(kPointTable) + "\" has no column " + std::to_string(column) + ".");
+        return c.Check(false,
+                       "Table \"" + std::string(kPointTable) + "\" has no column " + std::to_string(column) + ".");
     CheckText(c, "row " + w[2] + " column " + w[3], shown->cells[static_cast<size_t>(column)], w, 4);
 }
 
@@ -239,13 +235,11 @@ void ExpectPane(const Words &w, const CheckContext &c) {
     const PaneId id = PaneArg(w[2], w[3]);
     const View view = Looked();
     const PaneView *pane = PaneOf(view, id);
-    if (!pane)
-        return c.Check(false, "there is no " + PaneName(id) + " pane (no tool is showing images" +
-                                  (id.image == 1 ? ", or the tool is mono)" : ")"));
+    if (!pane) return c.Check(false, NoSuchPane(id));
     if (!scroll) {
         const long long wanted = CountArg(w[4], "N");
-        return c.Check(pane->picks == wanted, "the " + pane->name + " pane holds " + std::to_string(pane->picks) +
-                                                  " picks, not " + w[4]);
+        return c.Check(pane->picks == wanted,
+                       "the " + pane->name + " pane holds " + std::to_string(pane->picks) + " picks, not " + w[4]);
     }
     const double x = NumberArg(w[4], "X"), y = NumberArg(w[5], "Y");
     c.Check(pane->scrollX == x && pane->scrollY == y, "the " + pane->name + " pane is scrolled to " +
@@ -263,7 +257,8 @@ void ExpectTool(const Words &w, const CheckContext &c) {
     if (w.size() == 3) return c.Check(true, "");
     const std::string keep = Lower(w[3]);
     if (keep != "kept" && keep != "dropped") Malformed("usage: expect tool NAME|none [kept|dropped]");
-    c.Check(set.kept == (keep == "kept"), std::string("the tool is ") + (set.kept ? "kept" : "dropped") + " after a pick");
+    c.Check(set.kept == (keep == "kept"),
+            std::string("the tool is ") + (set.kept ? "kept" : "dropped") + " after a pick");
 }
 
 void ExpectTools(const Words &w, const CheckContext &c) {
@@ -341,9 +336,7 @@ const std::vector<ExpectCommand> &ExpectCommands() {
         {"scroll",
          {{"expect scroll left|right main|zoom X Y", "The pane is scrolled to canvas position (X, Y)."}},
          ExpectPane},
-        {"picks",
-         {{"expect picks left|right main|zoom N", "The pane holds N picks waiting for a click."}},
-         ExpectPane},
+        {"picks", {{"expect picks left|right main|zoom N", "The pane holds N picks waiting for a click."}}, ExpectPane},
         {"tool",
          {{"expect tool NAME|none [kept|dropped]",
            "The newest tool set has NAME chosen (and keeps the tool after a pick, or not)."}},

@@ -1,13 +1,12 @@
 // Running a session: each line is printed as it runs, then what the user saw;
 // errors and failed checks name the session file and line.
-#include "session/session.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
 #include "app/actions.h"
 #include "session/commands.h"
+#include "session/session.h"
 
 namespace zapp {
 

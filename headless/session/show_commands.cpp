@@ -33,8 +33,7 @@ void PrintLabels(const Words &, std::ostream &out) {
     if (const PartView *frame = FindFrame(view, kToolFrame))
         for (const PartView &part : frame->parts) {
             if (part.kind != "label") continue;
-            out << "  " << std::left << std::setw(12) << part.name << std::setw(16) << part.title << part.value
-                << "\n";
+            out << "  " << std::left << std::setw(12) << part.name << std::setw(16) << part.title << part.value << "\n";
             any = true;
         }
     if (!any) out << "  (no tool frame)\n";
@@ -77,15 +76,13 @@ void PrintRow(const Words &w, std::ostream &out) {
     request.markers = request.paneMarkers = false;
     const TableView table = BuildView(request).table;
     const RowView *shown = RowOf(table, row);
-    if (!table.present) {
-        out << "  (No part named \"" << kPointTable << "\" in the live UI scripts.)\n";
-    } else if (!shown) {
-        out << "  (Table \"" << kPointTable << "\" has no row " << row << " (" << table.rowCount << " rows).)\n";
-    } else {
-        for (size_t c = 0; c < shown->cells.size(); ++c)
-            out << "  " << std::right << std::setw(2) << c << " " << std::left << std::setw(28)
-                << (c < table.columns.size() ? table.columns[c].title : std::string()) << shown->cells[c] << "\n";
+    if (!shown) {
+        out << "  (" << NoSuchRow(table, row) << ")\n";
+        return;
     }
+    for (size_t c = 0; c < shown->cells.size(); ++c)
+        out << "  " << std::right << std::setw(2) << c << " " << std::left << std::setw(28)
+            << (c < table.columns.size() ? table.columns[c].title : std::string()) << shown->cells[c] << "\n";
 }
 
 void PrintMarkers(const Words &, std::ostream &out) {
@@ -98,9 +95,10 @@ void PrintMarkers(const Words &, std::ostream &out) {
         out << "  " << m.kind << " " << Quoted(m.label) << " at (" << Fixed(m.x) << ", " << Fixed(m.y) << ") in "
             << (m.image.empty() ? "a closed" : m.image) << " image" << (m.fixed ? ", fixed" : "") << "\n";
         for (const MarkerPaneView &p : m.panes)
-            out << "      " << std::left << std::setw(11) << (p.pane.empty() ? "pane " + std::to_string(p.window) : p.pane)
-                << (p.visible ? "shown " : "hidden") << "  colour " << Fixed(p.colour.red) << " "
-                << Fixed(p.colour.green) << " " << Fixed(p.colour.blue) << "  label " << Quoted(p.label) << "\n";
+            out << "      " << std::left << std::setw(11)
+                << (p.pane.empty() ? "pane " + std::to_string(p.window) : p.pane) << (p.visible ? "shown " : "hidden")
+                << "  colour " << Fixed(p.colour.red) << " " << Fixed(p.colour.green) << " " << Fixed(p.colour.blue)
+                << "  label " << Quoted(p.label) << "\n";
     }
 }
 
@@ -125,8 +123,7 @@ void PrintPanes(const View &view, bool picksOnly, std::ostream &out) {
             out << ", scroll " << pane.scrollX << " " << pane.scrollY << ", canvas " << pane.canvasWidth << " x "
                 << pane.canvasHeight << ", ";
         }
-        out << pane.picks << (pane.picks == 1 ? " pick" : " picks") << (pane.pickCursor ? ", pick cursor" : "")
-            << "\n";
+        out << pane.picks << (pane.picks == 1 ? " pick" : " picks") << (pane.pickCursor ? ", pick cursor" : "") << "\n";
     }
     if (picksOnly) PrintToolSets(view, out);
 }
@@ -134,7 +131,8 @@ void PrintPanes(const View &view, bool picksOnly, std::ostream &out) {
 void PrintScroll(const Words &, std::ostream &out) {
     const View view = Plain();
     if (view.panes.empty()) out << "  (no viewer panes)\n";
-    for (const PaneView &pane : view.panes) out << "  " << pane.name << ": " << pane.scrollX << " " << pane.scrollY << "\n";
+    for (const PaneView &pane : view.panes)
+        out << "  " << pane.name << ": " << pane.scrollX << " " << pane.scrollY << "\n";
 }
 
 void PrintLive(const Words &, std::ostream &out) {
@@ -149,6 +147,14 @@ void PrintView(const Words &, std::ostream &out) {
 
 }  // namespace
 
+std::string NoPart(const std::string &name) { return "No part named " + Quoted(name) + " in the live UI scripts."; }
+
+std::string NoSuchRow(const TableView &table, int32_t row) {
+    if (!table.present) return NoPart(kPointTable);
+    return "Table " + Quoted(kPointTable) + " has no row " + std::to_string(row) + " (" +
+           std::to_string(table.rowCount) + " rows).";
+}
+
 const std::vector<ShowCommand> &ShowCommands() {
     static const std::vector<ShowCommand> commands = {
         {"labels", {"show labels", "The labels of the tool frame, with their titles and texts."}, 0, PrintLabels},
@@ -156,10 +162,12 @@ const std::vector<ShowCommand> &ShowCommands() {
          {"show table", "The point table as it is shown: the column titles, then each row's cell texts."},
          0,
          PrintTable},
-        {"row", {"show row ROW", "One row of the table, one cell a line with its column number and title."}, 1, PrintRow},
+        {"row",
+         {"show row ROW", "One row of the table, one cell a line with its column number and title."},
+         1,
+         PrintRow},
         {"markers",
-         {"show markers",
-          "Every point marker: kind, label, image position, and per pane shown or hidden and colour."},
+         {"show markers", "Every point marker: kind, label, image position, and per pane shown or hidden and colour."},
          0,
          PrintMarkers},
         {"panes",

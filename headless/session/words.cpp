@@ -194,10 +194,18 @@ bool SplitSessionLine(const std::string &line, std::vector<std::string> *words, 
             if (i >= n) break;
             const char e = line[i++];
             switch (e) {
-                case '"': word += '"'; break;
-                case '\\': word += '\\'; break;
-                case 'n': word += '\n'; break;
-                case 't': word += '\t'; break;
+                case '"':
+                    word += '"';
+                    break;
+                case '\\':
+                    word += '\\';
+                    break;
+                case 'n':
+                    word += '\n';
+                    break;
+                case 't':
+                    word += '\t';
+                    break;
                 default:
                     *error = std::string("unknown escape \\") + e + " in quoted text (use \\\" \\\\ \\n or \\t)";
                     return false;

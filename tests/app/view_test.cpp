@@ -1,5 +1,7 @@
 // The view as front ends read it: its JSON holds what `show` prints, a table
 // is sent as the window of rows asked for, and files written are listed.
+#include "app/view.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 
 #include "app/actions.h"
 #include "app/module_loader.h"
-#include "app/view.h"
 #include "app/view_json.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"

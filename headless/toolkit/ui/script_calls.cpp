@@ -38,8 +38,7 @@ bool CallFunction(const char *op, const std::string &name, const std::vector<std
     }
     argv.push_back(nullptr);
     Zerr_Report *report = nullptr;
-    Zstr_StringList *list =
-        function(nullptr, clientData, static_cast<int32_t>(args.size()), argv.data(), &report);
+    Zstr_StringList *list = function(nullptr, clientData, static_cast<int32_t>(args.size()), argv.data(), &report);
     if (result)
         *result = list;
     else
