@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
+#include "main/host.h"
 
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
