@@ -11,19 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "automation/ui_automation.h"
+
 namespace zsrv {
 
-struct Question {
-    bool fileQuery = false;
-    std::string text;                  // the question, or the file query's title
-    std::vector<std::string> buttons;  // a question's two buttons, in order
-    std::string pattern;               // a file query's file pattern ("*.txt")
-};
-
-struct DialogAnswer {
-    enum Kind { kYes, kNo, kCancel, kFile } kind = kCancel;
-    std::string fileName;  // for kFile: relative to the workspace folder
-};
+using Question = zha::DialogQuestion;
+using DialogAnswer = zha::DialogReply;
 
 class Dialogs {
 public:
