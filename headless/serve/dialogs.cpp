@@ -7,7 +7,7 @@ namespace {
 DialogAnswer UnattendedReply(const Question &question, const std::string &file) {
     DialogAnswer reply;
     if (!question.fileQuery) {
-        reply.kind = DialogAnswer::kYes;
+        reply.kind = file.empty() ? DialogAnswer::kNo : DialogAnswer::kYes;
     } else if (!file.empty()) {
         reply.kind = DialogAnswer::kFile;
         reply.fileName = file;

@@ -37,9 +37,9 @@ public:
         changed_.wait(lock, [&] { return waiting_ || done(); });
         return waiting_ && !done();
     }
-    // From now on questions are answered without the page: yes, with the file
-    // name given, for writing the report; with an empty name, cancelled.
-    // A question waiting now gets that answer too.
+    // From now on questions are answered without the page: with a report file
+    // named, yes and that file; without, no and cancel. A question waiting now
+    // gets that answer too.
     void Unattended(const std::string &reportFile);
     // The answers given during the current action, as session answers, in
     // order; cleared by the call.

@@ -200,7 +200,6 @@ int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
     out.flush();
     server.Stop();
     serving.join();
-    workspace.Thread().Run([] { zapp::CloseOpenTools(); });
     return 0;
 }
 

@@ -67,6 +67,9 @@ BandStretch PercentileStretch(GDALRasterBandH band) {
         return hi;
     };
     BandStretch stretch{valueAt(kLowPercentile, false), valueAt(kHighPercentile, true)};
+    // A small bright or dark feature on an even ground falls outside the cut;
+    // the full range then still shows it.
+    if (stretch.hi - stretch.lo <= width) stretch = BandStretch{valueAt(0, false), valueAt(1, true)};
     if (GDALGetRasterDataType(band) == GDT_Byte) {
         // Bucket edges sit half-way between byte values.
         stretch.lo = std::ceil(stretch.lo);
@@ -161,9 +164,23 @@ void TileImage::Close() {
     dataset_ = nullptr;
 }
 
+namespace {
+
+// Opens an image read-only without GDAL's side files: the histograms read for
+// the stretch would otherwise be saved as <image>.aux.xml beside the image.
+GDALDatasetH OpenQuietly(const std::string &path) {
+    const std::string pam = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "");
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", pam.empty() ? nullptr : pam.c_str());
+    return ds;
+}
+
+}  // namespace
+
 bool TileImage::Load(std::string *why) {
     CPLErrorReset();
-    GDALDatasetH ds = GDALOpenEx(path_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH ds = OpenQuietly(path_);
     if (!ds) {
         *why = GdalMessage("cannot read " + path_ + " as an image");
         return false;

@@ -12,7 +12,8 @@
 //
 // Contrast. Each band is stretched linearly from its 2nd to its 98th
 // percentile, from GDAL's approximate histogram (overviews or sampled blocks),
-// so one hot pixel does not darken the picture. One band is drawn grey, three
+// so one hot pixel does not darken the picture (when the cut leaves a single
+// value, the full range is used instead). One band is drawn grey, three
 // or more as red, green and blue from the first three, two as grey from the
 // first. A band of one value throughout is drawn mid-grey, so the image's
 // extent still shows.

@@ -58,7 +58,10 @@ Workspace::Workspace(const std::string &root) : root_(root) {
 
 Workspace::~Workspace() {
     dialogs_.Unattended("");
-    thread_.Run([] { zha::SetDialogAsker(nullptr); });
+    thread_.Run([] {
+        zapp::CloseOpenTools();
+        zha::SetDialogAsker(nullptr);
+    });
     for (std::thread &builder : builders_) builder.join();
 }
 
@@ -161,14 +164,30 @@ json Workspace::Snapshot(const RowWindow &rows) {
     return body;
 }
 
-void Workspace::RecordReplayed(const std::vector<std::string> &words) { recording_.Add(words); }
+void Workspace::Record(const std::vector<std::string> &words, bool ok) {
+    for (const DialogAnswer &answer : dialogs_.TakeGiven()) recording_.Add(AnswerWords(answer));
+    recording_.Add(words);
+    if (!ok) recording_.Add(std::vector<std::string>{"expect", "error"});
+    if (ok && words.size() == 2 && (words[0] == "open" || words[0] == "save")) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        teFile_ = words[1];
+    }
+}
+
+void Workspace::RecordReplayed(const std::vector<std::string> &words) { Record(words, true); }
 
 void Workspace::AfterReplay() {
     thread_.Run([this] { Snapshot(RowWindow{0, kDefaultRows}); });
 }
 
 Workspace::Reply Workspace::View(const RowWindow &rows) {
-    if (dialogs_.Pending(nullptr)) return Await(std::shared_future<Reply>(), false);
+    if (dialogs_.Pending(nullptr)) {
+        // The module thread waits in the question: the view is as it was.
+        std::lock_guard<std::mutex> lock(mutex_);
+        json body = lastView_;
+        body["question"] = QuestionJson();
+        return {200, body};
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lastRows_ = rows;
@@ -204,13 +223,7 @@ Workspace::Reply Workspace::Act(const json &request) {
                          if (!action.check(zapp::BuildView(before), &refusal)) return Refused(400, refusal);
                      }
                      const zapp::ActionResult result = action.run();
-                     for (const DialogAnswer &answer : dialogs_.TakeGiven()) recording_.Add(AnswerWords(answer));
-                     recording_.Add(action.words);
-                     if (!result.Ok()) recording_.Add(std::vector<std::string>{"expect", "error"});
-                     if ((action.name == "open" || action.name == "save") && result.Ok()) {
-                         std::lock_guard<std::mutex> lock(mutex_);
-                         teFile_ = action.words[1];
-                     }
+                     Record(action.words, result.Ok());
                      json body = Snapshot(rows);
                      body["result"] = zapp::ToJson(result);
                      return Reply{200, body};
@@ -376,12 +389,7 @@ std::vector<std::string> Workspace::Recover() {
     // A question the page left open gets the recovery answers too.
     dialogs_.Unattended(report);
     return thread_.Run([&] {
-        if (zapp::ToolsOpen() > 0) {
-            const zapp::ActionResult result = zapp::act::Close();
-            for (const DialogAnswer &answer : dialogs_.TakeGiven()) recording_.Add(AnswerWords(answer));
-            recording_.Add(std::vector<std::string>{"close"});
-            if (!result.Ok()) recording_.Add(std::vector<std::string>{"expect", "error"});
-        }
+        if (zapp::ToolsOpen() > 0) Record({"close"}, zapp::act::Close().Ok());
         std::error_code error;
         if (!fs::exists(root_.Path() + "/" + report, error)) return std::vector<std::string>();
         std::vector<std::string> written{report};

@@ -57,6 +57,7 @@ public:
     // root: the folder the page may read and write in. The module must be
     // loaded and the host reset before requests arrive.
     explicit Workspace(const std::string &root);
+    // Closes a tool still open, a question it asks answered with its default.
     ~Workspace();
     Workspace(const Workspace &) = delete;
     Workspace &operator=(const Workspace &) = delete;
@@ -106,6 +107,9 @@ private:
         std::string file;
     };
 
+    // Records a line run (after the answers given to its questions), and
+    // `expect error` after it when it failed, so that a replay passes it too.
+    void Record(const std::vector<std::string> &words, bool ok);
     nlohmann::json Snapshot(const RowWindow &rows);  // module thread
     nlohmann::json ImagesJson();
     nlohmann::json QuestionJson();
