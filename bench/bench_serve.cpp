@@ -19,9 +19,21 @@
 #include <string>
 #include <vector>
 
+#include <httplib.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/actions.h"
+#include "app/view.h"
+#include "app/view_json.h"
 #include "bench_support.h"
+#include "bench_tool.h"
 #include "fixtures/temp_dir.h"
+#include "serve/http_server.h"
 #include "serve/tiles.h"
+#include "serve/workspace.h"
 
 namespace {
 
@@ -182,6 +194,94 @@ void BM_MemoryPerOpenImage(benchmark::State &state) {
     state.SetLabel(zb::Format("Memory per open image: %.0f KiB", perImage / 1024));
 }
 BENCHMARK(BM_MemoryPerOpenImage)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The server with the stereo pair started and 10,000 points open, in this
+// process, on a loopback port; the page's requests come from a client here.
+class StereoServer {
+public:
+    StereoServer() {
+        zt::InstallModule();
+        const zb::Scene &scene = zb::SceneOf(zb::Kind::Stereo);
+        points_ = zb::PointsFile(zb::Kind::Stereo, kPoints);
+        if (chdir(zb::Folder().Path().c_str()) != 0) std::abort();
+        workspace_ = std::make_unique<zsrv::Workspace>(zb::Folder().Path());
+        workspace_->Thread().Run([] { zapp::ResetHost(ZOT_SOURCE_DIR "/ui"); });
+        zsrv::ServerOptions options;
+        options.port = 0;
+        options.token = "bench";
+        server_ = std::make_unique<zsrv::HttpServer>(options, *workspace_);
+        std::string why;
+        if (!server_->Bind(&why)) std::abort();
+        serving_ = std::thread([this] { server_->Serve(); });
+        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
+        Act(nlohmann::json{{"action", "start"},
+                           {"left", scene.images[0].substr(scene.images[0].rfind('/') + 1)},
+                           {"right", scene.images[1].substr(scene.images[1].rfind('/') + 1)}});
+        Act(nlohmann::json{{"action", "open"}, {"file", points_.substr(points_.rfind('/') + 1)}});
+    }
+    ~StereoServer() {
+        server_->Stop();
+        serving_.join();
+    }
+    // The reply's status; the page's request as it sends it.
+    int Act(const nlohmann::json &request) {
+        const auto result = client_->Post("/api/action", {{"X-Zot-Token", "bench"}}, request.dump(), "application/json");
+        return result ? result->status : 0;
+    }
+    static constexpr int kPoints = 10000;
+
+private:
+    std::string points_;
+    std::unique_ptr<zsrv::Workspace> workspace_;
+    std::unique_ptr<zsrv::HttpServer> server_;
+    std::thread serving_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+// A click in the left zoomed pane, as the page sends it (with the 40 table
+// rows it shows), to the view answer back, over loopback HTTP.
+StereoServer &Server() {
+    static StereoServer server;
+    return server;
+}
+
+void BM_ClickToView(benchmark::State &state) {
+    StereoServer &server = Server();
+    zb::MaxSeconds(state, 0.020);
+    const nlohmann::json click{{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 400.25},
+                               {"y", 400.5}, {"window", {{"first", 5000}, {"count", 40}}}};
+    std::vector<double> seconds;
+    for (auto _ : state) {
+        const auto begin = std::chrono::steady_clock::now();
+        if (server.Act(click) != 200) return state.SkipWithError("the click was refused");
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    }
+    RecordLatencies(state, seconds, "Click to view, 10,000 points, HTTP");
+}
+BENCHMARK(BM_ClickToView)->Iterations(300)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The bare baseline: the same click and the same view, made and turned into
+// JSON text on this thread (while the server is idle), without HTTP, the
+// module thread or the session.
+void BM_ClickToViewBare(benchmark::State &state) {
+    Server();
+    std::vector<double> seconds;
+    for (auto _ : state) {
+        const auto begin = std::chrono::steady_clock::now();
+        const zapp::ActionResult result = zapp::act::Click(zapp::PaneId{0, 1}, 400.25, 400.5);
+        zapp::ViewRequest request;
+        request.firstRow = 5000;
+        request.rowCount = 40;
+        request.markers = request.paneMarkers = false;
+        const std::string text = nlohmann::json{{"view", zapp::ToJson(zapp::BuildView(request))},
+                                                {"result", zapp::ToJson(result)}}
+                                     .dump();
+        benchmark::DoNotOptimize(text.data());
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    }
+    RecordLatencies(state, seconds, "Click to view baseline: action + view JSON");
+}
+BENCHMARK(BM_ClickToViewBare)->Iterations(300)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

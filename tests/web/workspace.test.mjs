@@ -4,7 +4,7 @@
 // open; the report question on closing; recovery when the server is stopped.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { copyFile, mkdir, readFile, rename, writeFile, access } from 'node:fs/promises';
+import { mkdir, readFile, rename, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import {
   artefactDir, chooseFile, clickImage, labels, launchBrowser, openWorkspace, removeDir, run, sampleData,
@@ -201,6 +201,62 @@ test('a failed open shows the error chain and keeps the points', async () => {
   } finally {
     await page.context().close();
     await server.stop();
+    await removeDir(dir);
+  }
+});
+
+test('closing with results not reported asks about the report in a dialog, then for its file', async () => {
+  const dir = await workspaceCopy();
+  await writeFile(path.join(dir, 'start.session'), 'start ortho_geographic.tif\nopen geographic_te.txt\n');
+  const server = await startServer([path.join(dir, 'start.session')]);
+  const { page, problems } = await openWorkspace(browser, server);
+  try {
+    assert.equal((await view(page)).table.rowCount, 10, 'the session ran before the page took over');
+    const first = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'geographic');
+    const [x, y] = picks(first.left_picks)[0];
+    await clickImage(page, 'left zoom', x, y);
+    await page.click('#accept');
+    await settled(page);
+    await page.click('#close');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.textContent('#question-text'), 'Would you like to create a report?');
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-question.png') });
+    await page.click('#question-buttons button:has-text("Yes")');
+    await chooseFile(page, 'reports/closing.txt');
+    await settled(page);
+    assert.equal((await view(page)).toolsOpen, 0);
+    assert.match(await readFile(path.join(dir, 'reports/closing.txt'), 'utf8'), /^ZOT Report for ortho_geographic.tif/);
+    assert.equal(await page.isVisible('#empty'), true, 'the page offers to start again');
+    assert.deepEqual(problems, []);
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+});
+
+test('stopped with results not reported, the server writes a recovery report and a session that replays to it', async () => {
+  const dir = await workspaceCopy();
+  await writeFile(path.join(dir, 'start.session'), 'start stereo_left.tif stereo_right.tif\nopen stereo_te.txt\n');
+  const server = await startServer([path.join(dir, 'start.session')]);
+  const { page } = await openWorkspace(browser, server);
+  const point = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'stereo');
+  for (const [x, y] of picks(point.left_picks)) await clickImage(page, 'left zoom', x, y);
+  for (const [x, y] of picks(point.right_picks)) await clickImage(page, 'right zoom', x, y);
+  await page.keyboard.press('Enter');
+  await settled(page);
+  await page.context().close(); // closing the page loses nothing
+  const stopped = await server.stop('SIGTERM');
+  try {
+    assert.equal(stopped.code, 0, stopped.output);
+    const report = stopped.output.match(/written to (\S+)/)[1];
+    const session = stopped.output.match(/zot-host run (\S+)/)[1];
+    assert.match(report, /^stereo_te-recovery-\d{8}-\d{6}\.txt$/);
+    const recovered = await readFile(path.join(dir, report));
+    await rename(path.join(dir, report), path.join(dir, 'recovered.txt'));
+    await run(zotHost, ['run', path.join(dir, session)]);
+    assert.deepEqual(await readFile(path.join(dir, report)), recovered);
+  } finally {
     await removeDir(dir);
   }
 });
