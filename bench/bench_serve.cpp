@@ -107,7 +107,8 @@ void RecordLatencies(benchmark::State &state, const std::vector<double> &seconds
     const double p50 = Percentile(seconds, 0.5), p95 = Percentile(seconds, 0.95);
     state.counters["p50_ms"] = p50 * 1e3;
     state.counters["p95_ms"] = p95 * 1e3;
-    state.SetLabel(std::string(what) + zb::Format(" (p50 %.1f ms,", p50 * 1e3) + zb::Format(" p95 %.1f ms)", p95 * 1e3));
+    state.SetLabel(std::string(what) + zb::Format(" (p50 %.1f ms,", p50 * 1e3) +
+                   zb::Format(" p95 %.1f ms)", p95 * 1e3));
 }
 
 void TileLatency(benchmark::State &state, const std::string &path, const char *what) {
@@ -154,7 +155,8 @@ void BM_TileBareGdal(benchmark::State &state) {
         const TileAddress &tile = walk[i++ % walk.size()];
         const long long span = 256LL << -tile.z, x0 = tile.x * span, y0 = tile.y * span;
         const int w = static_cast<int>(std::min(span, kSide - x0)), h = static_cast<int>(std::min(span, kSide - y0));
-        const int bw = static_cast<int>((w * 256 + span - 1) / span), bh = static_cast<int>((h * 256 + span - 1) / span);
+        const int bw = static_cast<int>((w * 256 + span - 1) / span);
+        const int bh = static_cast<int>((h * 256 + span - 1) / span);
         const auto begin = std::chrono::steady_clock::now();
         if (GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, static_cast<int>(x0), static_cast<int>(y0), w, h,
                          pixels.data(), bw, bh, GDT_Byte, 0, 256) != CE_None)
@@ -225,7 +227,8 @@ public:
     }
     // The reply's status; the page's request as it sends it.
     int Act(const nlohmann::json &request) {
-        const auto result = client_->Post("/api/action", {{"X-Zot-Token", "bench"}}, request.dump(), "application/json");
+        const auto result =
+            client_->Post("/api/action", {{"X-Zot-Token", "bench"}}, request.dump(), "application/json");
         return result ? result->status : 0;
     }
     static constexpr int kPoints = 10000;

@@ -112,6 +112,21 @@ void Simple(PreparedAction *a, const char *word, zapp::ActionResult (*run)()) {
     a->run = run;
 }
 
+// An action on one file of the root: read, or written.
+void OnFile(const json &q, const RootFolder &root, PreparedAction *a, const char *word, bool write,
+            zapp::ActionResult (*run)(const std::string &)) {
+    const std::string file = File(q, "file", root, write);
+    a->words = {word, file};
+    a->run = [run, file] { return run(file); };
+}
+
+// An action that switches something on or off.
+void OnOff(const json &q, PreparedAction *a, const char *word, zapp::ActionResult (*run)(bool)) {
+    const bool on = Switch(q, "on");
+    a->words = {word, on ? "on" : "off"};
+    a->run = [run, on] { return run(on); };
+}
+
 const struct {
     const char *name;
     Reader read;
@@ -130,21 +145,15 @@ const struct {
     {"close", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "close", zapp::act::Close); }},
     {"open",
      [](const json &q, const RootFolder &root, PreparedAction *a) {
-         const std::string file = File(q, "file", root, false);
-         a->words = {"open", file};
-         a->run = [file] { return zapp::act::OpenTEFile(file); };
+         OnFile(q, root, a, "open", false, zapp::act::OpenTEFile);
      }},
     {"save",
      [](const json &q, const RootFolder &root, PreparedAction *a) {
-         const std::string file = File(q, "file", root, true);
-         a->words = {"save", file};
-         a->run = [file] { return zapp::act::SaveTEFile(file); };
+         OnFile(q, root, a, "save", true, zapp::act::SaveTEFile);
      }},
     {"report",
      [](const json &q, const RootFolder &root, PreparedAction *a) {
-         const std::string file = File(q, "file", root, true);
-         a->words = {"report", file};
-         a->run = [file] { return zapp::act::WriteReport(file); };
+         OnFile(q, root, a, "report", true, zapp::act::WriteReport);
      }},
     {"format",
      [](const json &q, const RootFolder &, PreparedAction *a) {
@@ -191,23 +200,11 @@ const struct {
     {"drive", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "drive", zapp::act::Drive); }},
     {"addrow", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "addrow", zapp::act::AddRow); }},
     {"autodrive",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const bool on = Switch(q, "on");
-         a->words = {"autodrive", on ? "on" : "off"};
-         a->run = [on] { return zapp::act::AutoDrive(on); };
-     }},
+     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "autodrive", zapp::act::AutoDrive); }},
     {"graphics",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const bool on = Switch(q, "on");
-         a->words = {"graphics", on ? "on" : "off"};
-         a->run = [on] { return zapp::act::Graphics(on); };
-     }},
+     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "graphics", zapp::act::Graphics); }},
     {"keeptool",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const bool on = Switch(q, "on");
-         a->words = {"keeptool", on ? "on" : "off"};
-         a->run = [on] { return zapp::act::KeepTool(on); };
-     }},
+     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "keeptool", zapp::act::KeepTool); }},
     {"tool",
      [](const json &q, const RootFolder &, PreparedAction *a) {
          const std::string tool = Choice(q, "tool", {"pointselect", "pointcreate"});

@@ -293,11 +293,10 @@ bool BuildOverviews(const std::string &path, const std::function<bool(double)> &
         *why = GdalMessage("cannot read " + path + " as an image");
         return false;
     }
-    std::vector<int> levels;
-    for (int level = 2; -ZoomToFit(GDALGetRasterXSize(ds), GDALGetRasterYSize(ds)) >= static_cast<int>(levels.size()) + 1;
-         level *= 2)
-        levels.push_back(level);
-    if (levels.empty()) levels.push_back(2);
+    // Halvings until the whole image fits one tile (at least one).
+    std::vector<int> levels{2};
+    for (int zoom = ZoomToFit(GDALGetRasterXSize(ds), GDALGetRasterYSize(ds)); zoom < -1; ++zoom)
+        levels.push_back(levels.back() * 2);
     // Opened read-only, GDAL writes the overviews into <path>.ovr.
     const CPLErr built = GDALBuildOverviews(ds, "AVERAGE", static_cast<int>(levels.size()), levels.data(), 0, nullptr,
                                             ProgressThunk, const_cast<std::function<bool(double)> *>(&progress));

@@ -31,11 +31,45 @@ async function workspaceCopy() {
   return dir;
 }
 
+// Runs work on a page of a server over a copy of the sample data, started
+// with args (a session file's name, relative to the copy, becomes its path).
+async function inWorkspace({ session, files = {} }, work) {
+  const dir = await workspaceCopy();
+  for (const [name, text] of Object.entries(files)) await writeFile(path.join(dir, name), text);
+  const server = await startServer(session ? [path.join(dir, session)] : ['--root', dir]);
+  const { page, problems } = await openWorkspace(browser, server);
+  try {
+    await work({ dir, server, page });
+    assert.deepEqual(problems, [], 'the page raised no error');
+  } finally {
+    await page.context().close();
+    await server.stop();
+    await removeDir(dir);
+  }
+}
+
+async function openTE(page, file) {
+  await page.click('#te-open');
+  await chooseFile(page, file);
+  await settled(page);
+}
+
 function csv(text) {
   const [head, ...lines] = text.trim().split('\n');
   const names = head.split(',');
   return lines.map((line) => Object.fromEntries(line.split(',').map((v, i) => [names[i], v])));
 }
+
+// The sample's truth: its reference points of one data set, with their picks.
+async function truth(dir, dataset) {
+  return csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).filter((p) => p.dataset === dataset);
+}
+
+// A mono tool on the sample orthoimage with its points, before the page opens.
+const MONO = {
+  session: 'start.session',
+  files: { 'start.session': 'start ortho_geographic.tif\nopen geographic_te.txt\n' },
+};
 
 const picks = (text) => (text ? text.split(';').map((p) => p.split(' ').map(Number)) : []);
 
@@ -45,20 +79,15 @@ function statistic(report, prefix) {
   return Number(line.slice(line.lastIndexOf(':') + 1));
 }
 
-test('the sample stereo pair measured by clicking gives the sample figures, and its session replays to the same report', async () => {
-  const dir = await workspaceCopy();
-  const server = await startServer(['--root', dir]);
-  const { page, problems } = await openWorkspace(browser, server);
-  try {
+test('the sample stereo pair clicked gives the sample figures; its session replays to the same report', async () => {
+  await inWorkspace({}, async ({ dir, page }) => {
     await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'stereo_te.txt');
-    await settled(page);
+    await openTE(page, 'stereo_te.txt');
     await page.click('#graphics button[data-on="true"]');
     await page.click('#autodrive button[data-on="true"]');
     await settled(page);
 
-    const points = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).filter((p) => p.dataset === 'stereo');
+    const points = await truth(dir, 'stereo');
     for (const point of points) {
       for (const [x, y] of picks(point.left_picks)) await clickImage(page, 'left zoom', x, y, 7);
       for (const [x, y] of picks(point.right_picks)) await clickImage(page, 'right zoom', x, y, 7);
@@ -95,30 +124,17 @@ test('the sample stereo pair measured by clicking gives the sample figures, and 
     await rename(path.join(dir, 'reports/browser.txt'), path.join(dir, 'reports/browser-page.txt'));
     await run(zotHost, ['run', session]);
     assert.deepEqual(await readFile(path.join(dir, 'reports/browser.txt')), written);
-    assert.deepEqual(problems, []);
-  } finally {
-    await page.context().close();
-    await server.stop();
-    await removeDir(dir);
-  }
+  });
 });
 
-test('mono: the main and zoomed panes side by side, a pick shows at once and an accept measures the point', async () => {
-  const dir = await workspaceCopy();
-  const server = await startServer(['--root', dir]);
-  const { page, problems } = await openWorkspace(browser, server);
-  try {
+test('mono: main and zoomed panes side by side, a pick shows at once, an accept measures the point', async () => {
+  await inWorkspace({}, async ({ dir, page }) => {
     await startTool(page, 'ortho_geographic.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'geographic_te.txt');
-    await settled(page);
+    await openTE(page, 'geographic_te.txt');
     assert.equal(await page.getAttribute('#panes', 'class'), 'mono');
-    assert.deepEqual(
-      await page.$$eval('.pane', (panes) => panes.map((p) => p.dataset.pane)),
-      ['left main', 'left zoom'],
-    );
-    const first = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'geographic');
-    const [x, y] = picks(first.left_picks)[0];
+    const panes = await page.$$eval('.pane', (elements) => elements.map((p) => p.dataset.pane));
+    assert.deepEqual(panes, ['left main', 'left zoom']);
+    const [x, y] = picks((await truth(dir, 'geographic'))[0].left_picks)[0];
     await clickImage(page, 'left zoom', x, y);
     assert.equal((await labels(page)).leftcount, '1');
     assert.match(await page.textContent('.pane[data-pane="left zoom"] .picks'), /1 pick pending/);
@@ -129,118 +145,79 @@ test('mono: the main and zoomed panes side by side, a pick shows at once and an 
     assert.notEqual(after.table.rows[0].cells[9], '');
     assert.equal((await labels(page)).leftcount, '0');
     await page.screenshot({ path: path.join(artefactDir, 'workspace-mono.png') });
-    assert.deepEqual(problems, []);
-  } finally {
-    await page.context().close();
-    await server.stop();
-    await removeDir(dir);
-  }
+  });
 });
 
 test('table editing: a value typed in feet is kept as feet, rows are added, inserted and deleted', async () => {
-  const dir = await workspaceCopy();
-  const server = await startServer(['--root', dir]);
-  const { page } = await openWorkspace(browser, server);
-  try {
-    await startTool(page, 'ortho_geographic.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'geographic_te.txt');
-    await settled(page);
-    await page.click('#units button[data-units="feet"]');
-    await settled(page);
-    const cell = page.locator('.row[data-row="1"] .cell[data-column="4"]');
-    await cell.dblclick();
-    await page.keyboard.type('100');
-    await page.keyboard.press('Enter');
-    await settled(page);
-    assert.equal(await cell.textContent(), '100.000');
-    await page.click('#units button[data-units="meters"]');
-    await settled(page);
-    assert.equal(await cell.textContent(), '30.480');
+  await inWorkspace(MONO, async ({ page }) => {
+      await page.click('#units button[data-units="feet"]');
+      await settled(page);
+      const cell = page.locator('.row[data-row="1"] .cell[data-column="4"]');
+      await cell.dblclick();
+      await page.keyboard.type('100');
+      await page.keyboard.press('Enter');
+      await settled(page);
+      assert.equal(await cell.textContent(), '100.000');
+      await page.click('#units button[data-units="meters"]');
+      await settled(page);
+      assert.equal(await cell.textContent(), '30.480');
 
-    const rows = (await view(page)).table.rowCount;
-    await page.click('#addrow');
-    await settled(page);
-    await page.locator('.row[data-row="2"]').click();
-    await settled(page);
-    await page.click('#insert-above');
-    await settled(page);
-    assert.equal((await view(page)).table.rowCount, rows + 2);
-    assert.equal((await view(page)).table.currentRow, 3, 'the current point moved down with the insert');
-    await page.locator('.row[data-row="0"]').click({ modifiers: ['Control'] });
-    await settled(page);
-    assert.deepEqual((await view(page)).table.selected, [0]);
-    await page.click('#delete-rows');
-    await settled(page);
-    assert.equal((await view(page)).table.rowCount, rows + 1);
-  } finally {
-    await page.context().close();
-    await server.stop();
-    await removeDir(dir);
-  }
+      const rows = (await view(page)).table.rowCount;
+      await page.click('#addrow');
+      await settled(page);
+      await page.locator('.row[data-row="2"]').click();
+      await settled(page);
+      await page.click('#insert-above');
+      await settled(page);
+      assert.equal((await view(page)).table.rowCount, rows + 2);
+      assert.equal((await view(page)).table.currentRow, 3, 'the current point moved down with the insert');
+      await page.locator('.row[data-row="0"]').click({ modifiers: ['Control'] });
+      await settled(page);
+      assert.deepEqual((await view(page)).table.selected, [0]);
+      await page.click('#delete-rows');
+      await settled(page);
+      assert.equal((await view(page)).table.rowCount, rows + 1);
+    });
 });
 
 test('a failed open shows the error chain and keeps the points', async () => {
-  const dir = await workspaceCopy();
-  await writeFile(path.join(dir, 'broken.txt'), 'P1\t46\t7\n');
-  const server = await startServer(['--root', dir]);
-  const { page } = await openWorkspace(browser, server);
-  try {
-    await startTool(page, 'ortho_geographic.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'geographic_te.txt');
-    await settled(page);
-    const rows = (await view(page)).table.rowCount;
-    await page.click('#te-open');
-    await chooseFile(page, 'broken.txt');
-    await settled(page);
-    const error = await page.textContent('#log-list li.error');
-    assert.match(error, /open failed/);
-    assert.match(error, /Incorrect format for T&E File\./);
-    assert.equal((await view(page)).table.rowCount, rows);
-  } finally {
-    await page.context().close();
-    await server.stop();
-    await removeDir(dir);
-  }
+  await inWorkspace({ ...MONO, files: { ...MONO.files, 'broken.txt': 'P1\t46\t7\n' } }, async ({ page }) => {
+      const rows = (await view(page)).table.rowCount;
+      await openTE(page, 'broken.txt');
+      const error = await page.textContent('#log-list li.error');
+      assert.match(error, /open failed/);
+      assert.match(error, /Incorrect format for T&E File\./);
+      assert.equal((await view(page)).table.rowCount, rows);
+    });
 });
 
 test('closing with results not reported asks about the report in a dialog, then for its file', async () => {
-  const dir = await workspaceCopy();
-  await writeFile(path.join(dir, 'start.session'), 'start ortho_geographic.tif\nopen geographic_te.txt\n');
-  const server = await startServer([path.join(dir, 'start.session')]);
-  const { page, problems } = await openWorkspace(browser, server);
-  try {
-    assert.equal((await view(page)).table.rowCount, 10, 'the session ran before the page took over');
-    const first = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'geographic');
-    const [x, y] = picks(first.left_picks)[0];
-    await clickImage(page, 'left zoom', x, y);
-    await page.click('#accept');
-    await settled(page);
-    await page.click('#close');
-    await page.waitForSelector('#question-dialog[open]');
-    assert.equal(await page.textContent('#question-text'), 'Would you like to create a report?');
-    await page.screenshot({ path: path.join(artefactDir, 'workspace-question.png') });
-    await page.click('#question-buttons button:has-text("Yes")');
-    await chooseFile(page, 'reports/closing.txt');
-    await settled(page);
-    assert.equal((await view(page)).toolsOpen, 0);
-    assert.match(await readFile(path.join(dir, 'reports/closing.txt'), 'utf8'), /^ZOT Report for ortho_geographic.tif/);
-    assert.equal(await page.isVisible('#empty'), true, 'the page offers to start again');
-    assert.deepEqual(problems, []);
-  } finally {
-    await page.context().close();
-    await server.stop();
-    await removeDir(dir);
-  }
+  await inWorkspace(MONO, async ({ dir, page }) => {
+      assert.equal((await view(page)).table.rowCount, 10, 'the session ran before the page took over');
+      const [x, y] = picks((await truth(dir, 'geographic'))[0].left_picks)[0];
+      await clickImage(page, 'left zoom', x, y);
+      await page.click('#accept');
+      await settled(page);
+      await page.click('#close');
+      await page.waitForSelector('#question-dialog[open]');
+      assert.equal(await page.textContent('#question-text'), 'Would you like to create a report?');
+      await page.screenshot({ path: path.join(artefactDir, 'workspace-question.png') });
+      await page.click('#question-buttons button:has-text("Yes")');
+      await chooseFile(page, 'reports/closing.txt');
+      await settled(page);
+      assert.equal((await view(page)).toolsOpen, 0);
+      const report = await readFile(path.join(dir, 'reports/closing.txt'), 'utf8');
+      assert.match(report, /^ZOT Report for ortho_geographic.tif/);
+      assert.equal(await page.isVisible('#empty'), true, 'the page offers to start again');
+    });
 });
 
-test('stopped with results not reported, the server writes a recovery report and a session that replays to it', async () => {
+test('stopped with results not reported, the server writes a recovery report and a replayable session', async () => {
   const dir = await workspaceCopy();
   await writeFile(path.join(dir, 'start.session'), 'start stereo_left.tif stereo_right.tif\nopen stereo_te.txt\n');
   const server = await startServer([path.join(dir, 'start.session')]);
   const { page } = await openWorkspace(browser, server);
-  const point = csv(await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).find((p) => p.dataset === 'stereo');
+  const point = (await truth(dir, 'stereo'))[0];
   for (const [x, y] of picks(point.left_picks)) await clickImage(page, 'left zoom', x, y);
   for (const [x, y] of picks(point.right_picks)) await clickImage(page, 'right zoom', x, y);
   await page.keyboard.press('Enter');
