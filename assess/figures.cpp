@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "assess.h"
 #include "constants.h"
@@ -38,17 +39,32 @@ double StdDev(double mean, double meanOfSquares) {
     return variance > 0.0 ? std::sqrt(variance) : 0.0;
 }
 
-Figures Compute(const ResidualSet &set, const std::vector<PointFlag> *flags) {
+// The numbers of one point the figures need, packed: the passes over them
+// then stay in cache far longer than passes over the points with their texts.
+struct Row {
+    double dE, dN, dU, he, refCE90, refLE90;
+};
+
+std::vector<Row> Rows(const ResidualSet &set) {
+    std::vector<Row> rows(set.points.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Residual &p = set.points[i];
+        rows[i] = {p.dE, p.dN, p.dU, std::hypot(p.dE, p.dN), p.refCE90, p.refLE90};
+    }
+    return rows;
+}
+
+Figures Compute(const ResidualSet &set, const std::vector<Row> &rows, const std::vector<bool> *flagged) {
     Figures f;
     double sE = 0, sN = 0, sU = 0, sEE = 0, sNN = 0, sUU = 0, sEN = 0;
     double sHE = 0, sHE2 = 0, sCheckH = 0, sCheckV = 0;
     std::vector<double> he, ve;
-    he.reserve(set.points.size());
-    if (set.vertical) ve.reserve(set.points.size());
-    for (size_t i = 0; i < set.points.size(); ++i) {
-        if (flags != nullptr && (*flags)[i].flagged) continue;
-        const Residual &p = set.points[i];
-        const double h = std::hypot(p.dE, p.dN);
+    he.reserve(rows.size());
+    if (set.vertical) ve.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (flagged != nullptr && (*flagged)[i]) continue;
+        const Row &p = rows[i];
+        const double h = p.he;
         sE += p.dE;
         sN += p.dN;
         sU += p.dU;
@@ -147,30 +163,38 @@ Figures Compute(const ResidualSet &set, const std::vector<PointFlag> *flags) {
 
 // The outlier test on one component (HE, or |VE|): from the largest value
 // down, a value is flagged while it exceeds kOutlierRatio times the RMS of the
-// values left besides it. A heap keeps this linear in the values when few are
+// values left besides it. Only the largest few can be flagged, so they are
+// selected (linear) and sorted, in a window that grows when all of it is
 // flagged. Sets flagged[i] for the values flagged and ratio[i] for every value
 // against the RMS of the unflagged rest.
 void FlagLargeResiduals(const std::vector<double> &values, std::vector<bool> *flagged, std::vector<double> *ratio) {
     const size_t n = values.size();
-    std::vector<size_t> heap(n);
-    double sum = 0;  // of the squares of the values not flagged
+    std::vector<std::pair<double, size_t>> squares(n);  // (square, index)
+    double total = 0;
     for (size_t i = 0; i < n; ++i) {
-        heap[i] = i;
-        sum += values[i] * values[i];
+        squares[i] = {values[i] * values[i], i};
+        total += squares[i].first;
     }
-    const auto smaller = [&](size_t a, size_t b) { return std::fabs(values[a]) < std::fabs(values[b]); };
-    std::make_heap(heap.begin(), heap.end(), smaller);
-    size_t left = n;
     const double limit = kOutlierRatio * kOutlierRatio;
-    while (left >= 2) {
-        const size_t top = heap.front();
-        const double square = values[top] * values[top];
-        if (!(square > limit * std::max(0.0, sum - square) / static_cast<double>(left - 1))) break;
-        (*flagged)[top] = true;
-        sum -= square;
-        --left;
-        std::pop_heap(heap.begin(), heap.end(), smaller);
-        heap.pop_back();
+    const auto larger = [](const std::pair<double, size_t> &a, const std::pair<double, size_t> &b) { return a > b; };
+    double sum = total;  // of the squares of the values not flagged
+    size_t left = n;
+    for (size_t window = std::min(n, std::max<size_t>(64, n / 128));; window = std::min(n, 4 * window)) {
+        std::nth_element(squares.begin(), squares.begin() + static_cast<std::ptrdiff_t>(window) - 1, squares.end(),
+                         larger);
+        std::sort(squares.begin(), squares.begin() + static_cast<std::ptrdiff_t>(window), larger);
+        sum = total;
+        left = n;
+        size_t rank = 0;
+        while (rank < window && left >= 2) {
+            const double square = squares[rank].first;
+            if (!(square > limit * std::max(0.0, sum - square) / static_cast<double>(left - 1))) break;
+            (*flagged)[squares[rank].second] = true;
+            sum -= square;
+            --left;
+            ++rank;
+        }
+        if (rank < window || left < 2 || window == n) break;
     }
     for (size_t i = 0; i < n; ++i) {
         const double square = values[i] * values[i];
@@ -187,23 +211,24 @@ Assessment Assess(const ResidualSet &set) {
     Assessment result;
     const size_t n = set.points.size();
     result.flags.resize(n);
+    const std::vector<Row> rows = Rows(set);
     std::vector<double> values(n), ratioH(n), ratioV(n, kNaN);
-    std::vector<bool> flaggedH(n, false), flaggedV(n, false);
-    for (size_t i = 0; i < n; ++i) values[i] = std::hypot(set.points[i].dE, set.points[i].dN);
+    std::vector<bool> flaggedH(n, false), flaggedV(n, false), flagged(n, false);
+    for (size_t i = 0; i < n; ++i) values[i] = rows[i].he;
     FlagLargeResiduals(values, &flaggedH, &ratioH);
     if (set.vertical) {
-        for (size_t i = 0; i < n; ++i) values[i] = set.points[i].dU;
+        for (size_t i = 0; i < n; ++i) values[i] = rows[i].dU;
         FlagLargeResiduals(values, &flaggedV, &ratioV);
     }
     for (size_t i = 0; i < n; ++i) {
         PointFlag &flag = result.flags[i];
         flag.ratioH = ratioH[i];
         flag.ratioV = ratioV[i];
-        flag.flagged = flaggedH[i] || flaggedV[i];
+        flag.flagged = flagged[i] = flaggedH[i] || flaggedV[i];
         result.flaggedCount += flag.flagged ? 1 : 0;
     }
-    result.all = Compute(set, nullptr);
-    result.kept = Compute(set, &result.flags);
+    result.all = Compute(set, rows, nullptr);
+    result.kept = Compute(set, rows, &flagged);
     return result;
 }
 
