@@ -27,7 +27,7 @@ const char *const kStyle =
     ".statement b{display:block;font-size:.85em;color:var(--muted);font-weight:600}"
     "table{border-collapse:collapse;width:100%;font-variant-numeric:tabular-nums}"
     "th,td{padding:4px 8px;border-bottom:1px solid var(--rule);text-align:right;vertical-align:top}"
-    "th{font-weight:600;background:var(--card)}th:first-child,td:first-child,td.text{text-align:left}"
+    "th{font-weight:600;background:var(--card)}th:first-child,td:first-child,.text{text-align:left}"
     "tr.flagged td{background:var(--flag)}.note{color:var(--muted);font-size:.9em}"
     ".plots{display:grid;grid-template-columns:repeat(auto-fit,minmax(460px,1fr));gap:18px}"
     "figure{margin:0;break-inside:avoid}figcaption{color:var(--muted);font-size:.9em;margin-top:4px}"
@@ -131,7 +131,7 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
         << "&lceil;0.9 n&rceil;</td><td>" << a.all.percentileRank << "</td><td>" << a.kept.percentileRank
         << "</td><td></td></tr></tbody></table>\n";
 
-    out << "<h2>Points</h2><div class=\"wide\"><table><thead><tr><th>ID</th><th>Description</th><th>dE</th>"
+    out << "<h2>Points</h2><div class=\"wide\"><table><thead><tr><th>ID</th><th class=\"text\">Description</th><th>dE</th>"
            "<th>dN</th>" << (set.vertical ? "<th>dU</th>" : "")
         << "<th>HE</th><th>T&amp;E CE90</th>" << (set.vertical ? "<th>T&amp;E LE90</th>" : "")
         << "<th>Mensuration (px)</th><th>Residual / RMSE of the rest" << (set.vertical ? ", H / V" : "")

@@ -92,6 +92,17 @@ void BM_ReadAndAssess(benchmark::State &state) {
     Targets(state, count, 1.0);
 }
 
+void BM_Display(benchmark::State &state) {
+    const size_t count = static_cast<size_t>(state.range(0));
+    state.SetLabel("Assessment for the workspace (JSON + plots)");
+    const zassess::ResidualSet set = Checkpoints(count);
+    for (auto _ : state) {
+        const zassess::DisplayAssessment display = zassess::AssessForDisplay(set);
+        benchmark::DoNotOptimize(display.plots.scatter.size());
+    }
+    Targets(state, count, 0);
+}
+
 void BM_Files(benchmark::State &state) {
     const size_t count = static_cast<size_t>(state.range(0));
     state.SetLabel("Assessment files: HTML, JSON, CSV");
@@ -108,6 +119,7 @@ void BM_Files(benchmark::State &state) {
 
 BENCHMARK(BM_Assess)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndAssess)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Display)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Files)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
