@@ -70,6 +70,23 @@ nlohmann::json StatementsJson(const ResidualSet &set, const Figures &f) {
     return j;
 }
 
+// What JSON and GeoJSON say of every point: its residuals in metres, its
+// reference's accuracy and whether it was flagged.
+nlohmann::json PointProperties(const ResidualSet &set, const Residual &p, const PointFlag &flag) {
+    nlohmann::json properties = {{"id", p.id},
+                                 {"description", p.description},
+                                 {"east_m", p.dE},
+                                 {"north_m", p.dN},
+                                 {"he_m", std::hypot(p.dE, p.dN)},
+                                 {"ref_ce90_m", p.refCE90},
+                                 {"flagged", flag.flagged}};
+    if (set.vertical) {
+        properties["up_m"] = p.dU;
+        properties["ref_le90_m"] = p.refLE90;
+    }
+    return properties;
+}
+
 std::string Decimal(double value, int decimals) { return std::isfinite(value) ? Fixed(value, decimals) : ""; }
 
 }  // namespace
@@ -88,23 +105,12 @@ nlohmann::json AssessmentJson(const ResidualSet &set, const Assessment &a) {
     j["statements"] = {{"all", StatementsJson(set, a.all)}, {"without_flagged", StatementsJson(set, a.kept)}};
     nlohmann::json residuals = nlohmann::json::array();
     for (size_t i = 0; i < set.points.size(); ++i) {
-        const Residual &p = set.points[i];
-        const PointFlag &flag = a.flags[i];
-        nlohmann::json r = {{"id", p.id},
-                            {"description", p.description},
-                            {"east", p.dE},
-                            {"north", p.dN},
-                            {"he", std::hypot(p.dE, p.dN)},
-                            {"flagged", flag.flagged},
-                            {"ratio_horizontal", Number(flag.ratioH)}};
-        if (set.vertical) {
-            r["up"] = p.dU;
-            r["ratio_vertical"] = Number(flag.ratioV);
-        }
+        nlohmann::json r = PointProperties(set, set.points[i], a.flags[i]);
+        r["ratio_horizontal"] = Number(a.flags[i].ratioH);
+        if (set.vertical) r["ratio_vertical"] = Number(a.flags[i].ratioV);
         residuals.push_back(r);
     }
     j["residuals"] = residuals;
-    j["residual_unit"] = "m";
     return j;
 }
 
@@ -135,17 +141,7 @@ nlohmann::json ResidualsGeoJson(const ResidualSet &set, const Assessment &a) {
     for (size_t i = 0; i < set.points.size(); ++i) {
         const Residual &p = set.points[i];
         const PointFlag &flag = a.flags[i];
-        nlohmann::json properties = {{"id", p.id},
-                                     {"description", p.description},
-                                     {"east_m", p.dE},
-                                     {"north_m", p.dN},
-                                     {"he_m", std::hypot(p.dE, p.dN)},
-                                     {"ref_ce90_m", p.refCE90},
-                                     {"flagged", flag.flagged}};
-        if (set.vertical) {
-            properties["up_m"] = p.dU;
-            properties["ref_le90_m"] = p.refLE90;
-        }
+        nlohmann::json properties = PointProperties(set, p, flag);
         properties["kind"] = "reference";
         features.push_back({{"type", "Feature"},
                             {"geometry", {{"type", "Point"}, {"coordinates", {p.refX, p.refY}}}},

@@ -61,6 +61,26 @@ std::string Line(double x1, double y1, double x2, double y2, const std::string &
            attributes + "/>";
 }
 
+// Starts a plot in s; false, with the plot finished, when there is nothing to draw.
+bool Start(std::ostringstream &s, const char *id, const char *title, const ResidualSet &set) {
+    s << Open(id, title);
+    if (!set.points.empty()) return true;
+    s << Text(kWidth / 2, kHeight / 2, "No checkpoints", "middle") << "</svg>";
+    return false;
+}
+
+// The figures the plots draw their lines from: without the flagged points when there are any.
+const Figures &Drawn(const Assessment &a) { return a.flaggedCount > 0 ? a.kept : a.all; }
+
+// The largest HE of a point not flagged; 0 when there is none.
+double MaxUnflaggedHE(const ResidualSet &set, const Assessment &a) {
+    double largest = 0;
+    for (size_t i = 0; i < set.points.size(); ++i) {
+        if (!a.flags[i].flagged) largest = std::max(largest, std::hypot(set.points[i].dE, set.points[i].dN));
+    }
+    return largest;
+}
+
 // A legend entry: a short line in the given stroke and dash, then its text.
 std::string LegendEntry(double x, double y, const char *colour, const char *dash, const std::string &text) {
     return Line(x, y - 4, x + 26, y - 4,
@@ -103,17 +123,13 @@ void LocalPlane(const ResidualSet &set, std::vector<double> *x, std::vector<doub
 
 std::string VectorMap(const ResidualSet &set, const Assessment &a) {
     std::ostringstream s;
-    s << Open("za-map", "Residual vectors: an arrow from each reference point towards its measured position");
-    if (set.points.empty()) return s.str() + Text(kWidth / 2, kHeight / 2, "No checkpoints", "middle") + "</svg>";
+    if (!Start(s, "za-map", "Residual vectors: an arrow from each reference point towards its measured position", set)) {
+        return s.str();
+    }
     std::vector<double> x, y;
     LocalPlane(set, &x, &y);
-    double maxHE = 0, maxAll = 0;
-    for (size_t i = 0; i < set.points.size(); ++i) {
-        const double he = std::hypot(set.points[i].dE, set.points[i].dN);
-        maxAll = std::max(maxAll, he);
-        if (!a.flags[i].flagged) maxHE = std::max(maxHE, he);
-    }
-    if (!(maxHE > 0)) maxHE = maxAll > 0 ? maxAll : 1.0;
+    double maxHE = MaxUnflaggedHE(set, a);
+    if (!(maxHE > 0)) maxHE = 1.0;
     double minX = *std::min_element(x.begin(), x.end()), maxX = *std::max_element(x.begin(), x.end());
     double minY = *std::min_element(y.begin(), y.end()), maxY = *std::max_element(y.begin(), y.end());
     const double span = std::max({maxX - minX, maxY - minY, 10.0 * maxHE});
@@ -171,14 +187,9 @@ std::string VectorMap(const ResidualSet &set, const Assessment &a) {
 
 std::string Histogram(const ResidualSet &set, const Assessment &a) {
     std::ostringstream s;
-    s << Open("za-hist", "Histogram of the horizontal errors HE with the CE90 values");
-    if (set.points.empty()) return s.str() + Text(kWidth / 2, kHeight / 2, "No checkpoints", "middle") + "</svg>";
-    const Figures &f = a.flaggedCount > 0 ? a.kept : a.all;
-    double maxKept = 0;
-    for (size_t i = 0; i < set.points.size(); ++i) {
-        if (!a.flags[i].flagged) maxKept = std::max(maxKept, std::hypot(set.points[i].dE, set.points[i].dN));
-    }
-    double top = std::max({maxKept, f.ce90Empirical, f.ce90FromRmse, f.ce90Tool});
+    if (!Start(s, "za-hist", "Histogram of the horizontal errors HE with the CE90 values", set)) return s.str();
+    const Figures &f = Drawn(a);
+    double top = std::max({MaxUnflaggedHE(set, a), f.ce90Empirical, f.ce90FromRmse, f.ce90Tool});
     if (!(top > 0)) top = 1.0;
     const int bins = std::clamp(static_cast<int>(std::ceil(std::sqrt(static_cast<double>(set.points.size())))), 5, 40);
     const double step = NiceStep(top, bins);
@@ -246,9 +257,10 @@ std::string Histogram(const ResidualSet &set, const Assessment &a) {
 
 std::string Scatter(const ResidualSet &set, const Assessment &a) {
     std::ostringstream s;
-    s << Open("za-scatter", "Scatter of dE against dN with the CE90 circle and the 90 % error ellipse");
-    if (set.points.empty()) return s.str() + Text(kWidth / 2, kHeight / 2, "No checkpoints", "middle") + "</svg>";
-    const Figures &f = a.flaggedCount > 0 ? a.kept : a.all;
+    if (!Start(s, "za-scatter", "Scatter of dE against dN with the CE90 circle and the 90 % error ellipse", set)) {
+        return s.str();
+    }
+    const Figures &f = Drawn(a);
     double range = 0;
     for (size_t i = 0; i < set.points.size(); ++i) {
         if (a.flags[i].flagged) continue;

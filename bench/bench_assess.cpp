@@ -57,64 +57,69 @@ std::string CondensedReport(const zassess::ResidualSet &set) {
     return text;
 }
 
-void Targets(benchmark::State &state, size_t count, double maxSeconds) {
+// Runs work(points) in each iteration of a benchmark over count points, with
+// the target for 100,000 points (none when maxSeconds is 0).
+template <typename Work>
+void Measure(benchmark::State &state, const char *label, double maxSeconds, Work work) {
+    const size_t count = static_cast<size_t>(state.range(0));
+    state.SetLabel(label);
+    const zassess::ResidualSet set = Checkpoints(count);
+    if (!work(set, true)) return;
+    for (auto _ : state) {
+        if (!work(set, false)) {
+            state.SkipWithError("the assessment failed");
+            return;
+        }
+    }
     zb::SetPoints(state, static_cast<double>(count));
     if (count == 100000 && maxSeconds > 0) zb::MaxSeconds(state, maxSeconds);
 }
 
 void BM_Assess(benchmark::State &state) {
-    const size_t count = static_cast<size_t>(state.range(0));
-    state.SetLabel("Assess: figures, statements, flags");
-    const zassess::ResidualSet set = Checkpoints(count);
-    for (auto _ : state) {
+    Measure(state, "Assess: figures, statements, flags", 1.0, [](const zassess::ResidualSet &set, bool) {
         const zassess::Assessment a = zassess::Assess(set);
         benchmark::DoNotOptimize(a.kept.asprsRmse3D);
         const zassess::Statements s = zassess::MakeStatements(set, a.all);
         benchmark::DoNotOptimize(s.asprsHorizontal.data());
-    }
-    Targets(state, count, 1.0);
+        return true;
+    });
 }
 
 void BM_ReadAndAssess(benchmark::State &state) {
-    const size_t count = static_cast<size_t>(state.range(0));
-    state.SetLabel("Assess a condensed report (read + figures)");
-    const std::string text = CondensedReport(Checkpoints(count));
-    for (auto _ : state) {
-        zassess::ResidualSet set;
-        std::string error;
-        if (!zassess::ReadCondensedReport(text, &set, &error)) {
-            state.SkipWithError(error.c_str());
-            return;
+    std::string text;
+    Measure(state, "Assess a condensed report (read + figures)", 1.0, [&](const zassess::ResidualSet &set, bool setUp) {
+        if (setUp) {
+            text = CondensedReport(set);
+            return true;
         }
-        const zassess::Assessment a = zassess::Assess(set);
-        benchmark::DoNotOptimize(a.all.ce90Empirical);
-    }
-    Targets(state, count, 1.0);
+        zassess::ResidualSet read;
+        std::string error;
+        if (!zassess::ReadCondensedReport(text, &read, &error)) return false;
+        benchmark::DoNotOptimize(zassess::Assess(read).all.ce90Empirical);
+        return true;
+    });
 }
 
 void BM_Display(benchmark::State &state) {
-    const size_t count = static_cast<size_t>(state.range(0));
-    state.SetLabel("Assessment for the workspace (JSON + plots)");
-    const zassess::ResidualSet set = Checkpoints(count);
-    for (auto _ : state) {
-        const zassess::DisplayAssessment display = zassess::AssessForDisplay(set);
-        benchmark::DoNotOptimize(display.plots.scatter.size());
-    }
-    Targets(state, count, 0);
+    Measure(state, "Assessment for the workspace (JSON + plots)", 0, [](const zassess::ResidualSet &set, bool) {
+        benchmark::DoNotOptimize(zassess::AssessForDisplay(set).plots.scatter.size());
+        return true;
+    });
 }
 
 void BM_Files(benchmark::State &state) {
-    const size_t count = static_cast<size_t>(state.range(0));
-    state.SetLabel("Assessment files: HTML, JSON, CSV");
-    const zassess::ResidualSet set = Checkpoints(count);
-    const zassess::Assessment a = zassess::Assess(set);
-    for (auto _ : state) {
+    zassess::Assessment a;
+    Measure(state, "Assessment files: HTML, JSON, CSV", 0, [&](const zassess::ResidualSet &set, bool setUp) {
+        if (setUp) {
+            a = zassess::Assess(set);
+            return true;
+        }
         const std::string html = zassess::AssessmentHtml(set, a);
         const std::string json = zassess::AssessmentJson(set, a).dump();
         const std::string csv = zassess::ResidualsCsv(set, a);
         benchmark::DoNotOptimize(html.size() + json.size() + csv.size());
-    }
-    Targets(state, count, 0);
+        return true;
+    });
 }
 
 BENCHMARK(BM_Assess)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
