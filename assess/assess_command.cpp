@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -124,7 +125,9 @@ std::string AssessHelp() {
            "written, 2 when the command line is wrong.\n";
 }
 
-int RunAssessCommand(int argc, char **argv, std::ostream &out, std::ostream &err) {
+namespace {
+
+int Run(int argc, char **argv, std::ostream &out, std::ostream &err) {
     Options options;
     std::string why;
     if (!ReadOptions(argc, argv, &options, &why)) {
@@ -180,6 +183,17 @@ int RunAssessCommand(int argc, char **argv, std::ostream &out, std::ostream &err
         }
     }
     return status;
+}
+
+}  // namespace
+
+int RunAssessCommand(int argc, char **argv, std::ostream &out, std::ostream &err) {
+    try {
+        return Run(argc, argv, out, err);
+    } catch (const std::exception &e) {
+        err << "zot-host assess: error: " << e.what() << "\n";
+        return kFailed;
+    }
 }
 
 }  // namespace zassess

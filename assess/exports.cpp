@@ -64,7 +64,7 @@ nlohmann::json FiguresJson(const ResidualSet &set, const Figures &f) {
 }
 
 nlohmann::json StatementsJson(const ResidualSet &set, const Figures &f) {
-    const Statements s = MakeStatements(set, f);
+    const Statements s = MakeStatements(set, f);  // numbers and fixed words only
     nlohmann::json j = {{"nssda", s.nssda}, {"asprs_horizontal", s.asprsHorizontal}};
     if (set.vertical) j["asprs_vertical"] = s.asprsVertical;
     return j;
@@ -73,8 +73,8 @@ nlohmann::json StatementsJson(const ResidualSet &set, const Figures &f) {
 // What JSON and GeoJSON say of every point: its residuals in metres, its
 // reference's accuracy and whether it was flagged.
 nlohmann::json PointProperties(const ResidualSet &set, const Residual &p, const PointFlag &flag) {
-    nlohmann::json properties = {{"id", p.id},
-                                 {"description", p.description},
+    nlohmann::json properties = {{"id", ValidUtf8(p.id)},
+                                 {"description", ValidUtf8(p.description)},
                                  {"east_m", p.dE},
                                  {"north_m", p.dN},
                                  {"he_m", std::hypot(p.dE, p.dN)},
@@ -93,7 +93,7 @@ std::string Decimal(double value, int decimals) { return std::isfinite(value) ? 
 
 nlohmann::json AssessmentJson(const ResidualSet &set, const Assessment &a) {
     nlohmann::json j;
-    j["source"] = {{"title", set.title},
+    j["source"] = {{"title", ValidUtf8(set.title)},
                    {"coordinates", set.geographic ? "geographic" : "map"},
                    {"vertical_measured", set.vertical}};
     j["points"] = {{"count", set.points.size()}, {"flagged", a.flaggedCount}};
@@ -149,7 +149,7 @@ nlohmann::json ResidualsGeoJson(const ResidualSet &set, const Assessment &a) {
         features.push_back(
             {{"type", "Feature"},
              {"geometry", {{"type", "LineString"}, {"coordinates", {{p.refX, p.refY}, {p.measX, p.measY}}}}},
-             {"properties", {{"id", p.id}, {"kind", "residual"}, {"he_m", std::hypot(p.dE, p.dN)},
+             {"properties", {{"id", ValidUtf8(p.id)}, {"kind", "residual"}, {"he_m", std::hypot(p.dE, p.dN)},
                              {"flagged", flag.flagged}}}});
     }
     return {{"type", "FeatureCollection"}, {"features", features}};

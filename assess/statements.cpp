@@ -31,6 +31,34 @@ std::string EscapeHtml(const std::string &text) {
     return escaped;
 }
 
+std::string ValidUtf8(const std::string &text) {
+    std::string valid;
+    valid.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        // The length of the sequence lead starts and the bounds of its second byte.
+        size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead < 0x80) length = 1;
+        else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+        else if (lead >= 0xF0 && lead <= 0xF4) length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+        bool wellFormed = length > 0 && i + length <= text.size();
+        for (size_t k = 1; wellFormed && k < length; ++k) {
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            wellFormed = k == 1 ? c >= low && c <= high : c >= 0x80 && c <= 0xBF;
+        }
+        if (wellFormed) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return valid;
+}
+
 std::string CsvField(const std::string &text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";

@@ -139,6 +139,21 @@ TEST(AssessOutliers, FlagsBlundersFromTheLargestDownAndNothingElse) {
     EXPECT_DOUBLE_EQ(one.all.rmseR, std::sqrt(104.0 / 5.0));
 }
 
+TEST(AssessFigures, NoPointsAndStrayBytesStaySafe) {
+    ResidualSet set;
+    set.title = "ZOT Report for a\xff.tif";
+    Assessment a = Assess(set);
+    EXPECT_EQ(a.all.count, 0u);
+    EXPECT_TRUE(std::isnan(a.all.rmseR));
+    EXPECT_EQ(zassess::MakeStatements(set, a.all).nssda, "No checkpoints: no accuracy can be stated.");
+    set = Set({{1, 0, 0}}, false);
+    set.points[0].id = "P\xfe\xe2\x82";  // a stray byte and a cut sequence
+    a = Assess(set);
+    const std::string json = zassess::AssessmentJson(set, a).dump();  // throws on invalid UTF-8
+    EXPECT_NE(json.find("\"P\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""), std::string::npos) << json;
+    EXPECT_NE(zassess::AssessmentHtml(set, a).find("</html>"), std::string::npos);
+}
+
 // Statements at and around each standard's minimum count.
 TEST(AssessStatements, CountsBelowAndAboveEachMinimum) {
     const struct {
