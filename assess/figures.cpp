@@ -169,6 +169,7 @@ Figures Compute(const ResidualSet &set, const std::vector<Row> &rows, const std:
 // against the RMS of the unflagged rest.
 void FlagLargeResiduals(const std::vector<double> &values, std::vector<bool> *flagged, std::vector<double> *ratio) {
     const size_t n = values.size();
+    if (n == 0) return;
     std::vector<std::pair<double, size_t>> squares(n);  // (square, index)
     double total = 0;
     for (size_t i = 0; i < n; ++i) {
