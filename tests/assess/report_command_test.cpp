@@ -13,6 +13,7 @@
 
 #include "assess.h"
 #include "condensed_report.h"
+#include "reproject.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
 
@@ -213,7 +214,23 @@ TEST_F(AssessSample, WritesHtmlJsonCsvAndGeoJsonInTheirShapes) {
     }
 }
 
-TEST_F(AssessSample, RefusesGeoJsonWithoutPositionsItCanPlace) {
+TEST(AssessReproject, MapPositionsBecomeWgs84LongitudeAndLatitude) {
+    // On UTM 32N the central meridian, 9 E, meets the equator at (500000, 0).
+    zassess::ResidualSet set;
+    set.points.resize(1);
+    set.points[0].refX = 500000, set.points[0].measX = 500000;
+    set.points[0].measY = 1000;  // 1000 m of grid, 1000 / 0.9996 m of meridian at 110574.2727 m a degree
+    std::string error;
+    ASSERT_TRUE(zassess::ReprojectToWgs84(&set, "EPSG:32632", &error)) << error;
+    EXPECT_TRUE(set.geographic);
+    EXPECT_NEAR(set.points[0].refX, 9.0, 1e-9);
+    EXPECT_NEAR(set.points[0].refY, 0.0, 1e-9);
+    EXPECT_NEAR(set.points[0].measY, 1000.0 / 0.9996 / 110574.2727, 1e-8);
+    EXPECT_FALSE(zassess::ReprojectToWgs84(&set, "no such system", &error));
+    EXPECT_NE(error.find("--crs: \"no such system\""), std::string::npos) << error;
+}
+
+TEST_F(AssessSample, RefusesAndReportsWhatItCannotDo) {
     zt::TempDir out;
     const struct {
         std::string arguments, message;
@@ -222,6 +239,8 @@ TEST_F(AssessSample, RefusesGeoJsonWithoutPositionsItCanPlace) {
         {Report("utm") + " --geojson " + out.File("g.geojson") + " --crs EPSG:999999", "--crs: \"EPSG:999999\""},
         {Report("utm") + " --json", "--json needs a value"},
         {folder_->File("reports/utm.txt"), "formatted layout"},
+        {Report("utm") + " --json /dev/full", "cannot write /dev/full: No space left on device"},
+        {Report("utm") + " --csv " + out.File("missing/r.csv"), "cannot write " + out.File("missing/r.csv")},
     };
     for (const auto &c : cases) {
         std::string output;
