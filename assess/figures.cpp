@@ -3,8 +3,8 @@
 // time linear in the points (order statistics by selection, not sorting).
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
-#include <utility>
 
 #include "assess.h"
 #include "constants.h"
@@ -15,8 +15,38 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The k-th smallest (1-based) of values; reorders them.
+// The k-th smallest (1-based) of values; may reorder them. Large sets are
+// narrowed first: a sorted sample of a few thousand values brackets the
+// answer, one pass counts the values below the bracket and gathers those in
+// it, and only the gathered ones are searched; when the bracket misses (a
+// skewed sample), the whole set is.
 double OrderStatistic(std::vector<double> *values, size_t k) {
+    const size_t n = values->size(), sampleSize = 4096;
+    if (n > 16 * sampleSize) {
+        std::vector<double> sample(sampleSize);
+        for (size_t i = 0; i < sampleSize; ++i) sample[i] = (*values)[i * (n / sampleSize)];
+        std::sort(sample.begin(), sample.end());
+        const double share = static_cast<double>(k) / static_cast<double>(n), margin = 0.02;
+        const auto at = [&](double q) {
+            return sample[static_cast<size_t>(std::clamp(q, 0.0, 1.0) * static_cast<double>(sampleSize - 1))];
+        };
+        const double low = at(share - margin), high = at(share + margin);
+        size_t below = 0;
+        std::vector<double> between;
+        between.reserve(static_cast<size_t>(3 * margin * static_cast<double>(n)));
+        for (const double v : *values) {
+            if (v < low) {
+                ++below;
+            } else if (v <= high) {
+                between.push_back(v);
+            }
+        }
+        if (below < k && k <= below + between.size()) {
+            const auto kth = between.begin() + static_cast<std::ptrdiff_t>(k - below - 1);
+            std::nth_element(between.begin(), kth, between.end());
+            return *kth;
+        }
+    }
     std::nth_element(values->begin(), values->begin() + static_cast<std::ptrdiff_t>(k - 1), values->end());
     return (*values)[k - 1];
 }
@@ -39,48 +69,53 @@ double StdDev(double mean, double meanOfSquares) {
     return variance > 0.0 ? std::sqrt(variance) : 0.0;
 }
 
-// The numbers of one point the figures need, packed: the passes over them
-// then stay in cache far longer than passes over the points with their texts.
-struct Row {
-    double dE, dN, dU, he, refCE90, refLE90;
+// The numbers the figures need, a column each: the passes over them stream
+// through memory instead of striding over the points with their texts, and
+// no one block grows so large that the allocator maps it afresh each time.
+struct Columns {
+    std::vector<double> dE, dN, dU, he, sigmaH2, sigmaV2;
 };
 
-std::vector<Row> Rows(const ResidualSet &set) {
-    std::vector<Row> rows(set.points.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
+Columns ColumnsOf(const ResidualSet &set) {
+    const size_t n = set.points.size();
+    Columns c;
+    for (std::vector<double> *column : {&c.dE, &c.dN, &c.dU, &c.he, &c.sigmaH2, &c.sigmaV2}) column->resize(n);
+    for (size_t i = 0; i < n; ++i) {
         const Residual &p = set.points[i];
-        rows[i] = {p.dE, p.dN, p.dU, std::hypot(p.dE, p.dN), p.refCE90, p.refLE90};
+        c.dE[i] = p.dE, c.dN[i] = p.dN, c.dU[i] = p.dU;
+        c.he[i] = std::sqrt(p.dE * p.dE + p.dN * p.dN);  // as the tool forms HE
+        // The reference's 90 % values as variances: CE90 / 2.1460 per horizontal
+        // axis (twice that for RMSE_H of the survey), LE90 / 1.6449 vertically.
+        const double sigmaAxis = p.refCE90 / kCe90PerSigma, sigmaV = p.refLE90 / kLe90PerSigma;
+        c.sigmaH2[i] = 2.0 * sigmaAxis * sigmaAxis;
+        c.sigmaV2[i] = sigmaV * sigmaV;
     }
-    return rows;
+    return c;
 }
 
-Figures Compute(const ResidualSet &set, const std::vector<Row> &rows, const std::vector<bool> *flagged) {
+Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<PointFlag> *flags) {
     Figures f;
     double sE = 0, sN = 0, sU = 0, sEE = 0, sNN = 0, sUU = 0, sEN = 0;
     double sHE = 0, sHE2 = 0, sCheckH = 0, sCheckV = 0;
     std::vector<double> he, ve;
-    he.reserve(rows.size());
-    if (set.vertical) ve.reserve(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (flagged != nullptr && (*flagged)[i]) continue;
-        const Row &p = rows[i];
-        const double h = p.he;
-        sE += p.dE;
-        sN += p.dN;
-        sU += p.dU;
-        sEE += p.dE * p.dE;
-        sNN += p.dN * p.dN;
-        sUU += p.dU * p.dU;
-        sEN += p.dE * p.dN;
+    he.reserve(c.he.size());
+    if (set.vertical) ve.reserve(c.he.size());
+    for (size_t i = 0; i < c.he.size(); ++i) {
+        if (flags != nullptr && (*flags)[i].flagged) continue;
+        const double e = c.dE[i], n = c.dN[i], u = c.dU[i], h = c.he[i];
+        sE += e;
+        sN += n;
+        sU += u;
+        sEE += e * e;
+        sNN += n * n;
+        sUU += u * u;
+        sEN += e * n;
         sHE += h;
         sHE2 += h * h;
-        // The reference's 90 % values as standard deviations: CE90 / 2.1460 per
-        // horizontal axis (so RMSE_H of the survey is sqrt(2) times that), LE90 / 1.6449.
-        const double sigmaAxis = p.refCE90 / kCe90PerSigma;
-        sCheckH += 2.0 * sigmaAxis * sigmaAxis;
-        sCheckV += (p.refLE90 / kLe90PerSigma) * (p.refLE90 / kLe90PerSigma);
+        sCheckH += c.sigmaH2[i];
+        sCheckV += c.sigmaV2[i];
         he.push_back(h);
-        if (set.vertical) ve.push_back(std::fabs(p.dU));
+        if (set.vertical) ve.push_back(std::fabs(u));
     }
     const size_t n = he.size();
     f.count = n;
@@ -165,44 +200,55 @@ Figures Compute(const ResidualSet &set, const std::vector<Row> &rows, const std:
 // down, a value is flagged while it exceeds kOutlierRatio times the RMS of the
 // values left besides it. Only the largest few can be flagged, so they are
 // selected (linear) and sorted, in a window that grows when all of it is
-// flagged. Sets flagged[i] for the values flagged and ratio[i] for every value
+// flagged. A value equal to a flagged one is flagged too (its rest is smaller),
+// so the flagged values are exactly those above the first that passes. Sets
+// flags[i].flagged for the values flagged and flags[i].*ratio for every value
 // against the RMS of the unflagged rest.
-void FlagLargeResiduals(const std::vector<double> &values, std::vector<bool> *flagged, std::vector<double> *ratio) {
+void FlagLargeResiduals(const std::vector<double> &values, std::vector<PointFlag> *flags, double PointFlag::*ratio) {
     const size_t n = values.size();
     if (n == 0) return;
-    std::vector<std::pair<double, size_t>> squares(n);  // (square, index)
+    std::vector<double> squares(n);
     double total = 0;
     for (size_t i = 0; i < n; ++i) {
-        squares[i] = {values[i] * values[i], i};
-        total += squares[i].first;
+        squares[i] = values[i] * values[i];
+        total += squares[i];
     }
     const double limit = kOutlierRatio * kOutlierRatio;
-    const auto larger = [](const std::pair<double, size_t> &a, const std::pair<double, size_t> &b) { return a > b; };
     double sum = total;  // of the squares of the values not flagged
     size_t left = n;
+    double cut = 0;  // the square of the largest value not flagged
     for (size_t window = std::min(n, std::max<size_t>(64, n / 128));; window = std::min(n, 4 * window)) {
-        std::nth_element(squares.begin(), squares.begin() + static_cast<std::ptrdiff_t>(window) - 1, squares.end(),
-                         larger);
-        std::sort(squares.begin(), squares.begin() + static_cast<std::ptrdiff_t>(window), larger);
+        // The window's largest squares, in descending order (ties may add some).
+        const double smallest = OrderStatistic(&squares, n - window + 1);
+        std::vector<double> top;
+        for (const double square : squares) {
+            if (square >= smallest) top.push_back(square);
+        }
+        std::sort(top.begin(), top.end(), std::greater<double>());
         sum = total;
         left = n;
         size_t rank = 0;
-        while (rank < window && left >= 2) {
-            const double square = squares[rank].first;
+        while (rank < top.size() && left >= 2) {
+            const double square = top[rank];
             if (!(square > limit * std::max(0.0, sum - square) / static_cast<double>(left - 1))) break;
-            (*flagged)[squares[rank].second] = true;
             sum -= square;
             --left;
             ++rank;
         }
-        if (rank < window || left < 2 || window == n) break;
+        if (rank < top.size()) {
+            cut = top[rank];
+            break;
+        }
     }
     for (size_t i = 0; i < n; ++i) {
         const double square = values[i] * values[i];
-        const double restSum = (*flagged)[i] ? sum : sum - square;
-        const size_t restCount = (*flagged)[i] ? left : left - 1;
+        const bool flagged = square > cut;
+        PointFlag &flag = (*flags)[i];
+        flag.flagged = flag.flagged || flagged;
+        const double restSum = flagged ? sum : sum - square;
+        const size_t restCount = flagged ? left : left - 1;
         const double rms = restCount > 0 ? std::sqrt(std::max(0.0, restSum) / static_cast<double>(restCount)) : kNaN;
-        (*ratio)[i] = rms > 0 ? std::fabs(values[i]) / rms : values[i] == 0 || restCount == 0 ? kNaN : HUGE_VAL;
+        flag.*ratio = rms > 0 ? std::fabs(values[i]) / rms : values[i] == 0 || restCount == 0 ? kNaN : HUGE_VAL;
     }
 }
 
@@ -212,24 +258,13 @@ Assessment Assess(const ResidualSet &set) {
     Assessment result;
     const size_t n = set.points.size();
     result.flags.resize(n);
-    const std::vector<Row> rows = Rows(set);
-    std::vector<double> values(n), ratioH(n), ratioV(n, kNaN);
-    std::vector<bool> flaggedH(n, false), flaggedV(n, false), flagged(n, false);
-    for (size_t i = 0; i < n; ++i) values[i] = rows[i].he;
-    FlagLargeResiduals(values, &flaggedH, &ratioH);
-    if (set.vertical) {
-        for (size_t i = 0; i < n; ++i) values[i] = rows[i].dU;
-        FlagLargeResiduals(values, &flaggedV, &ratioV);
-    }
-    for (size_t i = 0; i < n; ++i) {
-        PointFlag &flag = result.flags[i];
-        flag.ratioH = ratioH[i];
-        flag.ratioV = ratioV[i];
-        flag.flagged = flagged[i] = flaggedH[i] || flaggedV[i];
-        result.flaggedCount += flag.flagged ? 1 : 0;
-    }
-    result.all = Compute(set, rows, nullptr);
-    result.kept = Compute(set, rows, &flagged);
+    const Columns columns = ColumnsOf(set);
+    for (PointFlag &flag : result.flags) flag.ratioV = kNaN;
+    FlagLargeResiduals(columns.he, &result.flags, &PointFlag::ratioH);
+    if (set.vertical) FlagLargeResiduals(columns.dU, &result.flags, &PointFlag::ratioV);
+    for (const PointFlag &flag : result.flags) result.flaggedCount += flag.flagged ? 1 : 0;
+    result.all = Compute(set, columns, nullptr);
+    result.kept = Compute(set, columns, &result.flags);
     return result;
 }
 
