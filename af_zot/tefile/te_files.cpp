@@ -152,6 +152,11 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
             DriveTo(zerr.Slot(), zotData);
             zerr.Check(__LINE__);
         }
+    } catch (const TEFormatException &invalid) {
+        // The message stays the format's own; what was wrong, and where, is its cause.
+        *zerr.Slot() = zerr_CreateErrorReport("TEPointLoader::processLine", invalid.get_LineNum(), 2, NULL, "%s",
+                                              invalid.detail().c_str());
+        zerr.Log(__LINE__, invalid);
     } catch (const ZarvoLog::Exception &caught) {
         zerr.Log(__LINE__, caught);
     } catch (const std::exception &caught) {

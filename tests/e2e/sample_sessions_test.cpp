@@ -26,6 +26,7 @@
 #include "fixtures/files.h"
 #include "fixtures/geo_images.h"
 #include "fixtures/temp_dir.h"
+#include "tefile/te_point_loader.h"
 
 namespace {
 
@@ -483,6 +484,29 @@ TEST_P(SampleSessionTest, ReportsAgreeWithTheTruth) {
     EXPECT_LT(final.statistics.at("90% Circular Error (against T&E)"),
               formatted.statistics.at("90% Circular Error (against T&E)") / 3)
         << "the blunder dominates CE90 until it is dropped";
+}
+
+// What the tool's own writer makes of a sample T&E file reads back identically.
+TEST_P(SampleSessionTest, TheTEFileSavedAgainReadsBackIdentically) {
+    const bool geographic = GetParam() != "utm";
+    std::vector<TEPoint> sample, again;
+    TEPointLoader().loadFile(File(GetParam() + "_te.txt").c_str(), geographic, sample);
+    zt::TempDir scratch;
+    const std::string saved = scratch.File("saved.txt"), savedAgain = scratch.File("again.txt");
+    TEPointLoader().saveFile(saved.c_str(), geographic, sample);
+    TEPointLoader().loadFile(saved.c_str(), geographic, again);
+    ASSERT_EQ(sample.size(), again.size());
+    for (size_t i = 0; i < sample.size(); ++i) {
+        EXPECT_EQ(sample[i].id, again[i].id);
+        EXPECT_EQ(sample[i].description, again[i].description);
+        EXPECT_EQ(sample[i].latitude, again[i].latitude);
+        EXPECT_EQ(sample[i].longitude, again[i].longitude);
+        EXPECT_EQ(sample[i].elevation, again[i].elevation);
+        EXPECT_EQ(sample[i].circularError90, again[i].circularError90);
+        EXPECT_EQ(sample[i].linearError90, again[i].linearError90);
+    }
+    TEPointLoader().saveFile(savedAgain.c_str(), geographic, again);
+    EXPECT_EQ(zt::ReadText(saved), zt::ReadText(savedAgain));
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleData, SampleSessionTest, ::testing::Values("geographic", "utm", "stereo"));
