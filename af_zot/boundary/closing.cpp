@@ -102,6 +102,8 @@ void FreeToolRecord(ZOT_Data **zotDataAddress) {
         zmsc_HeapFree(zotData->imageFileName[image]);
         zotData->imageFileName[image] = NULL;
     }
+    zmsc_HeapFree(zotData->teFileName);
+    zotData->teFileName = NULL;
     for (int32_t image = 0; image < 2; ++image) {
         zdlm_FreeList(&zotData->imagePickList[image], &ignored);
         zerr_DeleteErrorReportEx(&ignored);

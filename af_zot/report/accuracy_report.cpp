@@ -3,6 +3,7 @@
 // layout, each in a geographic (degrees, minutes, seconds) or a map (X, Y) form.
 #include <stdio.h>
 
+#include "../boundary/output_file.h"
 #include "../geometry/geometry.h"
 #include "../points/zot_point.h"
 #include "report.h"
@@ -10,11 +11,8 @@
 static const char *const kOperation = "CreateReport";
 
 // The open report file and whether a write has failed. Once one has, nothing
-// more is written: the close then reports the failure.
-struct ReportFile {
-    Zfio_File *file;
-    bool failed;
-};
+// more is written, and the report does not replace the file that was there.
+typedef ZOT_OutputFile ReportFile;
 
 #define REPORT_PRINT(out, ...) \
     ((out)->failed = (out)->failed || zfio_Fprintf((out)->file, __VA_ARGS__) < 0)
@@ -249,6 +247,27 @@ static void WriteReport(Zerr_Report **err, ReportFile *out, const ZOT_Data *zotD
     }
 }
 
+// Whether the report may go to fileName: never over an image the tool has
+// open, and over the T&E file only when the user says so. False with a report.
+static bool MayWriteReport(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+    if (IsOpenImage(zotData, fileName)) {
+        ZOT_REPORT(err, kOperation, NULL, "%s is an image the tool has open; it was not overwritten.", fileName);
+        return false;
+    }
+    if (!IsSameFile(fileName, zotData->teFileName)) return true;
+    Zerr_Report *cause = NULL;
+    char *question = zstr_Sprintf(NULL, "%s is the open T&E file. Write the report over it?", &cause, fileName);
+    int32_t overwrite = 0;
+    if (question && !cause) overwrite = zzml_QueryYesNo(zzml_GetTheRoot(), question, "No", "Yes", &cause);
+    zmsc_HeapFree(question);
+    if (cause) {
+        ZOT_REPORT(err, kOperation, cause, "Error asking whether to write over the T&E file %s.", fileName);
+        return false;
+    }
+    if (!overwrite) ZOT_REPORT(err, kOperation, NULL, "The report was not written over the T&E file %s.", fileName);
+    return overwrite != 0;
+}
+
 void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
     Zerr_Report *localErr = NULL;
     if (err == NULL) err = &localErr;
@@ -259,11 +278,14 @@ void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
         zerr_DeleteErrorReportEx(&localErr);
         return;
     }
+    if (!MayWriteReport(err, zotData, fileName)) {
+        zerr_DeleteErrorReportEx(&localErr);
+        return;
+    }
 
     Zerr_Report *hostErr = NULL;
-    ReportFile out = {NULL, false};
-    if (fileName != NULL) out.file = zfio_Open(fileName, "w+", &hostErr);
-    if (out.file == NULL || hostErr != NULL) {
+    ReportFile out;
+    if (!OpenOutputFile(&hostErr, fileName, &out)) {
         ZOT_REPORT(err, kOperation, hostErr, "Error creating %s", TextOrEmpty(fileName));
         zerr_DeleteErrorReportEx(&localErr);
         return;
@@ -271,13 +293,13 @@ void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
 
     WriteReport(err, &out, zotData);
 
-    // The close flushes, so a full disk may only show here; it also reports any
-    // write that failed before. A report is complete only when every byte landed.
+    // A report is complete only when every byte landed; until then the file
+    // that was there stays as it was.
     Zerr_Report *closeErr = NULL;
-    const bool closed = zfio_Close(out.file, &closeErr) != 0 && closeErr == NULL;
+    const bool written = CloseOutputFile(&closeErr, &out, *err == NULL);
     if (*err != NULL) {
         zerr_DeleteErrorReportEx(&closeErr);
-    } else if (out.failed || !closed) {
+    } else if (!written) {
         ZOT_REPORT(err, kOperation, closeErr, "Error writing %s", fileName);
     } else {
         zotData->reportPending = 0;

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <vector>
 
+#include "../boundary/output_file.h"
 #include "../geometry/geometry.h"
 #include "../points/points_internal.h"
 #include "te_point_loader.h"
@@ -91,6 +92,14 @@ static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePo
     }
 }
 
+// Keeps the name of the file the points are in, so that no report replaces it unasked.
+static void rememberTEFile(ZOT_Data *zotData, const char *fileName) {
+    char *copy = zstr_Duplicate(fileName);
+    if (!copy) return;
+    zmsc_HeapFree(zotData->teFileName);
+    zotData->teFileName = copy;
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
@@ -140,6 +149,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         setRowCount(zerr.Slot(), zotData, count);
         zerr.Check(__LINE__);
         replacing = false;
+        rememberTEFile(zotData, fileName);
         // The statistics, labels and table cells of the points just dropped must
         // not outlive them.
         recomputeAfterOpen(zotData);
@@ -208,11 +218,23 @@ static bool collectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPo
 
 // err is never null here.
 static void saveTEFile(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+    if (IsOpenImage(zotData, fileName)) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s is an image the tool has open; it was not overwritten.", fileName);
+        return;
+    }
     try {
         std::vector<TEPoint> tePoints;
         if (!collectPoints(err, zotData, tePoints)) return;
         TEPointLoader loader;
         loader.saveFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
+        rememberTEFile(zotData, fileName);
+    } catch (const TEFileException &caught) {
+        // The system's reason (a folder missing, no permission, a full disk) is the cause.
+        Zerr_Report *reason = caught.reason().empty()
+                                  ? NULL
+                                  : zerr_CreateErrorReport(caught.get_Operation(), caught.get_LineNum(), 2, NULL,
+                                                           "%s", caught.reason().c_str());
+        ZOT_REPORT(err, "ZOT_SaveTEFile", reason, "%s", caught.get_What());
     } catch (const ZarvoLog::Exception &caught) {
         ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s", caught.get_What());
     } catch (const std::exception &caught) {

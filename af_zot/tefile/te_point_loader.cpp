@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "../boundary/output_file.h"
 #include "zarvolog.h"
 
 namespace {
@@ -31,14 +32,18 @@ const double kPerSecond = 0.0002777777777777778;
 // Every double is written with this many significant digits.
 const int kDigits = 11;
 
-typedef ZarvoLog::CPPException<std::runtime_error> FileException;
-
-// line is the source line that raises, for the log.
-[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName) {
+// line is the source line that raises, for the log; reason, when given, is
+// taken as why (the innermost report of its chain) and deleted.
+[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName,
+                            Zerr_Report *reason = nullptr) {
     const int length = std::snprintf(nullptr, 0, format, fileName);
     std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     std::snprintf(&message[0], message.size() + 1, format, fileName);
-    throw FileException(kSource, operation, line, message);
+    const Zerr_Report *innermost = reason;
+    while (innermost && zerr_ReportCause(innermost)) innermost = zerr_ReportCause(innermost);
+    const std::string why = innermost ? zerr_ReportMessage(innermost) : "";
+    zerr_DeleteErrorReportEx(&reason);
+    throw TEFileException(operation, line, message, why);
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -261,10 +266,11 @@ void appendNumber(std::string &out, double value) {
     out.append(text, result.ptr);
 }
 
-// A TAB or line feed inside a text field would split the field or the line and
-// make the whole file unreadable; they are written as spaces.
+// A TAB or line feed inside a text field would split the field or the line,
+// and a NUL byte end it, making the whole file unreadable; they are written as
+// spaces.
 void appendText(std::string &out, const std::string &text) {
-    for (char c : text) out += (c == '\t' || c == '\n') ? ' ' : c;
+    for (char c : text) out += (c == '\t' || c == '\n' || c == '\0') ? ' ' : c;
 }
 
 // D M S with single spaces; the sign comes from the value, since the whole
@@ -296,6 +302,10 @@ TEFormatException::TEFormatException(int line, const std::string &field, const s
 std::string TEFormatException::detail() const {
     return "line " + std::to_string(get_LineNum()) + (field_.empty() ? ": " : ", " + field_ + ": ") + problem_;
 }
+
+TEFileException::TEFileException(const char *operation, int line, const std::string &message,
+                                 const std::string &reason)
+    : ZarvoLog::CPPException<std::runtime_error>(kSource, operation, line, message), reason_(reason) {}
 
 void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points) {
     if (!fileName) return;
@@ -395,10 +405,13 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
 
 void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const std::vector<TEPoint> &points) {
     if (!fileName) return;
-    std::ofstream out(fileName, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
+    static const char kWriteMessage[] = "Error writing T&E file %s.";
+    ZOT_OutputFile out;
+    Zerr_Report *reason = nullptr;
+    if (!OpenOutputFile(&reason, fileName, &out)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
     std::string line;
-    for (const TEPoint &point : points) {
+    for (size_t index = 0; index < points.size() && !out.failed; ++index) {
+        const TEPoint &point = points[index];
         line.clear();
         appendText(line, point.id);
         line += '\t';
@@ -418,11 +431,9 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
         line += '\t';
         appendText(line, point.description);
         line += "\r\n";
-        if (!out.write(line.data(), static_cast<std::streamsize>(line.size()))) break;
+        WriteOutputText(&out, line.c_str());
     }
-    out.close();
-    // close flushes; a failed write or flush (a full disk) leaves the stream failed.
-    if (out.fail()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
+    if (!CloseOutputFile(&reason, &out, true)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
 }
 
 double TEPointLoader::parseCoordinate(const std::string &field) {

@@ -38,9 +38,20 @@ private:
     std::string problem_;
 };
 
-// Reads and writes T&E files. Format failures raise TEFormatException; a file
-// that cannot be opened, read or written raises
-// ZarvoLog::CPPException<std::runtime_error>.
+// A T&E file that cannot be opened, read or written: what() names the file
+// ("Error writing T&E file NAME."), reason() says why in the system's words
+// ("Cannot write to NAME: Permission denied."), or is empty.
+class TEFileException : public ZarvoLog::CPPException<std::runtime_error> {
+public:
+    TEFileException(const char *operation, int line, const std::string &message, const std::string &reason);
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
+
+// Reads and writes T&E files. Format failures raise TEFormatException, file
+// failures TEFileException.
 class TEPointLoader {
 public:
     // Appends the file's points in file order; at an invalid line raises, keeping
@@ -50,7 +61,8 @@ public:
     // The point of one line without its line end; raises for an invalid line
     // (as line 1).
     TEPoint processLine(bool unitsAreDegrees, const std::string &line);
-    // Creates or truncates the file and writes one CR LF line per point.
+    // Writes one CR LF line per point, replacing the file only once all of it
+    // is written (a failure leaves the earlier file as it was).
     void saveFile(const char *fileName, bool unitsAreDegrees, const std::vector<TEPoint> &points);
     // A coordinate field: D M S, D:M:S or a decimal number, blanks around it
     // ignored, with an optional hemisphere letter (S and W make it negative).

@@ -1,4 +1,5 @@
 // zot-host: loads the ZOT Tool module and runs sessions of user actions.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,6 +7,9 @@
 #include "host.h"
 
 int main(int argc, char **argv) {
+    // A write beyond the file size limit (ulimit -f) then fails with EFBIG and
+    // is reported like a full disk, instead of killing the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     return zapp::HostMain(args, std::cout, std::cerr);
 }

@@ -367,13 +367,17 @@ TEST_F(TESaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
 TEST_F(TESaveTest, AFileThatCannotBeWrittenRaises) {
     std::vector<TEPoint> points(1);
     points[0] = {"p", 1, 2, 3, 4, 5, "d"};
-    for (const std::string &name : {dir.File("no/folder/points.txt"), std::string("/dev/full")}) {
+    const std::pair<std::string, const char *> places[] = {{dir.File("no/folder/points.txt"), "No such file"},
+                                                           {"/dev/full", "No space left on device"}};
+    for (const auto &place : places) {
+        const std::string &name = place.first;
         try {
             TEPointLoader().saveFile(name.c_str(), true, points);
             ADD_FAILURE() << "no exception for " << name;
-        } catch (const FileError &e) {
+        } catch (const TEFileException &e) {
             EXPECT_EQ("Error writing T&E file " + name + ".", e.what());
             EXPECT_STREQ("TEPointLoader::saveFile", e.get_Operation());
+            EXPECT_NE(std::string::npos, e.reason().find(place.second)) << e.reason();
         }
     }
     EXPECT_NO_THROW(TEPointLoader().saveFile(nullptr, true, points));
