@@ -6,6 +6,7 @@
 #include <string.h>
 #include <vector>
 
+#include "../boundary/boundary.h"
 #include "../boundary/output_file.h"
 #include "../geometry/geometry.h"
 #include "../points/points_internal.h"
@@ -92,6 +93,19 @@ static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePo
     }
 }
 
+// True when a point of the tool is measured.
+static bool hasMeasurements(ZOT_Data *zotData) {
+    Zerr_Report *ignored = NULL;
+    int32_t count = zdlm_CountList(zotData->pointList, &ignored);
+    zerr_DeleteErrorReportEx(&ignored);
+    for (int32_t index = 0; index < count; index++) {
+        const ZOT_Point *point = (const ZOT_Point *)zdlm_GetAddr(zotData->pointList, index, &ignored);
+        zerr_DeleteErrorReportEx(&ignored);
+        if (point && point->isMeasured) return true;
+    }
+    return false;
+}
+
 // Keeps the name of the file the points are in, so that no report replaces it unasked.
 static void rememberTEFile(ZOT_Data *zotData, const char *fileName) {
     char *copy = zstr_Duplicate(fileName);
@@ -123,6 +137,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         // before anything of the tool has changed.
         loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
         if (zotData->unitsAreDegrees) checkLatitudes(zerr, tePoints);
+        // The measurements about to be replaced are offered for a report first,
+        // as closing offers them.
+        if (zotData->reportPending && hasMeasurements(zotData)) OfferReport(zotData, "ZOT_OpenTEFile", true);
 
         newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
@@ -150,6 +167,8 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         zerr.Check(__LINE__);
         replacing = false;
         rememberTEFile(zotData, fileName);
+        // Picks pending for a point that is gone would measure the new first point.
+        ClearImageCoordinates(zotData);
         // The statistics, labels and table cells of the points just dropped must
         // not outlive them.
         recomputeAfterOpen(zotData);
