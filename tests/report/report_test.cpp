@@ -444,6 +444,41 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.operation) + "Call" + std::to_string(info.param.nth);
     });
 
+// Each text a point's values become, in the layout that prints them.
+TEST_F(ReportTest, SecondsCarryTextsAreQuotedForCsvAndNoPixelSizeShowsNoPixels) {
+    const struct {
+        bool condensed;
+        double latitude;        // T&E latitude; the measured one is 0
+        const char *description;
+        double pixelSize;       // averagePixelToMeter
+        const char *expected;
+    } cases[] = {
+        {false, 45 + 59 / 60.0 + 59.9996 / 3600, "d", 0.5, "| +46 00  0.000|"},
+        {false, -(12 + 30 / 60.0 + 59.9999 / 3600), "d", 0.5, "| -12 31  0.000|"},
+        {true, 45 + 59 / 60.0 + 59.9996 / 3600, "d", 0.5, ",+45:59:59.999600,"},
+        {true, 45 + 59 / 60.0 + 59.9999999 / 3600, "d", 0.5, ",+46:0:0.000000,"},
+        {true, 1, "say \"hi\", twice", 0.5, ",\"say \"\"hi\"\", twice\","},
+        {true, 1, "two\nlines", 0.5, ",\"two\nlines\","},
+        {true, 1, "plain \"quote\"", 0.5, ",\"plain \"\"quote\"\"\","},
+        {true, 1, "d", 0.0, ",0.000000,0.000000,0.000000,,0.000000,0.000000\n"},
+        {false, 1, "d", 0.0, "|            0.000|                   |\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.expected);
+        ReportRecord record(1, true, false, c.condensed);
+        record.get()->averagePixelToMeter = c.pixelSize;
+        ZOT_Point point = MeasuredPoint();
+        point.teLatitude = c.latitude;
+        point.mensurationError = 0.25;
+        record.Add(point, "P", c.description);
+        const std::string path = dir_.File("cases.txt");
+        ASSERT_EQ("", Write(record.get(), path));
+        const std::string text = zt::ReadText(path);
+        EXPECT_NE(std::string::npos, text.find(c.expected)) << text;
+        EXPECT_EQ(std::string::npos, text.find("inf")) << text;
+    }
+}
+
 TEST_F(ReportTest, AFailedOpenCreatesNoFile) {
     ReportRecord record(1, true, false, false);
     const std::string path = dir_.File("never.txt");
