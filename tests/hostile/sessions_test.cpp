@@ -55,6 +55,8 @@ TEST_F(HostileSessions, EnormousNumbersTheToolRefusesChangeNothing) {
         {"insert above 2147483647", "row 2147483646 is not a row of the table"},
         {"edit 2 \"T&E Elevation\" 1e999", "\\\"1e999\\\" is not a number"},
         {"edit 2 \"T&E Latitude\" 1e10", "a latitude lies from 90 S to 90 N"},
+        {"edit 2 \"T&E Latitude\" nan", "\\\"nan\\\" is not a number"},
+        {"edit 2 \"T&E Longitude\" \"7 0 nan\"", "\\\"7 0 nan\\\" is not an angle: \\\"nan\\\" is not a number"},
         {"edit 2 \"T&E Longitude\" -1e300", "a longitude lies from 180 W to 180 E"},
         {"edit 2 \"Mensuration Error (pixels)\" -1e999", "is not a number"},
     };
