@@ -105,7 +105,8 @@ std::string HostHelp() {
            "\n"
            "Commands:\n"
            "  run SESSION...   Runs each session file in turn, each on a fresh host.\n"
-           "  functions        Lists the module's application functions.\n" +
+           "  functions        Lists the module's application functions.\n"
+           "  assess REPORT    Assesses a condensed report to the published standards (assess --help).\n" +
            zsrv::ServeHelp() +
            "\n"
            "Options:\n"
