@@ -298,10 +298,15 @@ bool BuildOverviews(const std::string &path, const std::function<bool(double)> &
     for (int zoom = ZoomToFit(GDALGetRasterXSize(ds), GDALGetRasterYSize(ds)); zoom < -1; ++zoom)
         levels.push_back(levels.back() * 2);
     // Opened read-only, GDAL writes the overviews into <path>.ovr.
+    const std::string overviewFile = path + ".ovr";
+    VSIStatBufL before;
+    const bool hadOverviewFile = VSIStatL(overviewFile.c_str(), &before) == 0;
     const CPLErr built = GDALBuildOverviews(ds, "AVERAGE", static_cast<int>(levels.size()), levels.data(), 0, nullptr,
                                             ProgressThunk, const_cast<std::function<bool(double)> *>(&progress));
     if (built != CE_None) *why = GdalMessage("cannot build overviews of " + path);
     GDALClose(ds);
+    // A build that failed or was stopped leaves no partial file behind.
+    if (built != CE_None && !hadOverviewFile) VSIUnlink(overviewFile.c_str());
     return built == CE_None;
 }
 

@@ -85,7 +85,8 @@ bool WantsOverviews(int width, int height, int overviewCount);
 // Builds overviews of the image at path (halving until the smallest fits one
 // tile, averaging pixels) into <path>.ovr beside it; the image itself is not
 // changed. progress receives the fraction done, 0 to 1, and may return false
-// to stop. False with *why when GDAL fails or progress stopped it.
+// to stop. False with *why when GDAL fails or progress stopped it; an .ovr
+// file that was not there before is then removed.
 bool BuildOverviews(const std::string &path, const std::function<bool(double)> &progress, std::string *why);
 
 }  // namespace zsrv

@@ -57,6 +57,7 @@ Workspace::Workspace(const std::string &root) : root_(root) {
 }
 
 Workspace::~Workspace() {
+    stopping_ = true;
     dialogs_.Unattended("");
     thread_.Run([] {
         zapp::CloseOpenTools();
@@ -326,7 +327,7 @@ Workspace::Reply Workspace::StartOverviews(const json &request) {
                                           [this, image](double done) {
                                               std::lock_guard<std::mutex> lock(mutex_);
                                               builds_[image].done = done;
-                                              return true;
+                                              return !stopping_;
                                           },
                                           &why) &&
                            tiles->Reopen(&why);

@@ -13,6 +13,7 @@
 #define ZSRV_WORKSPACE_H
 
 #include <array>
+#include <atomic>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -126,6 +127,7 @@ private:
     std::array<ImageSlot, 2> images_;
     std::array<OverviewBuild, 2> builds_;
     std::vector<std::thread> builders_;
+    std::atomic<bool> stopping_{false};  // ends overview builds early
     std::shared_future<Reply> inFlight_;
     nlohmann::json lastView_;
     RowWindow lastRows_{0, kDefaultRows};
