@@ -17,6 +17,8 @@
 //   {"action": "delete", "rows": [2]}     rows optional: the selection
 //   {"action": "insert", "row": 3, "below": false}
 //   {"action": "edit", "row": 0, "column": 4, "text": "512.5"}
+// Any request may add "window": {"first": N, "count": N}, the table rows the
+// page shows, for the view in the reply.
 #ifndef ZSRV_REQUESTS_H
 #define ZSRV_REQUESTS_H
 

@@ -45,7 +45,7 @@ bool WriteWhole(const std::string &path, const std::string &text) {
     return !error;
 }
 
-// Pane names as the view gives them ("left main") back to ids.
+// The images as the view names them.
 const char *const kImageNames[] = {"left", "right"};
 
 }  // namespace

@@ -276,6 +276,31 @@ TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
     EXPECT_FALSE(fs::exists(dir_.File("mono.tif.aux.xml"))) << "tiles leave no side files";
 }
 
+TEST_F(ServeTest, MarkersAndRowsAreSentOnlyForWhatAPaneAndTheTableShow) {
+    StartAndOpen();
+    const auto markers = [&](const std::string &panes) { return Get("/api/markers?" + panes).body["panes"]; };
+    // Markers start hidden: counted, not sent.
+    json answer = markers("pane=0,0,0,0,100,80");
+    EXPECT_EQ(answer[0]["markers"].size(), 0u);
+    EXPECT_EQ(answer[0]["hidden"], 2);
+    Act({{"action", "graphics"}, {"on", true}});
+    answer = markers("pane=0,0,0,0,100,80&pane=0,1,15,25,25,35");
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_EQ(answer[0]["markers"].size(), 2u);
+    ASSERT_EQ(answer[1]["markers"].size(), 1u) << answer[1];
+    const json &p1 = answer[1]["markers"][0];
+    EXPECT_EQ(p1["kind"], "T&E");
+    EXPECT_EQ(p1["label"], "P1");
+    EXPECT_NEAR(p1["x"].get<double>(), 20, 1e-6);
+    EXPECT_NEAR(p1["y"].get<double>(), 30, 1e-6);
+    EXPECT_EQ(p1["colour"], json({1.0, 0.0, 0.0}));
+
+    const json rows = Get("/api/view?first=1&count=1").body["view"]["table"];
+    EXPECT_EQ(rows["rowCount"], 2);
+    ASSERT_EQ(rows["rows"].size(), 1u);
+    EXPECT_EQ(rows["rows"][0]["cells"][1], "P2");
+}
+
 TEST_F(ServeTest, FilesAreListedReadAndWrittenOnlyInsideTheRoot) {
     zt::TempDir outside;
     zt::WriteText(outside.File("secret.txt"), kPoints);
