@@ -250,24 +250,19 @@ struct HttpServer::Impl {
             const Workspace::Reply reply = workspace.View(RowWindow{first, count});
             SendJson(r, reply.status, reply.body);
         });
-        server.Post("/api/action", [this](const httplib::Request &q, httplib::Response &r) {
-            json body;
-            if (!Body(q, r, &body)) return;
-            const Workspace::Reply reply = workspace.Act(body);
-            SendJson(r, reply.status, reply.body);
-        });
-        server.Post("/api/answer", [this](const httplib::Request &q, httplib::Response &r) {
-            json body;
-            if (!Body(q, r, &body)) return;
-            const Workspace::Reply reply = workspace.Answer(body);
-            SendJson(r, reply.status, reply.body);
-        });
-        server.Post("/api/overviews", [this](const httplib::Request &q, httplib::Response &r) {
-            json body;
-            if (!Body(q, r, &body)) return;
-            const Workspace::Reply reply = workspace.StartOverviews(body);
-            SendJson(r, reply.status, reply.body);
-        });
+        // Requests that carry a JSON object to one of the workspace's doors.
+        using Door = Workspace::Reply (Workspace::*)(const json &);
+        for (const auto &route : {std::make_pair("/api/action", static_cast<Door>(&Workspace::Act)),
+                                  std::make_pair("/api/answer", static_cast<Door>(&Workspace::Answer)),
+                                  std::make_pair("/api/overviews", static_cast<Door>(&Workspace::StartOverviews))}) {
+            const Door door = route.second;
+            server.Post(route.first, [this, door](const httplib::Request &q, httplib::Response &r) {
+                json body;
+                if (!Body(q, r, &body)) return;
+                const Workspace::Reply reply = (workspace.*door)(body);
+                SendJson(r, reply.status, reply.body);
+            });
+        }
         server.Get(R"(/api/tile/(\d+)/(-?\d+)/(\d+)/(\d+)\.png)", [this](const httplib::Request &q,
                                                                        httplib::Response &r) {
             int image = 0, z = 0;
