@@ -5,10 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../boundary/output_file.h"
-#include "../geometry/geometry.h"
-#include "../points/zot_point.h"
-#include "report.h"
+#include "boundary/output_file.h"
+#include "geometry/geometry.h"
+#include "points/zot_point.h"
+#include "report/report.h"
 
 static const char *const kOperation = "CreateReport";
 

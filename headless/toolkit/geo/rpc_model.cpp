@@ -85,6 +85,8 @@ bool RpcGroundToFile(const Rpc &rpc, double lon, double lat, double height, doub
         !Ratio(rpc.sampNum, rpc.sampDen, s, derivatives, &sample, dSample)) {
         return false;
     }
+    // The model counts lines and samples from pixel centres; file coordinates
+    // count from the corner of the first pixel, half a pixel before its centre.
     *x = sample * rpc.sampScale + rpc.sampOff + 0.5;
     *y = line * rpc.lineScale + rpc.lineOff + 0.5;
     if (derivatives) {
