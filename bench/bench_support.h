@@ -332,6 +332,18 @@ private:
     std::map<std::string, std::map<long, double>> peaks_;
 };
 
+// What a program must release before the process ends (tools kept across
+// benchmarks: they need the toolkit that static destruction takes down).
+inline std::vector<std::function<void()>> &AtEnd() {
+    static std::vector<std::function<void()>> work;
+    return work;
+}
+
+inline void RunAtEnd() {
+    for (auto &work : AtEnd()) work();
+    AtEnd().clear();
+}
+
 // The programs' main: see the top of this file. Exits 1 when a benchmark
 // failed or, in table form, missed a target.
 inline int Main(int argc, char **argv) {
@@ -353,11 +365,13 @@ inline int Main(int argc, char **argv) {
     if (!table) {
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+        RunAtEnd();
         return 0;
     }
     TableReporter reporter(header);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    RunAtEnd();
     return reporter.Failed() ? 1 : 0;
 }
 
