@@ -30,6 +30,7 @@
 #include <map>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zb {
@@ -185,25 +186,32 @@ public:
         for (const Run &run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             if (run.error_occurred) {
-                std::printf("%-50s %s\n", Measure(run).c_str(), ("FAILED: " + run.error_message).c_str());
+                char line[512];
+                std::snprintf(line, sizeof line, "%-50s %s\n", Measure(run).c_str(),
+                              ("FAILED: " + run.error_message).c_str());
+                rows_[{Measure(run), -1}] = line;
                 failed_ = true;
                 return;
             }
             if (!best || Seconds(run) < Seconds(*best)) best = &run;
         }
         if (best) Row(*best);
-        std::fflush(stdout);
     }
 
+    // Rows come in the random order of the runs; they are printed sorted by
+    // measure and points once all have run.
     void Finalize() override {
+        for (const auto &row : rows_) std::fputs(row.second.c_str(), stdout);
         PrintComparisons();
         for (const auto &family : costs_) {
             auto small = family.second.find(100000);
             auto large = family.second.find(1000000);
             if (small == family.second.end() || large == family.second.end()) continue;
             const double growth = large->second / small->second;
-            Print(family.first + ": 1,000,000 / 100,000", "", Format("x %.2f", growth), "", "",
-                  Format("<= x %.0f", kMaxGrowth), growth <= kMaxGrowth);
+            std::fputs(Line(family.first + ": 1,000,000 / 100,000", "", Format("x %.2f", growth), "", "",
+                            Format("<= x %.0f", kMaxGrowth), growth <= kMaxGrowth)
+                           .c_str(),
+                       stdout);
         }
         std::fflush(stdout);
     }
@@ -254,7 +262,7 @@ private:
                                          c.baseline;
                 std::printf("%-72s %9s %10s %10s %8s  %-9s %s\n", what.c_str(),
                             size.first > 1 ? Format("%.0f", static_cast<double>(size.first)).c_str() : "",
-                            measured.c_str(), based.c_str(), Format("%.2fx", ratio).c_str(), target.c_str(),
+                            measured.c_str(), based.c_str(), Format("%.3fx", ratio).c_str(), target.c_str(),
                             target.empty() ? "" : ok ? "ok" : "MISSED");
                 if (!ok) failed_ = true;
             }
@@ -281,11 +289,15 @@ private:
         return run.report_label.empty() ? run.run_name.function_name : run.report_label;
     }
 
-    void Print(const std::string &measure, const std::string &points, const std::string &time,
-               const std::string &perPoint, const std::string &bytes, const std::string &target, bool ok) {
-        std::printf("%-50s %9s %10s %10s %11s  %-26s %s\n", measure.c_str(), points.c_str(), time.c_str(),
-                    perPoint.c_str(), bytes.c_str(), target.c_str(), target.empty() ? "" : ok ? "ok" : "MISSED");
+    // One table line; a missed target fails the run.
+    std::string Line(const std::string &measure, const std::string &points, const std::string &time,
+                     const std::string &perPoint, const std::string &bytes, const std::string &target, bool ok) {
+        char line[512];
+        std::snprintf(line, sizeof line, "%-50s %9s %10s %10s %11s  %-26s %s\n", measure.c_str(), points.c_str(),
+                      time.c_str(), perPoint.c_str(), bytes.c_str(), target.c_str(),
+                      target.empty() ? "" : ok ? "ok" : "MISSED");
         if (!ok) failed_ = true;
+        return line;
     }
 
     void Row(const Run &run) {
@@ -317,7 +329,8 @@ private:
         }
         std::string target;
         for (const std::string &t : targets) target += (target.empty() ? "" : ", ") + t;
-        Print(Measure(run), pointsText, Duration(seconds), perPoint, peakText, target, ok);
+        rows_[{Measure(run), std::isnan(points) ? 0 : static_cast<long>(points)}] =
+            Line(Measure(run), pointsText, Duration(seconds), perPoint, peakText, target, ok);
         if (!std::isnan(points)) {
             costs_[Measure(run)][static_cast<long>(points)] = seconds;
             if (!std::isnan(peak)) peaks_[Measure(run)][static_cast<long>(points)] = peak;
@@ -330,6 +343,8 @@ private:
     std::map<std::string, std::map<long, double>> costs_;
     // Peak bytes per point by measure, then by points.
     std::map<std::string, std::map<long, double>> peaks_;
+    // The table's lines by measure and points (-1 for a failure).
+    std::map<std::pair<std::string, long>, std::string> rows_;
 };
 
 // What a program must release before the process ends (tools kept across

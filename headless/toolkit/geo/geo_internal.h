@@ -129,6 +129,9 @@ bool AffineInverse(const double geoTransform[6], double inverse[6], const char *
 Zxfr_XForm *NewAffineXForm(const double geoTransform[6], const char *fileName, std::string *message);
 // A new RPC transform (file to map), counted as live kind "xform".
 Zxfr_XForm *NewRpcXForm(const Rpc &rpc, const char *fileName);
+// The radius of the parallel at latitude (degrees, at most 90 from the
+// equator) on the ellipsoid, in metres.
+double ParallelRadius(const GeographicLib::Ellipsoid &ellipsoid, double latitude);
 // Gives parameters the coordinate system srs and its ellipsoid.
 void SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialReference &srs);
 
