@@ -68,6 +68,16 @@ MeasuredTool &Measured(zb::Kind kind, int count) {
     return *tool;
 }
 
+// The measured tool of a benchmark of state.range(0) points on a kind of
+// image, labelled; null (the benchmark skipped) when it could not be made.
+MeasuredTool *Prepare(benchmark::State &state, zb::Kind kind, const char *label) {
+    state.SetLabel(label);
+    MeasuredTool &measured = Measured(kind, static_cast<int>(state.range(0)));
+    if (measured.problem.empty()) return &measured;
+    state.SkipWithError(measured.problem.c_str());
+    return nullptr;
+}
+
 // The tool's points as one array (the point list keeps them in one block);
 // null when they are not.
 ZOT_Point *PointArray(zb::Tool &tool) {
@@ -186,13 +196,9 @@ std::string CheckBareStatistics(MeasuredTool &measured) {
 
 void Calculate(benchmark::State &state, zb::Kind kind, const char *label) {
     const int count = static_cast<int>(state.range(0));
-    state.SetLabel(label);
-    MeasuredTool &measured = Measured(kind, count);
-    if (!measured.problem.empty()) {
-        state.SkipWithError(measured.problem.c_str());
-        return;
-    }
-    ZOT_Data *record = measured.tool.Record();
+    MeasuredTool *measured = Prepare(state, kind, label);
+    if (!measured) return;
+    ZOT_Data *record = measured->tool.Record();
     for (auto _ : state) {
         Zerr_Report *err = nullptr;
         CalculateValues(&err, record);
@@ -215,14 +221,10 @@ void BM_CalculateValuesMapUnits(benchmark::State &state) {
 
 void BM_BareStatistics(benchmark::State &state) {
     const int count = static_cast<int>(state.range(0));
-    state.SetLabel(kBareStatistics);
-    MeasuredTool &measured = Measured(zb::Kind::Mono, count);
-    if (!measured.problem.empty()) {
-        state.SkipWithError(measured.problem.c_str());
-        return;
-    }
-    if (!zb::CheckOnce(state, kBareStatistics, [&measured] { return CheckBareStatistics(measured); })) return;
-    ZOT_Point *points = PointArray(measured.tool);
+    MeasuredTool *measured = Prepare(state, zb::Kind::Mono, kBareStatistics);
+    if (!measured) return;
+    if (!zb::CheckOnce(state, kBareStatistics, [measured] { return CheckBareStatistics(*measured); })) return;
+    ZOT_Point *points = PointArray(measured->tool);
     const GeographicLib::Ellipsoid &ellipsoid = GeographicLib::Ellipsoid::WGS84();
     for (auto _ : state) {
         const Statistics statistics = BareStatistics(points, count, ellipsoid);
@@ -237,13 +239,9 @@ BENCHMARK(BM_CalculateValuesMapUnits)->Arg(100000)->Arg(1000000)->Unit(benchmark
 
 void Report(benchmark::State &state, bool condensed, const char *label) {
     const int count = static_cast<int>(state.range(0));
-    state.SetLabel(label);
-    MeasuredTool &measured = Measured(zb::Kind::Mono, count);
-    if (!measured.problem.empty()) {
-        state.SkipWithError(measured.problem.c_str());
-        return;
-    }
-    ZOT_Data *record = measured.tool.Record();
+    MeasuredTool *measured = Prepare(state, zb::Kind::Mono, label);
+    if (!measured) return;
+    ZOT_Data *record = measured->tool.Record();
     record->condensedFormat = condensed ? 1 : 0;
     const std::string path = zb::Folder().File("report.txt");
     for (auto _ : state) {
@@ -366,17 +364,13 @@ std::string CheckBareReport(MeasuredTool &measured, bool condensed) {
 
 void BareReportBenchmark(benchmark::State &state, bool condensed, const char *label) {
     const int count = static_cast<int>(state.range(0));
-    state.SetLabel(label);
-    MeasuredTool &measured = Measured(zb::Kind::Mono, count);
-    if (!measured.problem.empty()) {
-        state.SkipWithError(measured.problem.c_str());
-        return;
-    }
-    if (!zb::CheckOnce(state, label, [&measured, condensed] { return CheckBareReport(measured, condensed); })) return;
+    MeasuredTool *measured = Prepare(state, zb::Kind::Mono, label);
+    if (!measured) return;
+    if (!zb::CheckOnce(state, label, [measured, condensed] { return CheckBareReport(*measured, condensed); })) return;
     const std::string path = zb::Folder().File("report.txt");
-    ZOT_Point *points = PointArray(measured.tool);
+    ZOT_Point *points = PointArray(measured->tool);
     for (auto _ : state) {
-        if (!BareReport(path.c_str(), measured.tool.Record(), points, count, condensed)) {
+        if (!BareReport(path.c_str(), measured->tool.Record(), points, count, condensed)) {
             state.SkipWithError("the bare report could not be written");
             return;
         }
