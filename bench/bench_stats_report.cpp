@@ -273,7 +273,15 @@ Angle AngleOf(double value) {
     const double whole = std::floor(magnitude);
     const double total = (magnitude - whole) * 3600.0;
     const double minutes = std::floor(total / 60.0);
-    std::snprintf(a.degrees, sizeof a.degrees, "%c%d", value < 0.0 ? '-' : '+', static_cast<int>(whole));
+    // The sign and the digits of the whole degrees, written by hand.
+    char digits[12];
+    int length = 0;
+    for (unsigned degrees = static_cast<unsigned>(whole); length == 0 || degrees > 0; degrees /= 10) {
+        digits[length++] = static_cast<char>('0' + degrees % 10);
+    }
+    a.degrees[0] = value < 0.0 ? '-' : '+';
+    for (int i = 0; i < length; ++i) a.degrees[1 + i] = digits[length - 1 - i];
+    a.degrees[1 + length] = '\0';
     a.minutes = static_cast<int>(minutes);
     a.seconds = total - minutes * 60.0;
     return a;
