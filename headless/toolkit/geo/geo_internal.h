@@ -33,6 +33,8 @@ struct Rpc {
     // guess of every inversion. Valid when hasLinear.
     double linear[2][4] = {};
     bool hasLinear = false;
+    // 1 / lonScale, 1 / latScale, 1 / heightScale: normalising multiplies.
+    double inverseScale[3] = {1, 1, 1};
 };
 
 // A longitude's difference from the model's longitude offset (degrees), taken

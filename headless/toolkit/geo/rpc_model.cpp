@@ -19,9 +19,9 @@ typedef double Quad __attribute__((vector_size(32)));
 
 // The normalised ground coordinates of a ground point.
 void Normalise(const Rpc &rpc, double lon, double lat, double height, double n[3]) {
-    n[0] = LongitudeFromOffset(rpc, lon) / rpc.lonScale;
-    n[1] = (lat - rpc.latOff) / rpc.latScale;
-    n[2] = (height - rpc.heightOff) / rpc.heightScale;
+    n[0] = LongitudeFromOffset(rpc, lon) * rpc.inverseScale[0];
+    n[1] = (lat - rpc.latOff) * rpc.inverseScale[1];
+    n[2] = (height - rpc.heightOff) * rpc.inverseScale[2];
 }
 
 // The 20 terms at normalised L, P, H, in the model's term order.
@@ -137,8 +137,7 @@ bool RpcGroundToFile(const Rpc &rpc, double lon, double lat, double height, doub
     Normalise(rpc, lon, lat, height, n);
     if (!jacobian) return Evaluate(rpc, n, x, y);
     if (!EvaluateWithDerivatives(rpc, n, x, y, jacobian)) return false;
-    const double scales[3] = {rpc.lonScale, rpc.latScale, rpc.heightScale};
-    for (int i = 0; i < 6; ++i) jacobian[i] /= scales[i % 3];
+    for (int i = 0; i < 6; ++i) jacobian[i] *= rpc.inverseScale[i % 3];
     return true;
 }
 
@@ -149,7 +148,7 @@ bool RpcFileToGround(const Rpc &rpc, double x, double y, double height, double *
     // on a near-affine model it halves the digits of error each step, so a few
     // steps suffice.
     constexpr int kMaxIterations = 30;
-    const double H = (height - rpc.heightOff) / rpc.heightScale;
+    const double H = (height - rpc.heightOff) * rpc.inverseScale[2];
     double g[2] = {rpc.lonOff, rpc.latOff};
     if (rpc.hasLinear) {
         const double(&a)[2][4] = rpc.linear;
@@ -240,6 +239,8 @@ bool RpcFromMetadata(char **metadata, const char *fileName, Rpc *rpc, bool *pres
             return false;
         }
     }
+    const double scales[3] = {rpc->lonScale, rpc->latScale, rpc->heightScale};
+    for (int i = 0; i < 3; ++i) rpc->inverseScale[i] = 1.0 / scales[i];
     Linearise(rpc);
     return true;
 }
