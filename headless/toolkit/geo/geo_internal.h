@@ -4,6 +4,7 @@
 #ifndef ZHG_GEO_INTERNAL_H
 #define ZHG_GEO_INTERNAL_H
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -42,10 +43,9 @@ struct Rpc {
 // points on both sides of it. Every conversion relates a longitude to the model
 // through this one function.
 inline double LongitudeFromOffset(const Rpc &rpc, double lon) {
-    const double difference = lon - rpc.lonOff;
-    if (difference > 180.0) return difference - 360.0;
-    if (difference <= -180.0) return difference + 360.0;
-    return difference;
+    double east = lon - rpc.lonOff;
+    if (east > 180.0 || east <= -180.0) east -= 360.0 * std::ceil((east - 180.0) / 360.0);
+    return east;
 }
 
 // Normalised coordinates further than this many scales from the offsets lie
