@@ -122,8 +122,12 @@ Statistics BareStatistics(ZOT_Point *points, int32_t count, const GeographicLib:
             continue;
         }
         p.deltaLatitude = metersPerDegreeLat * (p.measuredLatitude - p.teLatitude);
-        p.deltaLongitude = zhg::ParallelRadius(ellipsoid, p.teLatitude) * (p.measuredLongitude - p.teLongitude) *
-                           GeographicLib::Math::degree();
+        double east = p.measuredLongitude - p.teLongitude;  // the short way round
+        if (!(east > -180.0 && east <= 180.0)) {
+            east = std::fmod(east, 360.0);
+            east += east > 180.0 ? -360.0 : east <= -180.0 ? 360.0 : 0.0;
+        }
+        p.deltaLongitude = zhg::ParallelRadius(ellipsoid, p.teLatitude) * east * GeographicLib::Math::degree();
         lat += p.deltaLatitude;
         lat2 += p.deltaLatitude * p.deltaLatitude;
         lon += p.deltaLongitude;
@@ -267,12 +271,26 @@ struct Angle {
     double seconds;
 };
 
-Angle AngleOf(double value) {
+// decimals are those the seconds are printed with: seconds that print as 60
+// carry into the minutes and the degrees.
+Angle AngleOf(double value, int decimals) {
     Angle a;
     const double magnitude = std::fabs(value);
-    const double whole = std::floor(magnitude);
+    double whole = std::floor(magnitude);
     const double total = (magnitude - whole) * 3600.0;
-    const double minutes = std::floor(total / 60.0);
+    double minutes = std::floor(total / 60.0);
+    double seconds = total - minutes * 60.0;
+    if (seconds >= 59.99) {
+        char rounded[32];
+        std::snprintf(rounded, sizeof rounded, "%.*f", decimals, seconds);
+        if (rounded[0] == '6' && rounded[1] == '0') {
+            seconds = 0.0;
+            if (++minutes == 60.0) {
+                minutes = 0.0;
+                ++whole;
+            }
+        }
+    }
     // The sign and the digits of the whole degrees, written by hand.
     char digits[12];
     int length = 0;
@@ -283,7 +301,7 @@ Angle AngleOf(double value) {
     for (int i = 0; i < length; ++i) a.degrees[1 + i] = digits[length - 1 - i];
     a.degrees[1 + length] = '\0';
     a.minutes = static_cast<int>(minutes);
-    a.seconds = total - minutes * 60.0;
+    a.seconds = seconds;
     return a;
 }
 
@@ -313,8 +331,9 @@ bool BareReport(const char *path, const ZOT_Data *d, const ZOT_Point *points, in
     for (int32_t i = 0; i < count; ++i) {
         const ZOT_Point &p = points[i];
         if (!p.isMeasured) continue;
-        const Angle a = AngleOf(p.teLatitude), b = AngleOf(p.teLongitude);
-        const Angle c = AngleOf(p.measuredLatitude), e = AngleOf(p.measuredLongitude);
+        const int decimals = condensed ? 6 : 3;
+        const Angle a = AngleOf(p.teLatitude, decimals), b = AngleOf(p.teLongitude, decimals);
+        const Angle c = AngleOf(p.measuredLatitude, decimals), e = AngleOf(p.measuredLongitude, decimals);
         const double mensuration = p.mensurationError / d->averagePixelToMeter;
         if (condensed) {
             std::fprintf(out, "%s,%s:%d:%f,%s:%d:%f,%f,%f,%f,%s,%s:%d:%f,%s:%d:%f,%f,%f,%f,%f,%f,%f,%f\n", p.pointId,
