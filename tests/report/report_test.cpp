@@ -270,6 +270,41 @@ TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
     EXPECT_EQ(0, record.get()->reportPending);
 }
 
+// Every piece of every layout may fail to be written: each failure is
+// reported, and the report stays pending until a later write succeeds.
+TEST_P(ReportGoldenTest, EveryFailedWriteIsReportedAndTheReportStaysPending) {
+    const GoldenCase &c = GetParam();
+    ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
+    StoreStatistics(record.get(), c.feet, c.geographic);
+    if (c.geographic) {
+        AddGeographicPoints(&record);
+    } else {
+        AddMapPoints(&record);
+    }
+    const std::string path = dir_.File("report.txt");
+    zha::FaultClear();
+    ASSERT_EQ("", Write(record.get(), path));
+    const int writes = zha::FaultCalls("zfio_Fprintf");
+    ASSERT_GT(writes, 10);
+    for (int nth = 1; nth <= writes; ++nth) {
+        SCOPED_TRACE("write " + std::to_string(nth) + " of " + std::to_string(writes));
+        record.get()->reportPending = 1;
+        zha::FaultClear();
+        zha::FaultInject("zfio_Fprintf", nth);
+        Zerr_Report *err = nullptr;
+        CreateReport(path.c_str(), record.get(), &err);
+        ASSERT_NE(nullptr, err);
+        EXPECT_EQ("Error writing " + path, zerr_ReportMessage(err));
+        zerr_DeleteErrorReportEx(&err);
+        EXPECT_EQ(1, record.get()->reportPending);
+        EXPECT_EQ(nth, zha::FaultCalls("zfio_Fprintf")) << "written on after the failure";
+    }
+    zha::FaultClear();
+    ASSERT_EQ("", Write(record.get(), path));
+    EXPECT_EQ(Golden(c.golden), zt::ReadText(path));
+    EXPECT_EQ(0, record.get()->reportPending);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ReportGoldenTest,
     ::testing::Values(GoldenCase{"formatted_geographic_stereo_meters.txt", 2, true, false, false},
