@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "automation/automation_core.h"
 #include "boundary/boundary.h"
 #include "fixtures/tool.h"
 #include "geometry/geometry.h"
@@ -61,6 +62,10 @@ TEST(NullRecordTest, EveryOperationRefusesANullRecordUnderItsName) {
         Zerr_Report *err = nullptr;
         c.call(&err);
         ExpectRefusal(&err, c.operation, "Invalid ZOT_Data * passed to the function.");
+        // Without a slot the refusal goes nowhere, and its report is freed.
+        const long reports = zha::LiveCount("report");
+        c.call(nullptr);
+        EXPECT_EQ(reports, zha::LiveCount("report"));
     }
 }
 
