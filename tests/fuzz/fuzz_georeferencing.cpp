@@ -76,12 +76,7 @@ bool Numbers(const std::string &text, std::vector<double> *values) {
 
 Input Parse(const std::string &text) {
     Input input;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string &line : zt_ref::Lines(text)) {
         const size_t colon = line.find(':');
         const std::string key = colon == std::string::npos ? "" : line.substr(0, colon);
         const std::string value = colon == std::string::npos ? "" : Trim(line.substr(colon + 1));
@@ -235,12 +230,7 @@ bool PlainRpc(const std::string &text, zt::RpcModel *m, bool *complete) {
     for (const char *key : kListKeys) {
         for (int i = 1; i <= 20; ++i) known.insert(std::string(key) + "_" + std::to_string(i));
     }
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string &line : zt_ref::Lines(text)) {
         const size_t colon = line.find(": ");
         if (colon == std::string::npos) return false;
         const std::string key = line.substr(0, colon), word = line.substr(colon + 2);

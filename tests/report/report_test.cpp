@@ -253,17 +253,24 @@ struct GoldenCase {
     bool condensed;
 };
 
-class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {};
+class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {
+protected:
+    // The statistics and points of the case's layout.
+    void Fill(ReportRecord *record) {
+        const GoldenCase &c = GetParam();
+        StoreStatistics(record->get(), c.feet, c.geographic);
+        if (c.geographic) {
+            AddGeographicPoints(record);
+        } else {
+            AddMapPoints(record);
+        }
+    }
+};
 
 TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
     const GoldenCase &c = GetParam();
     ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
-    StoreStatistics(record.get(), c.feet, c.geographic);
-    if (c.geographic) {
-        AddGeographicPoints(&record);
-    } else {
-        AddMapPoints(&record);
-    }
+    Fill(&record);
     const std::string path = dir_.File("report.txt");
     ASSERT_EQ("", Write(record.get(), path));
     EXPECT_EQ(Golden(c.golden), zt::ReadText(path));
@@ -275,12 +282,7 @@ TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
 TEST_P(ReportGoldenTest, EveryFailedWriteIsReportedAndTheReportStaysPending) {
     const GoldenCase &c = GetParam();
     ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
-    StoreStatistics(record.get(), c.feet, c.geographic);
-    if (c.geographic) {
-        AddGeographicPoints(&record);
-    } else {
-        AddMapPoints(&record);
-    }
+    Fill(&record);
     const std::string path = dir_.File("report.txt");
     zha::FaultClear();
     ASSERT_EQ("", Write(record.get(), path));
