@@ -99,6 +99,7 @@ std::string HostHelp() {
            "Commands:\n"
            "  run SESSION...   Runs each session file in turn, each on a fresh host.\n"
            "  functions        Lists the module's application functions.\n"
+           "  assess REPORT    Assesses a condensed report to the published standards (assess --help).\n"
            "\n"
            "Options:\n"
            "  --module PATH    The module file to load (default: " ZOT_DEFAULT_MODULE ").\n"

@@ -3,9 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "assess_command.h"
 #include "host.h"
 
 int main(int argc, char **argv) {
+    if (argc > 1 && std::string(argv[1]) == "assess") {
+        return zassess::RunAssessCommand(argc - 2, argv + 2, std::cout, std::cerr);
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     return zapp::HostMain(args, std::cout, std::cerr);
 }
