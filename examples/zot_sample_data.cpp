@@ -148,7 +148,11 @@ std::vector<std::pair<double, double>> SpreadPositions(Random &rng, int count, d
     std::vector<std::pair<double, double>> positions;
     for (int cell : cells) {
         const double cw = width / 4.0, ch = height / 3.0;
-        positions.emplace_back((cell % 4 + rng.Uniform(0.2, 0.8)) * cw, (cell / 4 + rng.Uniform(0.2, 0.8)) * ch);
+        // One draw per statement: the order of a call's arguments is the
+        // compiler's choice. The row is drawn first, as the data always had it.
+        const double y = (cell / 4 + rng.Uniform(0.2, 0.8)) * ch;
+        const double x = (cell % 4 + rng.Uniform(0.2, 0.8)) * cw;
+        positions.emplace_back(x, y);
     }
     return positions;
 }

@@ -23,6 +23,11 @@ void ToolSetResetCallback(void *info);
 void SetupViewers(Zerr_Report **err, ZOT_Data *zotData);
 int32_t ObjectDestroyCallback(void *object, int32_t event, void *callData, void *reserved, void *info);
 
+// Asks "Would you like to create a report?" and, on Yes, for a file name, and
+// writes the report there; a report that fails is shown (when showFailures is
+// set) and its name asked for again, until one is written or the name query is
+// cancelled. Failures are reported under operation.
+void OfferReport(ZOT_Data *zotData, const char *operation, bool showFailures);
 // Ends the tool: picks, callbacks, tool set, the report offer, then FreeToolRecord.
 void CloseTool(ZOT_Data *zotData);
 void FreeToolRecord(ZOT_Data **zotData);

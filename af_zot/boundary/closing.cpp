@@ -12,30 +12,32 @@ static void CloseFailed(bool show, Zerr_Report **failure) {
     zerr_DeleteErrorReportEx(failure);
 }
 
-// Asks whether to write a report and for its file name, and writes it.
-static void OfferReport(ZOT_Data *zotData, bool showFailures) {
+void OfferReport(ZOT_Data *zotData, const char *operation, bool showFailures) {
     Zerr_Report *cause = NULL;
     Zerr_Report *failure = NULL;
     int32_t create = zzml_QueryYesNo(zzml_GetTheRoot(), "Would you like to create a report?", "No", "Yes", &cause);
     if (cause) {
-        ZOT_REPORT(&failure, "CloseTool", cause, "Error asking whether to create a report.");
+        ZOT_REPORT(&failure, operation, cause, "Error asking whether to create a report.");
         CloseFailed(showFailures, &failure);
         return;
     }
-    if (!create) return;
-    // The frame is still shown here: its parse is freed only with the record.
-    char *fileName = zzml_FileNameListQuery(zotData->reportFileNamePart, zotData->frame, &cause);
-    if (cause) {
-        ZOT_REPORT(&failure, "CloseTool", cause, "Error getting report file name.");
-        CloseFailed(showFailures, &failure);
-    } else if (fileName) {
-        CreateReport(fileName, zotData, &cause);
+    // A report that could not be written is asked for again: the results would
+    // otherwise be lost. Only a cancelled name gives up.
+    while (create) {
+        // The frame is still shown here: its parse is freed only with the record.
+        char *fileName = zzml_FileNameListQuery(zotData->reportFileNamePart, zotData->frame, &cause);
         if (cause) {
-            ZOT_REPORT(&failure, "CloseTool", cause, "Error creating report.");
+            ZOT_REPORT(&failure, operation, cause, "Error getting report file name.");
             CloseFailed(showFailures, &failure);
+            return;
         }
+        if (!fileName) return;
+        CreateReport(fileName, zotData, &cause);
+        zmsc_HeapFree(fileName);
+        if (!cause) return;
+        ZOT_REPORT(&failure, operation, cause, "Error creating report.");
+        CloseFailed(showFailures, &failure);
     }
-    zmsc_HeapFree(fileName);
 }
 
 // A failed step does not stop the steps after it: a pick, callback or tool set
@@ -64,7 +66,7 @@ static void CloseSequence(ZOT_Data *zotData, bool showFailures) {
         }
         zzml_ToolSetDestroy(zotData->toolSet);
         zotData->toolSet = NULL;
-        if (zotData->reportPending) OfferReport(zotData, showFailures);
+        if (zotData->reportPending) OfferReport(zotData, "CloseTool", showFailures);
     }
     FreeToolRecord(&zotData);
 }
@@ -102,6 +104,8 @@ void FreeToolRecord(ZOT_Data **zotDataAddress) {
         zmsc_HeapFree(zotData->imageFileName[image]);
         zotData->imageFileName[image] = NULL;
     }
+    zmsc_HeapFree(zotData->teFileName);
+    zotData->teFileName = NULL;
     for (int32_t image = 0; image < 2; ++image) {
         zdlm_FreeList(&zotData->imagePickList[image], &ignored);
         zerr_DeleteErrorReportEx(&ignored);

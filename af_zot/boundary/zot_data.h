@@ -61,6 +61,9 @@ typedef struct ZOT_Data {
     Zzml_Part *leftCountLabel;
     Zzml_Part *rightCountLabel;
     Zzml_Part *dataArray;
+    // The T&E file the points were last opened from or saved to (heap, owned;
+    // null before the first), so that a report is not written over it unasked.
+    char *teFileName;
 } ZOT_Data;
 
 // Reports under operation with this source line and severity 2, cause chained.

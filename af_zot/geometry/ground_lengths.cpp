@@ -1,6 +1,8 @@
 // Ground lengths of coordinate differences.
 #include "ground_lengths.h"
 
+#include <cmath>
+
 // A map-unit length in meters; false (and a report under operation) when the
 // toolkit cannot convert from the record's units.
 static bool MapUnitsToMeters(Zerr_Report **err, const char *operation, const ZOT_Data *zotData, double value,
@@ -14,6 +16,20 @@ static bool MapUnitsToMeters(Zerr_Report **err, const char *operation, const ZOT
     }
     *meters = converted;
     return true;
+}
+
+// A longitude difference (degrees) the short way round, within (-180, 180]: a
+// measurement at 180.001 against a reference at -179.999 lies 0.002 degrees
+// away, not 359.998. Differences already within range are kept as they are.
+static double ShortLongitudeDifference(double degrees) {
+    if (degrees > -180.0 && degrees <= 180.0) return degrees;
+    double wrapped = std::fmod(degrees, 360.0);
+    if (wrapped > 180.0) {
+        wrapped -= 360.0;
+    } else if (wrapped <= -180.0) {
+        wrapped += 360.0;
+    }
+    return wrapped;
 }
 
 void GroundDeltasToMeters(Zerr_Report **err, const char *operation, const ZOT_Data *zotData, double deltaY,
@@ -32,7 +48,8 @@ void GroundDeltasToMeters(Zerr_Report **err, const char *operation, const ZOT_Da
         return;
     }
     *metersY = meters;
-    meters = zprj_ConvertLonSizeToMeters(zint_GetInit(), zotData->projection, deltaX, latitude, &hostErr);
+    meters = zprj_ConvertLonSizeToMeters(zint_GetInit(), zotData->projection, ShortLongitudeDifference(deltaX),
+                                         latitude, &hostErr);
     if (hostErr != NULL) {
         ZOT_REPORT(err, operation, hostErr, "Error calculating delta lon.");
         return;

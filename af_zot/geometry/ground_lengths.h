@@ -7,8 +7,9 @@
 
 // Converts a map Y difference and then a map X difference (both in the image's
 // map units) into meters. On geographic images (unitsAreDegrees) the latitude
-// difference goes through the meridian and the longitude difference is measured
-// along the parallel at latitude (degrees); otherwise both are converted from
+// difference goes through the meridian and the longitude difference, taken the
+// short way round (within (-180, 180] degrees), is measured along the parallel
+// at latitude (degrees); otherwise both are converted from
 // mapUnits to meters. *metersY is written as soon as it is known, before the X
 // conversion is tried. Failures are reported under operation with the messages
 // "Error calculating delta lat.", "Error calculating delta lon." or

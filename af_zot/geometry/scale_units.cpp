@@ -131,7 +131,8 @@ void calculateAveragePixelToMeter(ZOT_Data *zotData, Zerr_Report **err) {
             Zerr_Report *cause = NULL;
             const double value = calculatePixelToMeter(zotData, image, pair[0], pair[1], pair[2], pair[3], &cause);
             if (cause != NULL) {
-                ZOT_REPORT(err, "calculateAveragePixelToMeter", cause, "Error calculating pixel to meter conversion.");
+                ZOT_REPORT(err, "calculateAveragePixelToMeter", cause, "Error calculating pixel to meter conversion for %s.",
+                           zotData->imageFileName[image] ? zotData->imageFileName[image] : "the image");
                 zerr_DeleteErrorReportEx(&localErr);
                 return;
             }

@@ -42,7 +42,12 @@ void ObjectToFile(Zerr_Report **err, int32_t image, Zpho_ModelInfo *modelInfo, d
         *imageX = imagePoint[0];
         *imageY = imagePoint[1];
     } else {
-        ZOT_REPORT(err, "ObjectToFile", NULL, "Error converting from Object to File.");
+        // The block tells no reason; which image of the pair it was, the user is told.
+        static const char *const kSides[2] = {"left", "right"};
+        Zerr_Report *where = zerr_CreateErrorReport(
+            "zblk_ObjectToFile", __LINE__, 2, NULL, "Ground point (%.10g, %.10g, %.10g) has no position in the %s image.",
+            groundX, groundY, groundZ, image == 0 || image == 1 ? kSides[image] : "unknown");
+        ZOT_REPORT(err, "ObjectToFile", where, "Error converting from Object to File.");
     }
     zerr_DeleteErrorReportEx(&localErr);
 }

@@ -1,6 +1,6 @@
 // Point markers in the viewers: making them, re-placing a point's T&E markers,
 // and showing or hiding all of them.
-#include <stdlib.h>
+#include <string.h>
 
 #include "../geometry/geometry.h"
 #include "points_internal.h"
@@ -141,11 +141,13 @@ int32_t ZOT_ToggleGraphics(Zerr_Report **err, ZOT_Data *zotData, int32_t argc, c
     *slot = NULL;
     if (!zotData) {
         ZOT_REPORT(slot, "ZOT_ToggleGraphics", NULL, "Invalid ZOT_Data * passed to the function.");
-    } else if (argc < 1) {
+    } else if (argc < 1 || !argv || !argv[0]) {
         ZOT_REPORT(slot, "ZOT_ToggleGraphics", NULL, "Insufficient arguments passed to the function.");
+    } else if (strcmp(argv[0], "1") != 0 && strcmp(argv[0], "0") != 0) {
+        // Exactly what the UI script's buttons send: "1abc" is no "1".
+        ZOT_REPORT(slot, "ZOT_ToggleGraphics", NULL, "Unknown graphics setting \"%s\"; 1 shows, 0 hides.", argv[0]);
     } else {
-        // Shown only for a decimal integer that equals 1; anything else hides.
-        int32_t wanted = (argv && argv[0] && strtol(argv[0], NULL, 10) == 1) ? 1 : 0;
+        int32_t wanted = argv[0][0] == '1' ? 1 : 0;
         if (wanted != zotData->graphicsShown) {
             zotData->graphicsShown = wanted;
             Zerr_Report *ignored = NULL;

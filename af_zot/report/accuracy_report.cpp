@@ -1,8 +1,11 @@
 // The accuracy report: the statistics CalculateValues stored and every measured
 // point, in the formatted (boxed, 73 columns) or the condensed (comma-separated)
 // layout, each in a geographic (degrees, minutes, seconds) or a map (X, Y) form.
+#include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
+#include "../boundary/output_file.h"
 #include "../geometry/geometry.h"
 #include "../points/zot_point.h"
 #include "report.h"
@@ -10,11 +13,8 @@
 static const char *const kOperation = "CreateReport";
 
 // The open report file and whether a write has failed. Once one has, nothing
-// more is written: the close then reports the failure.
-struct ReportFile {
-    Zfio_File *file;
-    bool failed;
-};
+// more is written, and the report does not replace the file that was there.
+typedef ZOT_OutputFile ReportFile;
 
 #define REPORT_PRINT(out, ...) \
     ((out)->failed = (out)->failed || zfio_Fprintf((out)->file, __VA_ARGS__) < 0)
@@ -27,20 +27,65 @@ struct Sexagesimal {
     double seconds;
 };
 
-static Sexagesimal ToSexagesimal(double value) {
+// decimals is how many the seconds are printed with: seconds that round to 60
+// there carry into the minutes, and 60 minutes into the degrees, so that
+// 59.9996 seconds print as 0.000 of the next minute rather than as 60.000.
+static Sexagesimal ToSexagesimal(double value, int decimals) {
     Sexagesimal angle;
     int32_t wholeDegrees = 0;
     ToDegreesMinutesSeconds(value, &wholeDegrees, &angle.minutes, &angle.seconds);
-    const int32_t magnitude = wholeDegrees < 0 ? -wholeDegrees : wholeDegrees;
+    int32_t magnitude = wholeDegrees < 0 ? -wholeDegrees : wholeDegrees;
+    char rounded[64];
+    snprintf(rounded, sizeof rounded, "%.*f", decimals, angle.seconds);
+    if (rounded[0] == '6' && rounded[1] == '0' && magnitude < INT32_MAX) {
+        angle.seconds = 0.0;
+        if (++angle.minutes == 60) {
+            angle.minutes = 0;
+            ++magnitude;
+        }
+    }
     snprintf(angle.degrees, sizeof angle.degrees, "%c%d", value < 0.0 ? '-' : '+', static_cast<int>(magnitude));
     return angle;
 }
 
+// The seconds as the two layouts print them.
+static const int kFormattedDecimals = 3;
+static const int kCondensedDecimals = 6;
+
 static const char *TextOrEmpty(const char *text) { return text != NULL ? text : ""; }
 
-// The mensuration error is stored in meters and reported in pixels.
-static double MensurationPixels(const ZOT_Data *zotData, const ZOT_Point *point) {
-    return point->mensurationError / zotData->averagePixelToMeter;
+// The mensuration error is stored in meters and reported in pixels, as
+// "%*.*f" writes it with this width and precision. Without a pixel size there
+// is no pixel value (the table's cell shows none either): blanks of the width.
+static const char *MensurationPixels(char (&text)[64], const ZOT_Data *zotData, const ZOT_Point *point, int width,
+                                     int precision) {
+    if (zotData->averagePixelToMeter > 0.0) {
+        snprintf(text, sizeof text, "%*.*f", width, precision, point->mensurationError / zotData->averagePixelToMeter);
+    } else {
+        snprintf(text, sizeof text, "%*s", width, "");
+    }
+    return text;
+}
+
+// A condensed field as CSV readers expect it: a text holding a comma, a double
+// quote or a line break goes in double quotes with its quotes doubled; any
+// other is written as it is. Returns a heap copy the caller frees with
+// zmsc_HeapFree, or null when the text needs no quotes (or no copy could be made).
+static char *QuotedCsvField(const char *text) {
+    if (strpbrk(text, ",\"\r\n") == NULL) return NULL;
+    size_t length = 2;
+    for (const char *c = text; *c; ++c) length += *c == '"' ? 2 : 1;
+    char *quoted = static_cast<char *>(zmsc_HeapMalloc(length + 1));
+    if (quoted == NULL) return NULL;
+    char *out = quoted;
+    *out++ = '"';
+    for (const char *c = text; *c; ++c) {
+        if (*c == '"') *out++ = '"';
+        *out++ = *c;
+    }
+    *out++ = '"';
+    *out = '\0';
+    return quoted;
 }
 
 static void WriteStatistics(ReportFile *out, const ZOT_Data *zotData) {
@@ -100,8 +145,10 @@ static void WriteCondensedHeader(ReportFile *out, const ZOT_Data *zotData) {
 }
 
 static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
-    const char *id = TextOrEmpty(point->pointId);
-    const char *description = TextOrEmpty(point->teDescription);
+    char *quotedId = QuotedCsvField(TextOrEmpty(point->pointId));
+    char *quotedDescription = QuotedCsvField(TextOrEmpty(point->teDescription));
+    const char *id = quotedId != NULL ? quotedId : TextOrEmpty(point->pointId);
+    const char *description = quotedDescription != NULL ? quotedDescription : TextOrEmpty(point->teDescription);
     const double elevation = ToDisplayUnits(zotData, point->teElevation);
     const double ce90 = ToDisplayUnits(zotData, point->teCE90);
     const double le90 = ToDisplayUnits(zotData, point->teLE90);
@@ -109,29 +156,32 @@ static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const 
     const double deltaLatitude = ToDisplayUnits(zotData, point->deltaLatitude);
     const double deltaLongitude = ToDisplayUnits(zotData, point->deltaLongitude);
     const double deltaElevation = ToDisplayUnits(zotData, point->deltaElevation);
-    const double mensuration = MensurationPixels(zotData, point);
+    char mensurationText[64];
+    const char *mensuration = MensurationPixels(mensurationText, zotData, point, 0, kCondensedDecimals);
     const double he = ToDisplayUnits(zotData, point->individualCE);
     const double ve = ToDisplayUnits(zotData, point->individualLE);
 
     if (zotData->unitsAreDegrees) {
-        const Sexagesimal teLat = ToSexagesimal(point->teLatitude);
-        const Sexagesimal teLon = ToSexagesimal(point->teLongitude);
-        const Sexagesimal lat = ToSexagesimal(point->measuredLatitude);
-        const Sexagesimal lon = ToSexagesimal(point->measuredLongitude);
+        const Sexagesimal teLat = ToSexagesimal(point->teLatitude, kCondensedDecimals);
+        const Sexagesimal teLon = ToSexagesimal(point->teLongitude, kCondensedDecimals);
+        const Sexagesimal lat = ToSexagesimal(point->measuredLatitude, kCondensedDecimals);
+        const Sexagesimal lon = ToSexagesimal(point->measuredLongitude, kCondensedDecimals);
         REPORT_PRINT(out, "%s," "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%s,", id, teLat.degrees,
                      static_cast<int>(teLat.minutes), teLat.seconds, teLon.degrees, static_cast<int>(teLon.minutes),
                      teLon.seconds, elevation, ce90, le90, description);
-        REPORT_PRINT(out, "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f\n", lat.degrees,
+        REPORT_PRINT(out, "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n", lat.degrees,
                      static_cast<int>(lat.minutes), lat.seconds, lon.degrees, static_cast<int>(lon.minutes),
                      lon.seconds, measuredElevation, deltaLatitude, deltaLongitude, deltaElevation, mensuration, he,
                      ve);
     } else {
         REPORT_PRINT(out, "%s," "%f," "%f," "%f," "%f," "%f," "%s,", id, point->teLongitude, point->teLatitude,
                      elevation, ce90, le90, description);
-        REPORT_PRINT(out, "%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f," "%f\n", point->measuredLongitude,
+        REPORT_PRINT(out, "%f," "%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n", point->measuredLongitude,
                      point->measuredLatitude, measuredElevation, deltaLongitude, deltaLatitude, deltaElevation,
                      mensuration, he, ve);
     }
+    zmsc_HeapFree(quotedId);
+    zmsc_HeapFree(quotedDescription);
 }
 
 static const char *const kRule = "-------------------------------------------------------------------------\r\n";
@@ -145,10 +195,11 @@ static void WriteDescriptionBox(ReportFile *out, const ZOT_Point *point) {
 }
 
 static void WriteFormattedGeographic(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
-    const Sexagesimal teLat = ToSexagesimal(point->teLatitude);
-    const Sexagesimal teLon = ToSexagesimal(point->teLongitude);
-    const Sexagesimal lat = ToSexagesimal(point->measuredLatitude);
-    const Sexagesimal lon = ToSexagesimal(point->measuredLongitude);
+    const Sexagesimal teLat = ToSexagesimal(point->teLatitude, kFormattedDecimals);
+    const Sexagesimal teLon = ToSexagesimal(point->teLongitude, kFormattedDecimals);
+    const Sexagesimal lat = ToSexagesimal(point->measuredLatitude, kFormattedDecimals);
+    const Sexagesimal lon = ToSexagesimal(point->measuredLongitude, kFormattedDecimals);
+    char mensuration[64];
 
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|      ID" "|  T&E Latitude" "| T&E Longitude" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
@@ -164,9 +215,9 @@ static void WriteFormattedGeographic(ReportFile *out, const ZOT_Data *zotData, c
                  static_cast<int>(lon.minutes), lon.seconds, ToDisplayUnits(zotData, point->measuredElevation));
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|  Delta Latitude" "| Delta Longitude" "|  Delta Elevation" "|  Mensuration Error|\r\n");
-    REPORT_PRINT(out, "|     %11.3f" "|     %11.3f" "|      %11.3f" "|        %11.3f|\r\n",
+    REPORT_PRINT(out, "|     %11.3f" "|     %11.3f" "|      %11.3f" "|        %s|\r\n",
                  ToDisplayUnits(zotData, point->deltaLatitude), ToDisplayUnits(zotData, point->deltaLongitude),
-                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(zotData, point));
+                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(mensuration, zotData, point, 11, 3));
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
     REPORT_PRINT(out, "|                        %11.3f" "|                        %11.3f|\r\n",
@@ -175,6 +226,7 @@ static void WriteFormattedGeographic(ReportFile *out, const ZOT_Data *zotData, c
 }
 
 static void WriteFormattedMap(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
+    char mensuration[64];
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|      ID" "|         T&E X" "|         T&E Y" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
     REPORT_PRINT(out, "|%8s" "| %13.3f" "| %13.3f" "| %13.3f" "|%8.3f" "|%8.3f|\r\n", TextOrEmpty(point->pointId),
@@ -186,9 +238,9 @@ static void WriteFormattedMap(ReportFile *out, const ZOT_Data *zotData, const ZO
                  point->measuredLatitude, ToDisplayUnits(zotData, point->measuredElevation));
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|         Delta X" "|         Delta Y" "|  Delta Elevation" "|  Mensuration Error|\r\n");
-    REPORT_PRINT(out, "|   %13.3f" "|   %13.3f" "|    %13.3f" "|      %13.3f|\r\n",
+    REPORT_PRINT(out, "|   %13.3f" "|   %13.3f" "|    %13.3f" "|      %s|\r\n",
                  ToDisplayUnits(zotData, point->deltaLongitude), ToDisplayUnits(zotData, point->deltaLatitude),
-                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(zotData, point));
+                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(mensuration, zotData, point, 13, 3));
     REPORT_PRINT(out, "%s", kRule);
     REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
     REPORT_PRINT(out, "|                      %13.3f" "|                      %13.3f|\r\n",
@@ -249,6 +301,27 @@ static void WriteReport(Zerr_Report **err, ReportFile *out, const ZOT_Data *zotD
     }
 }
 
+// Whether the report may go to fileName: never over an image the tool has
+// open, and over the T&E file only when the user says so. False with a report.
+static bool MayWriteReport(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+    if (IsOpenImage(zotData, fileName)) {
+        ZOT_REPORT(err, kOperation, NULL, "%s is an image the tool has open; it was not overwritten.", fileName);
+        return false;
+    }
+    if (!IsSameFile(fileName, zotData->teFileName)) return true;
+    Zerr_Report *cause = NULL;
+    char *question = zstr_Sprintf(NULL, "%s is the open T&E file. Write the report over it?", &cause, fileName);
+    int32_t overwrite = 0;
+    if (question && !cause) overwrite = zzml_QueryYesNo(zzml_GetTheRoot(), question, "No", "Yes", &cause);
+    zmsc_HeapFree(question);
+    if (cause) {
+        ZOT_REPORT(err, kOperation, cause, "Error asking whether to write over the T&E file %s.", fileName);
+        return false;
+    }
+    if (!overwrite) ZOT_REPORT(err, kOperation, NULL, "The report was not written over the T&E file %s.", fileName);
+    return overwrite != 0;
+}
+
 void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
     Zerr_Report *localErr = NULL;
     if (err == NULL) err = &localErr;
@@ -259,11 +332,14 @@ void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
         zerr_DeleteErrorReportEx(&localErr);
         return;
     }
+    if (!MayWriteReport(err, zotData, fileName)) {
+        zerr_DeleteErrorReportEx(&localErr);
+        return;
+    }
 
     Zerr_Report *hostErr = NULL;
-    ReportFile out = {NULL, false};
-    if (fileName != NULL) out.file = zfio_Open(fileName, "w+", &hostErr);
-    if (out.file == NULL || hostErr != NULL) {
+    ReportFile out;
+    if (!OpenOutputFile(&hostErr, fileName, &out)) {
         ZOT_REPORT(err, kOperation, hostErr, "Error creating %s", TextOrEmpty(fileName));
         zerr_DeleteErrorReportEx(&localErr);
         return;
@@ -271,13 +347,13 @@ void CreateReport(const char *fileName, ZOT_Data *zotData, Zerr_Report **err) {
 
     WriteReport(err, &out, zotData);
 
-    // The close flushes, so a full disk may only show here; it also reports any
-    // write that failed before. A report is complete only when every byte landed.
+    // A report is complete only when every byte landed; until then the file
+    // that was there stays as it was.
     Zerr_Report *closeErr = NULL;
-    const bool closed = zfio_Close(out.file, &closeErr) != 0 && closeErr == NULL;
+    const bool written = CloseOutputFile(&closeErr, &out, *err == NULL);
     if (*err != NULL) {
         zerr_DeleteErrorReportEx(&closeErr);
-    } else if (out.failed || !closed) {
+    } else if (!written) {
         ZOT_REPORT(err, kOperation, closeErr, "Error writing %s", fileName);
     } else {
         zotData->reportPending = 0;

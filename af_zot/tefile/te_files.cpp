@@ -6,6 +6,8 @@
 #include <string.h>
 #include <vector>
 
+#include "../boundary/boundary.h"
+#include "../boundary/output_file.h"
 #include "../geometry/geometry.h"
 #include "../points/points_internal.h"
 #include "te_point_loader.h"
@@ -91,6 +93,27 @@ static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePo
     }
 }
 
+// True when a point of the tool is measured.
+static bool hasMeasurements(ZOT_Data *zotData) {
+    Zerr_Report *ignored = NULL;
+    int32_t count = zdlm_CountList(zotData->pointList, &ignored);
+    zerr_DeleteErrorReportEx(&ignored);
+    for (int32_t index = 0; index < count; index++) {
+        const ZOT_Point *point = (const ZOT_Point *)zdlm_GetAddr(zotData->pointList, index, &ignored);
+        zerr_DeleteErrorReportEx(&ignored);
+        if (point && point->isMeasured) return true;
+    }
+    return false;
+}
+
+// Keeps the name of the file the points are in, so that no report replaces it unasked.
+static void rememberTEFile(ZOT_Data *zotData, const char *fileName) {
+    char *copy = zstr_Duplicate(fileName);
+    if (!copy) return;
+    zmsc_HeapFree(zotData->teFileName);
+    zotData->teFileName = copy;
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
@@ -114,6 +137,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         // before anything of the tool has changed.
         loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
         if (zotData->unitsAreDegrees) checkLatitudes(zerr, tePoints);
+        // The measurements about to be replaced are offered for a report first,
+        // as closing offers them.
+        if (zotData->reportPending && hasMeasurements(zotData)) OfferReport(zotData, "ZOT_OpenTEFile", true);
 
         newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
@@ -140,6 +166,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         setRowCount(zerr.Slot(), zotData, count);
         zerr.Check(__LINE__);
         replacing = false;
+        rememberTEFile(zotData, fileName);
+        // Picks pending for a point that is gone would measure the new first point.
+        ClearImageCoordinates(zotData);
         // The statistics, labels and table cells of the points just dropped must
         // not outlive them.
         recomputeAfterOpen(zotData);
@@ -152,6 +181,11 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
             DriveTo(zerr.Slot(), zotData);
             zerr.Check(__LINE__);
         }
+    } catch (const TEFormatException &invalid) {
+        // The message stays the format's own; what was wrong, and where, is its cause.
+        *zerr.Slot() = zerr_CreateErrorReport("TEPointLoader::processLine", invalid.get_LineNum(), 2, NULL, "%s",
+                                              invalid.detail().c_str());
+        zerr.Log(__LINE__, invalid);
     } catch (const ZarvoLog::Exception &caught) {
         zerr.Log(__LINE__, caught);
     } catch (const std::exception &caught) {
@@ -203,11 +237,23 @@ static bool collectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPo
 
 // err is never null here.
 static void saveTEFile(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+    if (IsOpenImage(zotData, fileName)) {
+        ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s is an image the tool has open; it was not overwritten.", fileName);
+        return;
+    }
     try {
         std::vector<TEPoint> tePoints;
         if (!collectPoints(err, zotData, tePoints)) return;
         TEPointLoader loader;
         loader.saveFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
+        rememberTEFile(zotData, fileName);
+    } catch (const TEFileException &caught) {
+        // The system's reason (a folder missing, no permission, a full disk) is the cause.
+        Zerr_Report *reason = caught.reason().empty()
+                                  ? NULL
+                                  : zerr_CreateErrorReport(caught.get_Operation(), caught.get_LineNum(), 2, NULL,
+                                                           "%s", caught.reason().c_str());
+        ZOT_REPORT(err, "ZOT_SaveTEFile", reason, "%s", caught.get_What());
     } catch (const ZarvoLog::Exception &caught) {
         ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s", caught.get_What());
     } catch (const std::exception &caught) {

@@ -3,10 +3,12 @@
 //
 // Numbers are read and written without the C locale functions (from_chars and
 // to_chars), so a host that changes the process locale cannot change the file
-// format. A value that reads as infinite or not-a-number makes its line invalid:
-// one such value would poison every statistic of the set.
+// format. A field that is not exactly the number or angle it should hold makes
+// its line invalid, and so does a value that is infinite: one such value would
+// poison every statistic of the set.
 #include "te_point_loader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "../boundary/output_file.h"
 #include "zarvolog.h"
 
 namespace {
@@ -29,34 +32,38 @@ const double kPerSecond = 0.0002777777777777778;
 // Every double is written with this many significant digits.
 const int kDigits = 11;
 
-typedef ZarvoLog::CPPException<std::invalid_argument> FormatException;
-typedef ZarvoLog::CPPException<std::runtime_error> FileException;
-
-[[noreturn]] void throwFormat(int lineNumber) {
-    throw FormatException(kSource, "TEPointLoader::processLine", lineNumber, kFormatMessage);
-}
-
-// line is the source line that raises, for the log.
-[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName) {
+// line is the source line that raises, for the log; reason, when given, is
+// taken as why (the innermost report of its chain) and deleted.
+[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName,
+                            Zerr_Report *reason = nullptr) {
     const int length = std::snprintf(nullptr, 0, format, fileName);
     std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     std::snprintf(&message[0], message.size() + 1, format, fileName);
-    throw FileException(kSource, operation, line, message);
+    const Zerr_Report *innermost = reason;
+    while (innermost && zerr_ReportCause(innermost)) innermost = zerr_ReportCause(innermost);
+    const std::string why = innermost ? zerr_ReportMessage(innermost) : "";
+    zerr_DeleteErrorReportEx(&reason);
+    throw TEFileException(operation, line, message, why);
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A cursor over one field; every reader advances it past what it read and
-// leaves it in place when it finds no number.
-struct Cursor {
-    const char *at;
+// A piece of a line: [begin, end).
+struct Text {
+    const char *begin;
     const char *end;
 
-    void skipSpace() {
-        while (at < end && isSpace(*at)) ++at;
+    bool empty() const { return begin == end; }
+    std::string quoted() const { return "\"" + std::string(begin, end) + "\""; }
+    Text trimmed() const {
+        Text t = *this;
+        while (!t.empty() && isSpace(*t.begin)) ++t.begin;
+        while (!t.empty() && isSpace(t.end[-1])) --t.end;
+        return t;
     }
-    bool peek(char c) const { return at < end && *at == c; }
+    bool holds(char c) const { return std::find(begin, end, c) != end; }
+    bool holdsSpace() const { return std::find_if(begin, end, isSpace) != end; }
 };
 
 // The value of the digits (and decimal point and exponent) in text, which holds
@@ -100,108 +107,131 @@ double decimalValue(const char *begin, const char *end) {
     return leadingPlace + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
-// Reads [space][sign] digits [. digits] [e [sign] digits] at the cursor, the
-// longest such prefix. Returns false (cursor unmoved) when no digit is there.
-// The words inf, infinity and nan read as the values they name, so that they
-// are rejected rather than taken as zero.
-bool readDecimal(Cursor &c, double &value) {
-    Cursor start = c;
-    c.skipSpace();
-    bool negative = false;
-    if (c.peek('+') || c.peek('-')) {
-        negative = *c.at == '-';
-        ++c.at;
-    }
-    for (const char *word : {"infinity", "inf", "nan"}) {
-        size_t i = 0;
-        while (word[i] && c.at + i < c.end && (c.at[i] | 0x20) == word[i]) ++i;
-        if (!word[i]) {
-            c.at += i;
-            value = word[0] == 'n' ? std::numeric_limits<double>::quiet_NaN()
-                                   : std::numeric_limits<double>::infinity();
-            if (negative) value = -value;
-            return true;
-        }
-    }
-    const char *digitsBegin = c.at;
+// Whether text is exactly one number: [sign] digits, and when whole is false
+// also [sign] digits [. digits] [(e|E) [sign] digits] with a digit before or
+// after the point. minus tells whether a minus sign was written (so that -0
+// keeps its sign). A value beyond the range of a double comes back infinite.
+bool readNumber(Text text, bool whole, double &value, bool &minus) {
+    const char *at = text.begin;
+    minus = at < text.end && *at == '-';
+    if (at < text.end && (*at == '-' || *at == '+')) ++at;
+    const char *digits = at;
     size_t mantissaDigits = 0;
-    while (c.at < c.end && isDigit(*c.at)) ++c.at, ++mantissaDigits;
-    if (c.peek('.')) {
-        ++c.at;
-        while (c.at < c.end && isDigit(*c.at)) ++c.at, ++mantissaDigits;
+    while (at < text.end && isDigit(*at)) ++at, ++mantissaDigits;
+    if (!whole && at < text.end && *at == '.') {
+        ++at;
+        while (at < text.end && isDigit(*at)) ++at, ++mantissaDigits;
     }
-    if (mantissaDigits == 0) {
-        c = start;
-        return false;
+    if (mantissaDigits == 0) return false;
+    if (!whole && at < text.end && (*at == 'e' || *at == 'E')) {
+        ++at;
+        if (at < text.end && (*at == '-' || *at == '+')) ++at;
+        const char *exponent = at;
+        while (at < text.end && isDigit(*at)) ++at;
+        if (at == exponent) return false;
     }
-    if (c.peek('e') || c.peek('E')) {
-        const char *mark = c.at;
-        ++c.at;
-        if (c.peek('+') || c.peek('-')) ++c.at;
-        if (c.at < c.end && isDigit(*c.at)) {
-            while (c.at < c.end && isDigit(*c.at)) ++c.at;
-        } else {
-            c.at = mark;  // "1e" reads as 1, the "e" is trailing text
-        }
-    }
-    value = decimalValue(digitsBegin, c.at);
-    if (negative) value = -value;
-    return true;
-}
-
-// Reads [space][sign] digits at the cursor; minus tells whether a minus sign was
-// written (so that -0 keeps its sign). The value is a double so that no count of
-// digits can overflow it.
-bool readInteger(Cursor &c, double &value, bool &minus) {
-    Cursor start = c;
-    c.skipSpace();
-    minus = false;
-    if (c.peek('+') || c.peek('-')) {
-        minus = *c.at == '-';
-        ++c.at;
-    }
-    const char *digitsBegin = c.at;
-    while (c.at < c.end && isDigit(*c.at)) ++c.at;
-    if (c.at == digitsBegin) {
-        c = start;
-        return false;
-    }
-    value = decimalValue(digitsBegin, c.at);
+    if (at != text.end) return false;
+    value = decimalValue(digits, at);
     if (minus) value = -value;
     return true;
 }
 
-// The separator between two parts: a colon in the D:M:S form; in the D M S
-// form the white space that the next reader skips.
-bool readSeparator(Cursor &c, bool colons) {
-    if (!colons) return true;
-    if (!c.peek(':')) return false;
-    ++c.at;
+// The parts of a D M S (blank-separated) or D:M:S text.
+std::vector<Text> splitParts(Text text, bool colons) {
+    std::vector<Text> parts;
+    const char *at = text.begin;
+    while (at <= text.end) {
+        const char *stop = at;
+        while (stop < text.end && (colons ? *stop != ':' : !isSpace(*stop))) ++stop;
+        parts.push_back({at, stop});
+        at = stop + 1;
+        // Blanks between parts come in runs.
+        while (!colons && at < text.end && isSpace(*at)) ++at;
+    }
+    return parts;
+}
+
+// A hemisphere letter in either case, or 0.
+char hemisphereLetter(char c) {
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') ? upper : 0;
+}
+
+// A coordinate field as read: the value (negative for S and W) and the
+// hemisphere letter written with it (0 for none). False with a problem for the
+// user when the field is not exactly one of the three forms.
+bool readCoordinate(Text field, double &value, char &letter, std::string &problem) {
+    Text body = field.trimmed();
+    if (body.empty()) {
+        problem = "is empty";
+        return false;
+    }
+    letter = hemisphereLetter(*body.begin);
+    if (letter) {
+        ++body.begin;
+    } else if ((letter = hemisphereLetter(body.end[-1])) != 0) {
+        --body.end;
+    }
+    body = body.trimmed();
+    if (letter && body.holds('-')) {
+        problem = field.quoted() + " has a hemisphere letter and a minus sign";
+        return false;
+    }
+    // Chosen in this order: a blank, a colon, neither.
+    const bool blanks = body.holdsSpace();
+    if (blanks || body.holds(':')) {
+        const std::vector<Text> parts = splitParts(body, !blanks);
+        static const char *const kPartNames[] = {"degrees", "minutes", "seconds"};
+        double numbers[3] = {0.0, 0.0, 0.0};
+        bool minus = false;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            double number = 0.0;
+            bool partMinus = false;
+            const bool whole = i < 2;
+            if (!readNumber(parts[i], whole, number, partMinus)) {
+                problem = parts[i].quoted() + " in " + field.quoted() + " is not " +
+                          (whole ? "a whole number" : "a number") + (i < 3 ? std::string(" of ") + kPartNames[i] : "");
+                return false;
+            }
+            if (i < 3) numbers[i] = number;
+            if (i == 0) minus = partMinus;
+        }
+        if (parts.size() != 3) {
+            problem = field.quoted() + " holds " + std::to_string(parts.size()) + " numbers, " +
+                      (blanks ? "D M S" : "D:M:S") + " needs 3";
+            return false;
+        }
+        value = std::fabs(numbers[0]) + numbers[1] * kPerMinute + numbers[2] * kPerSecond;
+        if (minus) value = -value;
+    } else {
+        bool minus = false;
+        if (!readNumber(body, false, value, minus)) {
+            problem = field.quoted() + " is not a number";
+            return false;
+        }
+    }
+    if (!std::isfinite(value)) {
+        problem = field.quoted() + " is too large";
+        return false;
+    }
+    if (letter == 'S' || letter == 'W') value = -value;
     return true;
 }
 
-// D M S (separated by white space) or D:M:S. Parts that cannot be read are 0,
-// and reading stops at the first of them.
-double parseDegreesMinutesSeconds(const std::string &field, bool colons) {
-    Cursor c{field.data(), field.data() + field.size()};
-    double degrees = 0.0;
-    double minutes = 0.0;
-    double seconds = 0.0;
+// A length field: one finite number, blanks around it ignored.
+bool readLength(Text field, double &value, std::string &problem) {
+    const Text body = field.trimmed();
     bool minus = false;
-    bool ignoredSign = false;
-    if (readInteger(c, degrees, minus) && readSeparator(c, colons) && readInteger(c, minutes, ignoredSign) &&
-        readSeparator(c, colons)) {
-        readDecimal(c, seconds);
+    if (body.empty()) {
+        problem = "is empty";
+    } else if (!readNumber(body, false, value, minus)) {
+        problem = field.quoted() + " is not a number";
+    } else if (!std::isfinite(value)) {
+        problem = field.quoted() + " is too large";
+    } else {
+        return true;
     }
-    const double value = std::fabs(degrees) + minutes * kPerMinute + seconds * kPerSecond;
-    return minus ? -value : value;
-}
-
-double parseNumber(const std::string &field) {
-    Cursor c{field.data(), field.data() + field.size()};
-    double value = 0.0;
-    readDecimal(c, value);
-    return value;
+    return false;
 }
 
 // splitDegrees with the whole degrees as a double, which holds any finite value
@@ -236,10 +266,11 @@ void appendNumber(std::string &out, double value) {
     out.append(text, result.ptr);
 }
 
-// A TAB or line feed inside a text field would split the field or the line and
-// make the whole file unreadable; they are written as spaces.
+// A TAB or line feed inside a text field would split the field or the line,
+// and a NUL byte end it, making the whole file unreadable; they are written as
+// spaces.
 void appendText(std::string &out, const std::string &text) {
-    for (char c : text) out += (c == '\t' || c == '\n') ? ' ' : c;
+    for (char c : text) out += (c == '\t' || c == '\n' || c == '\0') ? ' ' : c;
 }
 
 // D M S with single spaces; the sign comes from the value, since the whole
@@ -264,6 +295,18 @@ void appendDegrees(std::string &out, double value) {
 
 }  // namespace
 
+TEFormatException::TEFormatException(int line, const std::string &field, const std::string &problem)
+    : ZarvoLog::CPPException<std::invalid_argument>(kSource, "TEPointLoader::processLine", line, kFormatMessage),
+      field_(field), problem_(problem) {}
+
+std::string TEFormatException::detail() const {
+    return "line " + std::to_string(get_LineNum()) + (field_.empty() ? ": " : ", " + field_ + ": ") + problem_;
+}
+
+TEFileException::TEFileException(const char *operation, int line, const std::string &message,
+                                 const std::string &reason)
+    : ZarvoLog::CPPException<std::runtime_error>(kSource, operation, line, message), reason_(reason) {}
+
 void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points) {
     if (!fileName) return;
     std::error_code ignored;
@@ -278,11 +321,13 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     // nothing follows the last line feed: that is no line.
     while (std::getline(in, line)) {
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
+        // Editors that save "UTF-8 with BOM" put the mark before the first line.
+        if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         try {
             points.push_back(processLine(unitsAreDegrees, line));
-        } catch (const FormatException &) {
-            throwFormat(lineNumber);
+        } catch (const TEFormatException &invalid) {
+            throw TEFormatException(lineNumber, invalid.field(), invalid.problem());
         }
     }
     // A read that failed (an I/O error, or a line too long for memory) is no end
@@ -290,50 +335,83 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     if (in.bad()) throwFile("TEPointLoader::loadFile", __LINE__, "Error reading T&E file %s.", fileName);
 }
 
+// Every field is read strictly: a value that is not exactly what its field
+// holds would otherwise be taken silently as another value (a trailing blank
+// once made 45.0860 read as 45, 9.5 km off).
 TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line) {
-    size_t tabs = 0;
-    for (char c : line) tabs += (c == '\t');
+    static const char *const kGeographicNames[7] = {"ID", "latitude", "longitude", "elevation",
+                                                    "CE90", "LE90", "description"};
+    static const char *const kMapNames[7] = {"ID", "X", "Y", "elevation", "CE90", "LE90", "description"};
+    const char *const *names = unitsAreDegrees ? kGeographicNames : kMapNames;
     // A single line is line 1 of itself; loadFile gives the line in the file.
-    if (tabs < static_cast<size_t>(kMinimumTabs)) throwFormat(1);
+    auto fieldName = [names](int index) {
+        return "field " + std::to_string(index + 1) + " (" + names[index] + ")";
+    };
 
-    std::string fields[7];
-    size_t start = 0;
-    for (int i = 0; i < 7; ++i) {
-        const size_t tab = line.find('\t', start);
-        const size_t stop = tab == std::string::npos ? line.size() : tab;
-        fields[i] = line.substr(start, stop - start);
-        start = stop + 1;
+    Text fields[7];
+    int tabs = 0;
+    const char *start = line.data();
+    const char *const end = line.data() + line.size();
+    for (const char *at = start; at <= end; ++at) {
+        if (at < end && *at == '\0') {
+            // A C string would end here and the rest of the field be lost; a
+            // file of NUL bytes is UTF-16 or binary, not text.
+            throw TEFormatException(1, fieldName(tabs < 7 ? tabs : 6),
+                                    "holds a NUL byte; a T&E file is plain text (UTF-8 or ASCII)");
+        }
+        if (at == end || *at == '\t') {
+            if (tabs < 7) fields[tabs] = {start, at};
+            start = at + 1;
+            if (at < end) ++tabs;
+        }
+    }
+    if (tabs < kMinimumTabs) {
+        throw TEFormatException(1, "", std::to_string(tabs) + (tabs == 1 ? " TAB" : " TABs") +
+                                           ", a point line needs 6 (seven fields)");
     }
 
     TEPoint point;
-    point.id = fields[0];
-    const double first = parseCoordinate(fields[1]);
-    const double second = parseCoordinate(fields[2]);
+    point.id.assign(fields[0].begin, fields[0].end);
+    std::string problem;
+    double coordinates[2] = {0.0, 0.0};
+    for (int index = 1; index <= 2; ++index) {
+        double &value = coordinates[index - 1];
+        char letter = 0;
+        if (!readCoordinate(fields[index], value, letter, problem)) throw TEFormatException(1, fieldName(index), problem);
+        // A geographic file puts the latitude first.
+        const bool latitude = unitsAreDegrees && index == 1;
+        if (letter && !unitsAreDegrees) {
+            problem = fields[index].quoted() + ": a map coordinate takes no hemisphere letter";
+        } else if (letter && latitude != (letter == 'N' || letter == 'S')) {
+            problem = fields[index].quoted() + (latitude ? ": a latitude takes N or S" : ": a longitude takes E or W");
+        } else if (unitsAreDegrees && !latitude && std::fabs(value) > 360.0) {
+            problem = fields[index].quoted() + " lies outside -360 to 360 degrees";
+        } else {
+            continue;
+        }
+        throw TEFormatException(1, fieldName(index), problem);
+    }
     // A geographic file puts the north value first; a map file puts X first.
-    if (unitsAreDegrees) {
-        point.latitude = first;
-        point.longitude = second;
-    } else {
-        point.longitude = first;
-        point.latitude = second;
+    point.latitude = coordinates[unitsAreDegrees ? 0 : 1];
+    point.longitude = coordinates[unitsAreDegrees ? 1 : 0];
+    double *lengths[3] = {&point.elevation, &point.circularError90, &point.linearError90};
+    for (int index = 3; index <= 5; ++index) {
+        if (!readLength(fields[index], *lengths[index - 3], problem))
+            throw TEFormatException(1, fieldName(index), problem);
     }
-    point.elevation = parseNumber(fields[3]);
-    point.circularError90 = parseNumber(fields[4]);
-    point.linearError90 = parseNumber(fields[5]);
-    point.description = fields[6];
-    for (double value :
-         {point.latitude, point.longitude, point.elevation, point.circularError90, point.linearError90}) {
-        if (!std::isfinite(value)) throwFormat(1);
-    }
+    point.description.assign(fields[6].begin, fields[6].end);
     return point;
 }
 
 void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const std::vector<TEPoint> &points) {
     if (!fileName) return;
-    std::ofstream out(fileName, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
+    static const char kWriteMessage[] = "Error writing T&E file %s.";
+    ZOT_OutputFile out;
+    Zerr_Report *reason = nullptr;
+    if (!OpenOutputFile(&reason, fileName, &out)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
     std::string line;
-    for (const TEPoint &point : points) {
+    for (size_t index = 0; index < points.size() && !out.failed; ++index) {
+        const TEPoint &point = points[index];
         line.clear();
         appendText(line, point.id);
         line += '\t';
@@ -353,17 +431,18 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
         line += '\t';
         appendText(line, point.description);
         line += "\r\n";
-        if (!out.write(line.data(), static_cast<std::streamsize>(line.size()))) break;
+        WriteOutputText(&out, line.c_str());
     }
-    out.close();
-    // close flushes; a failed write or flush (a full disk) leaves the stream failed.
-    if (out.fail()) throwFile("TEPointLoader::saveFile", __LINE__, "Error writing T&E file %s.", fileName);
+    if (!CloseOutputFile(&reason, &out, true)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
 }
 
 double TEPointLoader::parseCoordinate(const std::string &field) {
-    if (field.find(' ') != std::string::npos) return parseDegreesMinutesSeconds(field, false);
-    if (field.find(':') != std::string::npos) return parseDegreesMinutesSeconds(field, true);
-    return parseNumber(field);
+    double value = 0.0;
+    char letter = 0;
+    std::string problem;
+    if (!readCoordinate({field.data(), field.data() + field.size()}, value, letter, problem))
+        throw TEFormatException(1, "", problem);
+    return value;
 }
 
 void TEPointLoader::splitDegrees(double value, int &degrees, int &minutes, double &seconds) {

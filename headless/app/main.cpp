@@ -1,4 +1,5 @@
 // zot-host: loads the ZOT Tool module and runs sessions of user actions.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,6 +8,9 @@
 #include "host.h"
 
 int main(int argc, char **argv) {
+    // A write beyond the file size limit (ulimit -f) then fails with EFBIG and
+    // is reported like a full disk, instead of killing the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc > 1 && std::string(argv[1]) == "assess") {
         return zassess::RunAssessCommand(argc - 2, argv + 2, std::cout, std::cerr);
     }

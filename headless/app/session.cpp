@@ -1451,6 +1451,8 @@ SessionOutcome SessionRunner::RunFile(const std::string &path) {
         outcome.stopped = true;
         return outcome;
     }
+    // Editors that save "UTF-8 with BOM" put the mark before the first command.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     return RunText(text, path, std::filesystem::path(path).parent_path().string());
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "boundary/exports.h"
+#include "fixtures/files.h"
 #include "boundary_test_support.h"
 
 namespace {
@@ -158,6 +159,33 @@ TEST_F(ClosingTest, ReportThatCannotBeWrittenIsMadeKnown) {
     EXPECT_TRUE(Printed("CreateReport")) << "the cause is missing: " << zha::PrintedReports()[0];
     EXPECT_FALSE(FileExists(report));
     ExpectClosed(2);
+}
+
+// A report that fails at closing, by the close function or by a destroyed
+// layer, is shown and its file name asked for again; only a cancel gives up.
+TEST_F(ClosingTest, AReportThatFailsAsksForTheFileNameAgain) {
+    for (bool byLayer : {false, true}) {
+        SCOPED_TRACE(byLayer ? "a layer destroyed" : "the close function");
+        zha::ClearQuestions();
+        zha::ClearPrintedReports();
+        ASSERT_TRUE(Session().StartMono());
+        OpenPoints();
+        const std::string report = Session().Dir().File("second try.txt");
+        zha::QueueYes();
+        zha::QueueFileName(Session().Dir().File("no such folder/report.txt"));
+        zha::QueueFileName(Session().Left().path);  // the image itself is refused
+        zha::QueueFileName(report);
+        if (byLayer) {
+            ASSERT_TRUE(zha::DestroyLayer(Layers()[0]));
+        } else {
+            Session().Close();
+        }
+        EXPECT_EQ(zha::QuestionsAsked(), (std::vector<std::string>{kQuestion, "Report file", "Report file", "Report file"}));
+        EXPECT_EQ(zha::PrintedReports().size(), 2u);
+        EXPECT_NE(zt::ReadText(report).find("Mean horizontal error"), std::string::npos);
+        ExpectClosed(byLayer ? 1 : 2);
+        zha::DisplayReset(false);
+    }
 }
 
 TEST_F(ClosingTest, FileNameQueryThatFailsIsMadeKnown) {

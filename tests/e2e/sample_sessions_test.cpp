@@ -26,6 +26,7 @@
 #include "fixtures/files.h"
 #include "fixtures/geo_images.h"
 #include "fixtures/temp_dir.h"
+#include "tefile/te_point_loader.h"
 
 namespace {
 
@@ -485,6 +486,29 @@ TEST_P(SampleSessionTest, ReportsAgreeWithTheTruth) {
         << "the blunder dominates CE90 until it is dropped";
 }
 
+// What the tool's own writer makes of a sample T&E file reads back identically.
+TEST_P(SampleSessionTest, TheTEFileSavedAgainReadsBackIdentically) {
+    const bool geographic = GetParam() != "utm";
+    std::vector<TEPoint> sample, again;
+    TEPointLoader().loadFile(File(GetParam() + "_te.txt").c_str(), geographic, sample);
+    zt::TempDir scratch;
+    const std::string saved = scratch.File("saved.txt"), savedAgain = scratch.File("again.txt");
+    TEPointLoader().saveFile(saved.c_str(), geographic, sample);
+    TEPointLoader().loadFile(saved.c_str(), geographic, again);
+    ASSERT_EQ(sample.size(), again.size());
+    for (size_t i = 0; i < sample.size(); ++i) {
+        EXPECT_EQ(sample[i].id, again[i].id);
+        EXPECT_EQ(sample[i].description, again[i].description);
+        EXPECT_EQ(sample[i].latitude, again[i].latitude);
+        EXPECT_EQ(sample[i].longitude, again[i].longitude);
+        EXPECT_EQ(sample[i].elevation, again[i].elevation);
+        EXPECT_EQ(sample[i].circularError90, again[i].circularError90);
+        EXPECT_EQ(sample[i].linearError90, again[i].linearError90);
+    }
+    TEPointLoader().saveFile(savedAgain.c_str(), geographic, again);
+    EXPECT_EQ(zt::ReadText(saved), zt::ReadText(savedAgain));
+}
+
 INSTANTIATE_TEST_SUITE_P(SampleData, SampleSessionTest, ::testing::Values("geographic", "utm", "stereo"));
 
 TEST(SampleDataTest, SameOutputOnEveryRunAndClearErrors) {
@@ -508,6 +532,22 @@ TEST(SampleDataTest, SameOutputOnEveryRunAndClearErrors) {
     EXPECT_EQ(zt::RunProgram("'" + kSampleData + "' '" + blocked + "/sample'", &output), 1);
     EXPECT_NE(output.find("zot-sample-data: cannot create folder " + blocked + "/sample"), std::string::npos)
         << output;
+}
+
+// The data the README's figures come from, whatever compiler built the program.
+TEST(SampleDataTest, TheSameDataWhateverTheCompiler) {
+    zt::TempDir folder;
+    std::string output;
+    ASSERT_EQ(zt::RunProgram("'" + kSampleData + "' '" + folder.Path() + "'", &output), 0) << output;
+    const std::pair<const char *, const char *> firstLines[] = {
+        {"geographic_te.txt", "G01\t45 5 11.9539\t7 38 30.6151\t245.491\t0.54\t0.98\tBridge deck expansion joint, centre"},
+        {"utm_te.txt", "U01\t351274.645\t4986253.811\t284.407\t0.48\t0.67\tManhole cover, centre"},
+        {"stereo_te.txt", "S01\t45 1 29.4514\t7 3 1.4959\t520.436\t0.28\t0.53\tPainted arrow tip in car park"},
+    };
+    for (const auto &file : firstLines) {
+        const std::string text = zt::ReadText(folder.File(file.first));
+        EXPECT_EQ(file.second, text.substr(0, text.find('\n'))) << file.first;
+    }
 }
 
 // The hand-written example sessions keep passing.

@@ -124,6 +124,8 @@ TEST_F(LayersTest, RpcModelsAreFoundInEveryPlaceGdalKeepsThem) {
         {zt::RpcStorage::RpcTxt, "txt.tif"},
         {zt::RpcStorage::Rpb, "rpb.tif"},
         {zt::RpcStorage::Nitf, "rpc.ntf"},
+        // The corners give a geotransform, but the complete model is the real georeferencing.
+        {zt::RpcStorage::NitfCorners, "corners.ntf"},
     };
     for (const auto &s : storages) {
         const zt::ImageTruth image = zt::WriteRpcImage(File(s.second), model, s.first);

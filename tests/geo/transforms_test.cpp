@@ -181,6 +181,27 @@ TEST_F(TransformsTest, RpcImageToGroundMatchesGdalAndRoundTripsToAMillionthOfAPi
     }
 }
 
+// A model centred near 180 degrees maps a longitude given on the other side of
+// 180 as the same meridian (not 360 degrees away), on either side.
+TEST_F(TransformsTest, RpcLongitudesAcrossTheAntimeridianAreTheSameMeridian) {
+    for (double centre : {179.9995, -179.9995}) {
+        zt::StereoOptions options;
+        options.centerLon = centre;
+        const zt::RpcModel model = zt::StereoModel(options, 0);
+        XForm fileToMap =
+            FileToMap(zt::WriteRpcImage(File(centre > 0 ? "east.tif" : "west.tif"), model, zt::RpcStorage::RpcTxt).path);
+        ASSERT_TRUE(fileToMap);
+        const double across = centre > 0 ? -179.9999 : 179.9999;
+        double x = 0, y = 0, expectedX = 0, expectedY = 0;
+        ASSERT_TRUE(GroundToImage(fileToMap.get(), across, 45.0, 500.0, &x, &y));
+        zt::RpcGroundToFile(model, across + (centre > 0 ? 360.0 : -360.0), 45.0, 500.0, &expectedX, &expectedY);
+        EXPECT_NEAR(expectedX, x, 1e-6) << centre;
+        EXPECT_NEAR(expectedY, y, 1e-6) << centre;
+        EXPECT_GT(x, 0.0) << "inside the image";
+        EXPECT_LT(x, options.width);
+    }
+}
+
 TEST_F(TransformsTest, RpcPositionsDependOnElevation) {
     const zt::StereoOptions options;
     XForm forward = FileToMap(zt::WriteRpcImage(File("f.tif"), zt::StereoModel(options, 0), zt::RpcStorage::RpcTxt).path);

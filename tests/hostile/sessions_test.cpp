@@ -1,6 +1,11 @@
 // Hostile sessions: enormous numbers, and reports and T&E files written where
 // nothing can be written. Each is refused with the session line and a reason,
 // or carried out whole; the tool's points stay as they were.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 
 #include "hostile_support.h"
@@ -50,6 +55,8 @@ TEST_F(HostileSessions, EnormousNumbersTheToolRefusesChangeNothing) {
         {"insert above 2147483647", "row 2147483646 is not a row of the table"},
         {"edit 2 \"T&E Elevation\" 1e999", "\\\"1e999\\\" is not a number"},
         {"edit 2 \"T&E Latitude\" 1e10", "a latitude lies from 90 S to 90 N"},
+        {"edit 2 \"T&E Latitude\" nan", "\\\"nan\\\" is not a number"},
+        {"edit 2 \"T&E Longitude\" \"7 0 nan\"", "\\\"7 0 nan\\\" is not an angle: \\\"nan\\\" is not a number"},
         {"edit 2 \"T&E Longitude\" -1e300", "a longitude lies from 180 W to 180 E"},
         {"edit 2 \"Mensuration Error (pixels)\" -1e999", "is not a number"},
     };
@@ -103,22 +110,65 @@ TEST_F(HostileSessions, ReportsAndSavesWhereNothingCanBeWrittenFailClearlyAndLos
     const struct {
         std::string path;
         const char *reportError;
+        const char *saveReason;  // the system's reason, in the cause of the save's error
     } places[] = {
-        {"afile/out.txt", "Cannot open file afile/out.txt: Not a directory."},
-        {"/no/such/folder/out.txt", "Cannot open file /no/such/folder/out.txt: No such file or directory."},
-        {"/proc/out.txt", "Cannot open file /proc/out.txt"},
-        {"/dev/full", "Error writing file /dev/full: No space left on device."},
+        {"afile/out.txt", "Cannot open file afile/.out.txt.0.tmp: Not a directory.", "Not a directory"},
+        {"/no/such/folder/out.txt", "Cannot open file /no/such/folder/.out.txt.0.tmp: No such file or directory.",
+         "No such file or directory"},
+        {"/proc/out.txt", "Cannot open file /proc/out.txt", "Cannot open file /proc/out.txt"},
+        {"/dev/full", "Error writing file /dev/full: No space left on device.", "No space left on device"},
     };
     for (const auto &place : places) {
         SCOPED_TRACE(place.path);
         const hs::SessionRun run = Run(std::string(kPrefix) + "report " + place.path + "\nexpect error \"" +
                                        place.reportError + "\"\nsave " + place.path +
                                        "\nexpect error \"Error writing T&E file " + place.path + ".\"\n" +
-                                       kPointsKept +
+                                       "expect error \"" + place.saveReason + "\"\n" + kPointsKept +
                                        // The results are still unreported, so closing offers a report.
                                        "answer no\nclose\nexpect question \"Would you like to create a report?\"\n");
         EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
     }
+}
+
+// A write that cannot be completed, or that would destroy what the user needs,
+// leaves the file that was there byte for byte, and nothing beside it.
+TEST_F(HostileSessions, WritingNeverDestroysTheFileThatWasThere) {
+    std::filesystem::copy_file(session.Dir().File("points.txt"), session.Dir().File("points.orig"));
+    std::filesystem::copy_file(session.Dir().File("mono.tif"), session.Dir().File("mono.orig"));
+    hs::WriteBytes(session.Dir(), "r.txt", "the earlier report\r\n");
+    hs::WriteBytes(session.Dir(), "r.orig", "the earlier report\r\n");
+    ASSERT_EQ(0, mkfifo(session.Dir().File("fifo").c_str(), 0600));
+    const char *const kept = "expect file points.txt equals points.orig\nexpect file r.txt equals r.orig\n"
+                             "expect file mono.tif equals mono.orig\nexpect file .points.txt.0.tmp missing\n"
+                             "expect file .r.txt.0.tmp missing\n";
+    const char *const cases[] = {
+        "fault zfio_Fprintf 2\nsave points.txt\nexpect error \"Error writing T&E file points.txt.\"\n",
+        "fault zfio_Close 1\nsave points.txt\nexpect error \"Error writing T&E file points.txt.\"\n",
+        "fault zfio_Fprintf 20\nreport r.txt\nexpect error \"Error writing r.txt\"\n",
+        "report mono.tif\nexpect error \"mono.tif is an image the tool has open; it was not overwritten.\"\n",
+        "save mono.tif\nexpect error \"mono.tif is an image the tool has open; it was not overwritten.\"\n",
+        "answer no\nreport points.txt\nexpect question \"points.txt is the open T&E file. Write the report over it?\"\n"
+        "expect error \"The report was not written over the T&E file points.txt.\"\n",
+        "report fifo\nexpect error \"No program is reading from the FIFO fifo.\"\n"
+        "save fifo\nexpect error \"No program is reading from the FIFO fifo.\"\n",
+    };
+    for (const char *lines : cases) {
+        SCOPED_TRACE(lines);
+        const hs::SessionRun run = Run(std::string(kPrefix) + lines + kept + kPointsKept);
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    }
+    // Asked first, the report may replace the T&E file; a save may replace the
+    // file just opened; a FIFO with a reader receives every byte.
+    const int reader = open(session.Dir().File("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_LE(0, reader);
+    const hs::SessionRun run = Run(std::string(kPrefix) +
+                                   "save points.txt\nexpect quiet\nreport fifo\nexpect quiet\n"
+                                   "answer yes\nreport points.txt\nexpect file points.txt contains \"ZOT Report for\"\n");
+    EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    char received[64] = {};
+    EXPECT_EQ(63, read(reader, received, 63));
+    close(reader);
+    EXPECT_TRUE(Contains(received, "ZOT Report for mono.tif")) << received;
 }
 
 }  // namespace

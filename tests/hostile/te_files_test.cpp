@@ -75,12 +75,16 @@ TEST_F(HostileTEFiles, RefusedFilesKeepThePointsAsTheyWere) {
         {"an infinite elevation", "N\t44.999\t7.001\t-inf\t1\t1\t\r\n", "(line 1): Incorrect format for T&E File."},
         {"an exponent of 100,000 digits", "N\t44.999\t7.001\t1e" + std::string(100000, '9') + "\t1\t1\t\r\n",
          "(line 1): Incorrect format for T&E File."},
+        {"D M S of two numbers", kValidLine + std::string("N\t44 59\t7.001\t1\t1\t1\t\r\n"),
+         "(line 2): line 2, field 2 (latitude): \"44 59\" holds 2 numbers, D M S needs 3"},
+        {"a header line", "ID\tLat\tLon\tElev\tCE90\tLE90\tDescription\r\n", "field 2 (latitude): \"Lat\""},
+        {"UTF-16", std::string("\xFF\xFEN\0\t\0" "4\0", 8), "field 1 (ID): holds a NUL byte"},
         {"a latitude beyond a pole", kValidLine + std::string("S\t-90.5\t7.001\t1\t1\t1\t\r\n"),
          "Latitude -90.5 on line 2 of the T&E file lies beyond a pole."},
         {"a latitude of 1e300", "N\t1e300\t7.001\t1\t1\t1\t\r\n",
          "Latitude 1e+300 on line 1 of the T&E file lies beyond a pole."},
         {"a longitude no transform can map", kValidLine + std::string("E\t44.999\t1e308\t1\t1\t1\t\r\n"),
-         "Cannot map point"},
+         "field 3 (longitude): \"1e308\" lies outside -360 to 360 degrees"},
     };
     for (const auto &file : files) {
         SCOPED_TRACE(file.what);

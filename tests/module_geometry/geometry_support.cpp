@@ -52,11 +52,15 @@ HandRecord::~HandRecord() {
     zprj_ProParametersFree(&record_.projection);
     zpho_BlockDataFree(&record_.block, nullptr);
     zmsc_HeapFree(record_.mapUnits);
+    zmsc_HeapFree(record_.imageFileName[0]);
+    zmsc_HeapFree(record_.imageFileName[1]);
     zzml_ParseResultFree(&parse_, nullptr);
 }
 
 void HandRecord::Georeference(int image, const std::string &path) {
     Zerr_Report *err = nullptr;
+    zmsc_HeapFree(record_.imageFileName[image]);
+    record_.imageFileName[image] = zstr_Duplicate(path.c_str());
     Zprj_ProParameters **parameters = record_.projection == nullptr ? &record_.projection : nullptr;
     GetFileToMap(&err, &record_, path.c_str(), &record_.fileToMap[image], parameters, &record_.imageSizeA[image],
                  &record_.imageSizeB[image]);

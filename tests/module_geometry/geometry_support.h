@@ -38,8 +38,8 @@ public:
 
     ZOT_Data *get() { return &record_; }
 
-    // GetFileToMap for image into fileToMap, the image size and (for the first
-    // image) projection; fails the test when it reports.
+    // The image's name, and GetFileToMap for image into fileToMap, the image
+    // size and (for the first image) projection; fails the test when it reports.
     void Georeference(int image, const std::string &path);
     // Replaces the map units name (and unitsAreDegrees with it).
     void SetMapUnits(const char *units);

@@ -255,8 +255,9 @@ TEST_F(ScaleUnitsTest, TheAverageStopsAtTheFirstFailingEvaluation) {
     zha::FaultInject("zxfr_XFormZInfoGet", 3);
     Zerr_Report *err = nullptr;
     calculateAveragePixelToMeter(record.get(), &err);
-    ExpectReport(&err, "calculateAveragePixelToMeter", "Error calculating pixel to meter conversion.", true,
-                 "calculatePixelToMeter");
+    ExpectReport(&err, "calculateAveragePixelToMeter",
+                 "Error calculating pixel to meter conversion for " + std::string(record.get()->imageFileName[0]) + ".",
+                 true, "calculatePixelToMeter");
     EXPECT_EQ(7.0, record.get()->averagePixelToMeter);
     EXPECT_EQ(before + 3, zha::FaultCalls("zxfr_XFormZInfoGet")) << "no evaluation after the failing one";
 

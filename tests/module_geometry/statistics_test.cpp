@@ -247,6 +247,26 @@ TEST_F(StatisticsTest, EastWestDeltasOnGeographicImagesAreTakenAtTheReferenceLat
     }
 }
 
+// A measurement across 180 degrees from its reference is as far away as the
+// short way round says, on either side.
+TEST_F(StatisticsTest, LongitudeDifferencesAcrossTheAntimeridianAreTakenTheShortWay) {
+    const zt::ImageTruth geographic = zt::WriteGeographicImage(dir_.File("geo.tif"), {});
+    record_->Georeference(0, geographic.path);
+    const double pairs[][2] = {{-179.999, 180.001}, {179.999, -179.999}, {179.9995, -539.9995}};
+    for (const auto &pair : pairs) {
+        ZOT_Point p = CountedPoint();
+        p.teLongitude = pair[0];
+        p.measuredLongitude = pair[1];
+        record_->Add(p);
+    }
+    Calculate();
+    const double metersPerDegree = 6378137.0 * kPi / 180.0;  // on the equator
+    EXPECT_NEAR(0.0, record_->Point(0)->deltaLongitude, 1e-6) << "180.001 E is 179.999 W";
+    EXPECT_NEAR(0.002 * metersPerDegree, record_->Point(1)->deltaLongitude, 1e-6) << "eastward across 180";
+    EXPECT_NEAR(0.001 * metersPerDegree, record_->Point(2)->deltaLongitude, 1e-6);
+    EXPECT_LT(data()->meanHE, 223.0);
+}
+
 // The failures of CalculateValues and the state each one leaves.
 class StatisticsFailureTest : public StatisticsTest {
 protected:

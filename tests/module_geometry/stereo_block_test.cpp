@@ -109,12 +109,13 @@ TEST_F(StereoBlockTest, FailedConversionsLeaveTheOutputsAsTheyWere) {
     double x = -7, y = -8;
     Zerr_Report *err = nullptr;
     ObjectToFile(&err, 5, info, 7.0, 45.0, 500.0, &x, &y);
-    ExpectReport(&err, "ObjectToFile", "Error converting from Object to File.", false);
+    ExpectReport(&err, "ObjectToFile", "Error converting from Object to File.", true, "zblk_ObjectToFile");
     zha::FaultInject("zblk_ObjectToFile", 1);
-    ObjectToFile(&err, 0, info, 7.0, 45.0, 500.0, &x, &y);
-    ExpectReport(&err, "ObjectToFile", "Error converting from Object to File.", false);
+    ObjectToFile(&err, 1, info, 7.0, 45.0, 500.0, &x, &y);
+    // Which image of the pair could not take the point is said.
+    EXPECT_TRUE(gt::Take(&err).find("(7, 45, 500) has no position in the right image.") != std::string::npos);
     ObjectToFile(&err, 0, nullptr, 7.0, 45.0, 500.0, &x, &y);
-    ExpectReport(&err, "ObjectToFile", "Error converting from Object to File.", false);
+    ExpectReport(&err, "ObjectToFile", "Error converting from Object to File.", true, "zblk_ObjectToFile");
     EXPECT_EQ(-7, x);
     EXPECT_EQ(-8, y);
 

@@ -64,12 +64,14 @@ TEST_F(MonoMarkers, GraphicsToggleShowsAndHidesEveryMarkerOnlyWhenTheStateChange
     EXPECT_EQ("", CallReport(session, "ZOT_ToggleGraphics", {"1"}));
     EXPECT_EQ(refreshes, zha::MarkerRefreshCount()) << "a second show does nothing";
 
-    EXPECT_EQ("", CallReport(session, "ZOT_ToggleGraphics", {"2"}));
-    expectVisible(false, "after 2");
-    EXPECT_EQ("", CallReport(session, "ZOT_ToggleGraphics", {"1"}));
-    expectVisible(true, "shown again");
-    EXPECT_EQ("", CallReport(session, "ZOT_ToggleGraphics", {"on"}));
-    expectVisible(false, "after a word");
+    // Only the texts the buttons send are settings; anything else changes nothing.
+    for (const char *text : {"2", "1abc", "0x", "on", " 1", "", "01"}) {
+        EXPECT_NE(std::string::npos, CallReport(session, "ZOT_ToggleGraphics", {text}).find("Unknown graphics setting"))
+            << text;
+        expectVisible(true, text);
+    }
+    EXPECT_EQ("", CallReport(session, "ZOT_ToggleGraphics", {"0"}));
+    expectVisible(false, "after hiding");
     EXPECT_EQ(0, session.Record()->graphicsShown);
 
     // The buttons of the frame do the same.

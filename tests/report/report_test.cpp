@@ -432,23 +432,23 @@ TEST_F(ReportTest, AFullDiskIsReportedAndTheReportStaysPending) {
     }
 }
 
-// Each failure of the report's host calls: its message, what the file holds
-// afterwards and that the report stays pending.
+// Each failure of the report's host calls: its message, and that the report
+// stays pending and the file that was there stays as it was, alone in its folder.
 struct FailureCase {
     const char *operation;
     int nth;
     const char *message;  // "%s" stands for the report file name
-    size_t keptPoints;    // formatted blocks the file still holds, or npos for an empty file
 };
 
 class ReportFailureTest : public ReportTest, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(ReportFailureTest, StopsWithItsMessageAndKeepsTheReportPending) {
+TEST_P(ReportFailureTest, StopsWithItsMessageAndKeepsTheEarlierFile) {
     const FailureCase &c = GetParam();
     ReportRecord record(2, true, false, false);
     StoreStatistics(record.get(), false, true);
     AddGeographicPoints(&record);
     const std::string path = dir_.File("failing.txt");
+    zt::WriteText(path, "the earlier report\r\n");
 
     zha::FaultInject(c.operation, c.nth);
     Zerr_Report *err = nullptr;
@@ -462,34 +462,59 @@ TEST_P(ReportFailureTest, StopsWithItsMessageAndKeepsTheReportPending) {
     ASSERT_NE(nullptr, zerr_ReportCause(err));
     zerr_DeleteErrorReportEx(&err);
     EXPECT_EQ(1, record.get()->reportPending);
-
-    // The file was closed, and holds what was written before the failure.
-    ASSERT_TRUE(FileExists(path));
-    const std::string text = zt::ReadText(path);
-    if (c.keptPoints == std::string::npos) {
-        EXPECT_EQ("", text);
-    } else {
-        const std::string golden = Golden("formatted_geographic_stereo_meters.txt");
-        size_t end = golden.find(std::string(73, '-'));
-        for (size_t i = 0; i < c.keptPoints; ++i) end = golden.find("\r\n\r\n\r\n", end) + 6;
-        EXPECT_EQ(golden.substr(0, end), text);
-    }
+    EXPECT_EQ("the earlier report\r\n", zt::ReadText(path));
+    EXPECT_EQ(std::vector<std::string>{"failing.txt"}, zt::FolderEntries(dir_.Path()));
 }
-
-const size_t kEmptyFile = std::string::npos;
 
 INSTANTIATE_TEST_SUITE_P(
     HostFailures, ReportFailureTest,
-    ::testing::Values(FailureCase{"zfio_FileNameParse", 1, "Error parsing filename.", kEmptyFile},
-                      FailureCase{"zfio_FileNameParse", 2, "Error parsing filename.", kEmptyFile},
-                      FailureCase{"zdlm_CountList", 1, "Error getting number of items in list.", 0},
-                      FailureCase{"zdlm_GetAddr", 1, "Error getting element from list", 0},
-                      FailureCase{"zdlm_GetAddr", 3, "Error getting element from list", 1},
-                      FailureCase{"zdlm_GetAddr", 4, "Error getting element from list", 2},
-                      FailureCase{"zfio_Close", 1, "Error writing %s", 3}),
+    ::testing::Values(FailureCase{"zfio_FileNameParse", 1, "Error parsing filename."},
+                      FailureCase{"zfio_FileNameParse", 2, "Error parsing filename."},
+                      FailureCase{"zdlm_CountList", 1, "Error getting number of items in list."},
+                      FailureCase{"zdlm_GetAddr", 1, "Error getting element from list"},
+                      FailureCase{"zdlm_GetAddr", 3, "Error getting element from list"},
+                      FailureCase{"zdlm_GetAddr", 4, "Error getting element from list"},
+                      FailureCase{"zfio_Fprintf", 20, "Error writing %s"},
+                      FailureCase{"zfio_Open", 1, "Error creating %s"},
+                      FailureCase{"zfio_Close", 1, "Error writing %s"}),
     [](const ::testing::TestParamInfo<FailureCase> &info) {
         return std::string(info.param.operation) + "Call" + std::to_string(info.param.nth);
     });
+
+// Each text a point's values become, in the layout that prints them.
+TEST_F(ReportTest, SecondsCarryTextsAreQuotedForCsvAndNoPixelSizeShowsNoPixels) {
+    const struct {
+        bool condensed;
+        double latitude;        // T&E latitude; the measured one is 0
+        const char *description;
+        double pixelSize;       // averagePixelToMeter
+        const char *expected;
+    } cases[] = {
+        {false, 45 + 59 / 60.0 + 59.9996 / 3600, "d", 0.5, "| +46 00  0.000|"},
+        {false, -(12 + 30 / 60.0 + 59.9999 / 3600), "d", 0.5, "| -12 31  0.000|"},
+        {true, 45 + 59 / 60.0 + 59.9996 / 3600, "d", 0.5, ",+45:59:59.999600,"},
+        {true, 45 + 59 / 60.0 + 59.9999999 / 3600, "d", 0.5, ",+46:0:0.000000,"},
+        {true, 1, "say \"hi\", twice", 0.5, ",\"say \"\"hi\"\", twice\","},
+        {true, 1, "two\nlines", 0.5, ",\"two\nlines\","},
+        {true, 1, "plain \"quote\"", 0.5, ",\"plain \"\"quote\"\"\","},
+        {true, 1, "d", 0.0, ",0.000000,0.000000,0.000000,,0.000000,0.000000\n"},
+        {false, 1, "d", 0.0, "|            0.000|                   |\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.expected);
+        ReportRecord record(1, true, false, c.condensed);
+        record.get()->averagePixelToMeter = c.pixelSize;
+        ZOT_Point point = MeasuredPoint();
+        point.teLatitude = c.latitude;
+        point.mensurationError = 0.25;
+        record.Add(point, "P", c.description);
+        const std::string path = dir_.File("cases.txt");
+        ASSERT_EQ("", Write(record.get(), path));
+        const std::string text = zt::ReadText(path);
+        EXPECT_NE(std::string::npos, text.find(c.expected)) << text;
+        EXPECT_EQ(std::string::npos, text.find("inf")) << text;
+    }
+}
 
 TEST_F(ReportTest, AFailedOpenCreatesNoFile) {
     ReportRecord record(1, true, false, false);
@@ -519,9 +544,9 @@ TEST_F(ReportTest, AFailedWriteStopsWritingAndIsReported) {
     EXPECT_EQ("Error writing " + path, zerr_ReportMessage(err));
     zerr_DeleteErrorReportEx(&err);
     EXPECT_EQ(1, record.get()->reportPending);
-    // Nothing was written after the failed piece.
+    // Nothing was written after the failed piece, and nothing was left behind.
     EXPECT_EQ(5, zha::FaultCalls("zfio_Fprintf"));
-    EXPECT_LT(zt::ReadText(path).size(), Golden("formatted_map_mono_feet.txt").size());
+    EXPECT_TRUE(zt::FolderEntries(dir_.Path()).empty());
 }
 
 }  // namespace

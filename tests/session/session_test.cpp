@@ -413,6 +413,12 @@ expect tools 1
     EXPECT_EQ(outcome.checksPassed, 3);
 }
 
+TEST_F(SessionTest, AByteOrderMarkBeforeTheFirstCommandIsSkipped) {
+    const zapp::SessionOutcome outcome = Run("\xEF\xBB\xBF" "call ZOT_SelectImages\nexpect tools 1\n");
+    EXPECT_EQ(outcome.status, 0) << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 1);
+}
+
 TEST_F(SessionTest, MissingOrUnreadableSessionFile) {
     zapp::SessionOutcome outcome = runner_.RunFile(dir_.File("absent.session"));
     EXPECT_EQ(outcome.status, 1);

@@ -18,7 +18,7 @@
 
 namespace {
 
-typedef ZarvoLog::CPPException<std::invalid_argument> FormatError;
+typedef ZarvoLog::CPPException<std::invalid_argument> FormatError;  // TEFormatException is one
 typedef ZarvoLog::CPPException<std::runtime_error> FileError;
 
 void writeFile(const std::string &path, const std::string &bytes) {
@@ -85,13 +85,70 @@ INSTANTIATE_TEST_SUITE_P(
                       // M and S as read, whatever their size and sign
                       CoordinateCase{"10 90 -36", 10.0 + 1.5 - 0.01}, CoordinateCase{"+5:0:1.5e1", 5.0 + 15.0 / 3600},
                       CoordinateCase{"-0:0:36", -0.01}, CoordinateCase{"  7   6   3.6  ", 7.1 + 0.001},
-                      CoordinateCase{"1.5e3", 1500.0}, CoordinateCase{"-2.5xyz", -2.5}, CoordinateCase{".5", 0.5},
-                      // fewer than three numbers: the missing parts are 0
-                      CoordinateCase{"12 30", 12.5}, CoordinateCase{"12:", 12.0}, CoordinateCase{"-3", -3.0},
-                      CoordinateCase{"12 x 30", 12.0}, CoordinateCase{"12.5 30 0", 12.0},
-                      // no number at all: 0
-                      CoordinateCase{"", 0.0}, CoordinateCase{"abc", 0.0}, CoordinateCase{" ", 0.0},
-                      CoordinateCase{"0x10", 0.0}, CoordinateCase{"1e-400", 0.0}));
+                      CoordinateCase{"1.5e3", 1500.0}, CoordinateCase{".5", 0.5}, CoordinateCase{"-3", -3.0},
+                      CoordinateCase{"1e-400", 0.0},
+                      // blanks around a decimal do not make it D M S
+                      CoordinateCase{"45.0860 ", 45.086}, CoordinateCase{" 7.006\v", 7.006}));
+
+// Hemisphere letters before or after the number; S and W make it negative.
+TEST(TEProcessLineTest, HonoursHemisphereLetters) {
+    const double dms = 45 + 5.0 / 60 + 11.9539 / 3600;
+    const struct {
+        const char *latitude, *longitude;
+        double lat, lon;
+    } cases[] = {
+        {"45 5 11.9539 S", "7.5 w", -dms, -7.5}, {"N 45:5:11.9539", "E7.5", dms, 7.5},
+        {"s45.5", "W 0 30 0", -45.5, -0.5},      {" 45.5n ", " 359.5 E", 45.5, 359.5},
+    };
+    for (const auto &c : cases) {
+        const TEPoint point =
+            TEPointLoader().processLine(true, std::string("P\t") + c.latitude + "\t" + c.longitude + "\t1\t1\t1\t");
+        EXPECT_DOUBLE_EQ(c.lat, point.latitude) << c.latitude;
+        EXPECT_DOUBLE_EQ(c.lon, point.longitude) << c.longitude;
+    }
+}
+
+// What the loader cannot read exactly it refuses, naming the field and what was wrong.
+TEST(TEProcessLineTest, RefusesEveryFieldItCannotReadExactlyAndSaysWhy) {
+    const struct {
+        bool geographic;
+        std::string line;
+        const char *detail;
+    } cases[] = {
+        {true, "P\t45 5\t7\t1\t1\t1\t", "field 2 (latitude): \"45 5\" holds 2 numbers, D M S needs 3"},
+        {true, "P\t45\t7:5\t1\t1\t1\t", "field 3 (longitude): \"7:5\" holds 2 numbers, D:M:S needs 3"},
+        {false, "P\t1 2 3 4\t7\t1\t1\t1\t", "field 2 (X): \"1 2 3 4\" holds 4 numbers, D M S needs 3"},
+        {true, "P\t12 x 30\t7\t1\t1\t1\t", "\"x\" in \"12 x 30\" is not a whole number of minutes"},
+        {true, "P\t12.5 30 0\t7\t1\t1\t1\t", "\"12.5\" in \"12.5 30 0\" is not a whole number of degrees"},
+        {true, "P\t12:30:\t7\t1\t1\t1\t", "\"\" in \"12:30:\" is not a number of seconds"},
+        {true, "P\t-2.5xyz\t7\t1\t1\t1\t", "field 2 (latitude): \"-2.5xyz\" is not a number"},
+        {true, "P\t \t7\t1\t1\t1\t", "field 2 (latitude): is empty"},
+        {true, "P\t45 S\t7 N\t1\t1\t1\t", "field 3 (longitude): \"7 N\": a longitude takes E or W"},
+        {true, "P\tE 45\t7\t1\t1\t1\t", "field 2 (latitude): \"E 45\": a latitude takes N or S"},
+        {true, "P\t-45 5 0 S\t7\t1\t1\t1\t", "\"-45 5 0 S\" has a hemisphere letter and a minus sign"},
+        {false, "P\t500000 E\t7\t1\t1\t1\t", "field 2 (X): \"500000 E\": a map coordinate takes no hemisphere letter"},
+        {true, "P\t45\t1e300\t1\t1\t1\t", "field 3 (longitude): \"1e300\" lies outside -360 to 360 degrees"},
+        {true, "P\t45\t7\tn/a\t1\t1\t", "field 4 (elevation): \"n/a\" is not a number"},
+        {true, "P\t45\t7\t1\t\t1\t", "field 5 (CE90): is empty"},
+        {true, "P\t45\t7\t1\t1\t3.5 m\t", "field 6 (LE90): \"3.5 m\" is not a number"},
+        {true, "P\t45\t7\t1e999\t1\t1\t", "field 4 (elevation): \"1e999\" is too large"},
+        {true, "ID\tLatitude\tLongitude\tElevation\tCE90\tLE90\tDescription",
+         "field 2 (latitude): \"Latitude\" is not a number"},
+        {true, std::string("P\0X\t45\t7\t1\t1\t1\t", 15), "field 1 (ID): holds a NUL byte"},
+        {true, std::string("\xFF\xFEP\0\t\0", 6), "field 1 (ID): holds a NUL byte; a T&E file is plain text"},
+        {true, "A\t1\t2", "line 1: 2 TABs, a point line needs 6 (seven fields)"},
+    };
+    for (const auto &c : cases) {
+        try {
+            TEPointLoader().processLine(c.geographic, c.line);
+            ADD_FAILURE() << "accepted: " << c.line;
+        } catch (const TEFormatException &e) {
+            EXPECT_STREQ("Incorrect format for T&E File.", e.what());
+            EXPECT_EQ(0u, e.detail().find("line 1")) << e.detail();
+            EXPECT_NE(std::string::npos, e.detail().find(c.detail)) << e.detail();
+        }
+    }
+}
 
 TEST(TESplitDegreesTest, GivesSignedDegreesWholeMinutesAndSeconds) {
     TEPointLoader loader;
@@ -136,18 +193,13 @@ TEST(TEProcessLineTest, TakesTheSevenFieldsInOrder) {
     EXPECT_EQ(4100000.75, map.latitude);
     EXPECT_EQ("", map.description);
 
-    // Spaces belong to the texts; numbers skip leading space and ignore what trails.
-    const TEPoint spaced = loader.processLine(true, " id 1 \t1\t2\t  3.5 m\t+4e1\t-.5\t a b ");
+    // Spaces belong to the texts; numbers may have blanks around them.
+    const TEPoint spaced = loader.processLine(true, " id 1 \t1\t2\t  3.5 \t+4e1\t-.5\t a b ");
     EXPECT_EQ(" id 1 ", spaced.id);
     EXPECT_EQ(3.5, spaced.elevation);
     EXPECT_EQ(40.0, spaced.circularError90);
     EXPECT_EQ(-0.5, spaced.linearError90);
     EXPECT_EQ(" a b ", spaced.description);
-
-    // Empty numeric fields read as 0.
-    const TEPoint empty = loader.processLine(true, "\t\t\t\t\t\t");
-    EXPECT_EQ("", empty.id);
-    EXPECT_EQ(0.0, empty.elevation);
 }
 
 TEST(TEProcessLineTest, NeedsSixTabsAndIgnoresTextAfterTheSeventh) {
@@ -191,6 +243,15 @@ TEST_F(TELoadTest, ReadsEveryLineWithEitherLineEnd) {
     EXPECT_EQ("first point", points[1].description);  // no carriage return left
     EXPECT_EQ("B2", points[2].id);
     EXPECT_EQ(-0.25, points[2].latitude);
+}
+
+TEST_F(TELoadTest, SkipsAByteOrderMarkAtTheStartOnly) {
+    writeFile(path, "\xEF\xBB\xBF" + kLineA + "\r\n\xEF\xBB\xBF" + kLineB + "\r\n");
+    std::vector<TEPoint> points;
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    ASSERT_EQ(2u, points.size());
+    EXPECT_EQ("A1", points[0].id);
+    EXPECT_EQ("\xEF\xBB\xBF" "B2", points[1].id) << "later on, the bytes belong to the ID";
 }
 
 TEST_F(TELoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
@@ -306,13 +367,17 @@ TEST_F(TESaveTest, TabsAndLineFeedsInTextsCannotBreakTheFile) {
 TEST_F(TESaveTest, AFileThatCannotBeWrittenRaises) {
     std::vector<TEPoint> points(1);
     points[0] = {"p", 1, 2, 3, 4, 5, "d"};
-    for (const std::string &name : {dir.File("no/folder/points.txt"), std::string("/dev/full")}) {
+    const std::pair<std::string, const char *> places[] = {{dir.File("no/folder/points.txt"), "No such file"},
+                                                           {"/dev/full", "No space left on device"}};
+    for (const auto &place : places) {
+        const std::string &name = place.first;
         try {
             TEPointLoader().saveFile(name.c_str(), true, points);
             ADD_FAILURE() << "no exception for " << name;
-        } catch (const FileError &e) {
+        } catch (const TEFileException &e) {
             EXPECT_EQ("Error writing T&E file " + name + ".", e.what());
             EXPECT_STREQ("TEPointLoader::saveFile", e.get_Operation());
+            EXPECT_NE(std::string::npos, e.reason().find(place.second)) << e.reason();
         }
     }
     EXPECT_NO_THROW(TEPointLoader().saveFile(nullptr, true, points));
@@ -343,7 +408,9 @@ TEST_F(TESaveTest, SavingAndLoadingGivesEveryValueBackTo11SignificantDigits) {
     for (bool geographic : {true, false}) {
         std::vector<TEPoint> points;
         for (int i = 0; i < 2000; ++i) {
-            points.push_back({"id" + std::to_string(i), anyValue(i), anyValue(i + 1), anyValue(i + 2),
+            // A geographic longitude lies within 360 degrees either way.
+            points.push_back({"id" + std::to_string(i), anyValue(i),
+                              geographic ? std::fmod(anyValue(i + 1), 360.0) : anyValue(i + 1), anyValue(i + 2),
                               anyValue(i + 3), anyValue(i / 4), "desc " + std::to_string(i)});
         }
         TEPointLoader().saveFile(path.c_str(), geographic, points);

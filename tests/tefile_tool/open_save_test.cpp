@@ -66,7 +66,7 @@ TEST_F(MonoFiles, AnOpenReplacesThePointsWithCompleteOnesAndShowsTheFirst) {
     EXPECT_GT(record->ce90WithMensuration, 0.0);
 }
 
-TEST_F(MonoFiles, AnOpenDropsMeasuredPointsAndTheirMarkersButKeepsPendingPicks) {
+TEST_F(MonoFiles, AnOpenOffersAReportThenDropsMeasuredPointsTheirMarkersAndPendingPicks) {
     OpenTE(session, WritePointsAt(session, "first.txt", {{5, 5}, {20, 20}}));
     ASSERT_TRUE(Click(0, 0, 6, 6));
     ASSERT_EQ("", CallReport(session, "ZOT_AcceptMeasurement"));
@@ -74,7 +74,12 @@ TEST_F(MonoFiles, AnOpenDropsMeasuredPointsAndTheirMarkersButKeepsPendingPicks) 
     ASSERT_TRUE(Click(0, 0, 30, 30));  // pending for row 1
     ASSERT_GT(session.Record()->meanHE, 0.0);
 
+    const std::string report = session.Dir().File("before the open.txt");
+    zha::QueueYes();
+    zha::QueueFileName(report);
     OpenTE(session, WritePointsAt(session, "second.txt", {{40, 40}}));
+    EXPECT_EQ((std::vector<std::string>{"Would you like to create a report?", "Report file"}), zha::QuestionsAsked());
+    EXPECT_NE(std::string::npos, zt::ReadText(report).find("Mean horizontal error")) << "the report of the first points";
     // No statistic of the dropped measurement survives.
     EXPECT_EQ(0.0, session.Record()->meanHE);
     EXPECT_EQ(0.0, session.Record()->ce90WithMensuration);
@@ -83,10 +88,14 @@ TEST_F(MonoFiles, AnOpenDropsMeasuredPointsAndTheirMarkersButKeepsPendingPicks) 
     EXPECT_EQ(1, zha::CellRowCount("dataarray"));
     EXPECT_EQ(1u, zha::DisplayMarkers().size());
     EXPECT_EQ(0, session.Record()->currentRow);
-    // The pending pick now counts for the new current point.
-    EXPECT_EQ("1", Label("leftcount"));
-    ASSERT_EQ("", CallReport(session, "ZOT_AcceptMeasurement"));
-    EXPECT_DOUBLE_EQ(30.0, Marker(session.Point(0)->measuredSelector[0]).x);
+    // The pick pending for a dropped point is gone with it.
+    EXPECT_EQ("0", Label("leftcount"));
+    EXPECT_NE(std::string::npos, CallReport(session, "ZOT_AcceptMeasurement").find("No points have been measured."));
+
+    // Nothing measured, nothing to offer.
+    zha::ClearQuestions();
+    OpenTE(session, WritePointsAt(session, "third.txt", {{40, 40}}));
+    EXPECT_TRUE(zha::QuestionsAsked().empty());
 }
 
 TEST_F(MonoFiles, AnEmptyFileRemovesEveryPointAndMakesRowZeroCurrent) {

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "automation/automation_core.h"
 #include "zfio.h"
 
@@ -33,6 +37,32 @@ void copyPart(const char *begin, const char *end, char *buffer) {
     buffer[length] = '\0';
 }
 
+bool OpensForWriting(const char *mode) { return std::strpbrk(mode, "wa+") != nullptr; }
+
+bool IsFifo(const char *name) {
+    struct stat status;
+    return stat(name, &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
+// A FIFO opened for writing waits for a reader, for ever when none comes; opened
+// for reading and writing it never waits, but what is written with no reader is
+// lost. So it is opened for writing only, without waiting: with no reader it
+// fails at once (ENXIO), and once open its writes wait for the reader as usual.
+std::FILE *OpenFifoForWriting(const char *name, int *error) {
+    const int fd = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE *stream = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr : fdopen(fd, "w");
+    if (!stream) {
+        *error = errno ? errno : EIO;
+        close(fd);
+    }
+    return stream;
+}
+
 }  // namespace
 
 Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
@@ -42,7 +72,18 @@ Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
         zha::Fail(err, "zfio_Open", __LINE__, nullptr, "No file name or mode given.");
         return nullptr;
     }
-    std::FILE *stream = std::fopen(name, mode);
+    std::FILE *stream = nullptr;
+    int fifoError = 0;
+    if (OpensForWriting(mode) && IsFifo(name)) {
+        stream = OpenFifoForWriting(name, &fifoError);
+        if (!stream && fifoError == ENXIO) {
+            zha::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
+            return nullptr;
+        }
+        errno = fifoError;
+    } else {
+        stream = std::fopen(name, mode);
+    }
     if (!stream) {
         const int error = errno;
         zha::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));

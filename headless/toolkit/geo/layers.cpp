@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include <cpl_conv.h>
@@ -25,6 +26,7 @@ struct Zimg_LayerImpl {
     bool hasGeoTransform = false;
     double geoTransform[6] = {};
     std::string crsWkt;  // empty when the dataset names no coordinate system
+    bool nitf = false;  // read by GDAL's NITF driver
     bool rpcPresent = false;
     bool rpcValid = false;
     zhg::Rpc rpc;
@@ -98,7 +100,10 @@ bool Near(double a, double b) { return std::fabs(a - b) <= 1e-12 * std::fabs(b);
 bool Describe(const Zimg_LayerImpl &layer, Georeferencing *g, std::string *message) {
     const char *file = layer.fileName.c_str();
     g->srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    if (!layer.hasGeoTransform) {
+    // A NITF's geotransform comes from its corner coordinates (whole arc-seconds,
+    // no terrain): a complete RPC00B model is its real georeferencing. Other
+    // images with a geotransform (orthoimages) are read through it.
+    if (!layer.hasGeoTransform || (layer.nitf && layer.rpcValid)) {
         if (!layer.rpcPresent) {
             *message = std::string("Image ") + file + " is not georeferenced.";
             return false;
@@ -229,6 +234,8 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
         width = GDALGetRasterBandXSize(band);
         height = GDALGetRasterBandYSize(band);
         impl->hasGeoTransform = GDALGetGeoTransform(ds, impl->geoTransform) == CE_None;
+        const char *driver = GDALGetDriverShortName(GDALGetDatasetDriver(ds));
+        impl->nitf = driver && std::strcmp(driver, "NITF") == 0;
         const char *wkt = GDALGetProjectionRef(ds);
         impl->crsWkt = wkt ? wkt : "";
         impl->rpcValid = zhg::RpcFromMetadata(GDALGetMetadata(ds, "RPC"), impl->fileName.c_str(), &impl->rpc,

@@ -70,7 +70,11 @@ bool ParseValue(const char *text, double *value) {
 
 bool RpcGroundToFile(const Rpc &rpc, double lon, double lat, double height, double *x, double *y,
                      double jacobian[6]) {
-    const double L = (lon - rpc.lonOff) / rpc.lonScale;
+    // A longitude on the other side of 180 degrees from the model's centre is
+    // the same meridian: it is taken the short way round from the centre.
+    double east = lon - rpc.lonOff;
+    if (east > 180.0 || east <= -180.0) east -= 360.0 * std::ceil((east - 180.0) / 360.0);
+    const double L = east / rpc.lonScale;
     const double P = (lat - rpc.latOff) / rpc.latScale;
     const double H = (height - rpc.heightOff) / rpc.heightScale;
     Terms s;

@@ -74,6 +74,7 @@ bool ParseDegrees(const std::string &text, bool latitude, double *value, std::st
     const char positive = latitude ? 'N' : 'E';
     const char negative = latitude ? 'S' : 'W';
     std::vector<std::string> parts = Split(text, ":");
+    const std::vector<std::string> typed = parts;
     if (parts.empty()) {
         *why = "an empty text is not an angle";
         return false;
@@ -94,7 +95,9 @@ bool ParseDegrees(const std::string &text, bool latitude, double *value, std::st
     double numbers[3] = {0, 0, 0};
     for (size_t i = 0; i < parts.size(); ++i) {
         if (!ReadDouble(parts[i], &numbers[i])) {
-            *why = "\"" + parts[i] + "\" is not a number";
+            // Named as typed: the hemisphere letter taken off "nan" leaves "na".
+            *why = "\"" + text + "\" is not " +
+                   (typed.size() == 1 ? std::string("a number") : "an angle: \"" + typed[i] + "\" is not a number");
             return false;
         }
     }
