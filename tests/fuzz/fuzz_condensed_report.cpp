@@ -5,7 +5,6 @@
 //     and the reader must give back every point with its texts exactly and
 //     its numbers to the six decimals the layout prints.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,28 +16,18 @@
 #include <vector>
 
 #include "assess/condensed_report.h"
+#include "fuzz_checks.h"
 #include "points/zot_point.h"
 #include "report/report.h"
 #include "zhost.h"
 
 namespace {
 
-void require(bool condition, const std::string &what) {
-    if (condition) return;
-    std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
-    std::abort();
-}
+using zt_fuzz::require;
 
 const std::string &reportFile() {
-    static struct File {
-        std::string path;
-        File() {
-            const char *tmp = std::getenv("TMPDIR");
-            path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_condensed_report." + std::to_string(getpid());
-        }
-        ~File() { std::remove(path.c_str()); }
-    } file;
-    return file.path;
+    static zt_fuzz::ScratchFile file("fuzz_condensed_report");
+    return file.path();
 }
 
 std::string ReadFile(const std::string &path) {

@@ -36,16 +36,13 @@
 #include "automation/automation_core.h"
 #include "fixtures/geo_images.h"
 #include "fixtures/tool.h"
+#include "fuzz_checks.h"
 #include "geometry/geometry.h"
 #include "te_reference.h"
 
 namespace {
 
-void require(bool condition, const std::string &what) {
-    if (condition) return;
-    std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
-    std::abort();
-}
+using zt_fuzz::require;
 
 struct Input {
     int width = 64;

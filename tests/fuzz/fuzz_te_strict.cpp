@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "te_fuzz_checks.h"
 #include "te_reference.h"
 #include "zarvolog.h"
@@ -21,15 +19,8 @@ namespace {
 typedef ZarvoLog::CPPException<std::invalid_argument> FormatException;
 
 const std::string &scratchFile() {
-    static struct File {
-        std::string path;
-        File() {
-            const char *tmp = std::getenv("TMPDIR");
-            path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_te_strict." + std::to_string(getpid());
-        }
-        ~File() { std::remove(path.c_str()); }
-    } file;
-    return file.path;
+    static zt_fuzz::ScratchFile file("fuzz_te_strict");
+    return file.path();
 }
 
 bool same(double a, double b) { return a == b && std::signbit(a) == std::signbit(b); }
