@@ -7,18 +7,12 @@
 #include "automation/automation_core.h"
 #include "toolkit/ui/ui_model.h"
 #include "zerr.h"
-#include "zstr.h"
 
 namespace zha {
 
 namespace {
 
 using zui::PartKind;
-
-AppFunctionResolver &Resolver() {
-    static AppFunctionResolver resolver;
-    return resolver;
-}
 
 template <typename Visit>
 Zzml_Part *FirstPart(Visit accept) {
@@ -51,58 +45,9 @@ Zzml_Part *FindTable(const std::string &name, const char *op, Zerr_Report **err)
 }
 
 PartView ViewOf(const Zzml_Part *part) {
-    return PartView{part->name, zui::PartKindName(part->kind), part->title, part->value};
-}
-
-// Calls an application function with texts and client data, handing its report
-// and result to the caller.
-bool Invoke(const char *op, const std::string &name, const std::vector<std::string> &args, void *clientData,
-            Zerr_Report **err, Zstr_StringList **result) {
-    AppFunction function = Resolver() ? Resolver()(name) : nullptr;
-    if (!function) {
-        Fail(err, op, __LINE__, nullptr, "No application function named \"%s\"%s.", name.c_str(),
-             Resolver() ? "" : " (no module's functions are known)");
-        return false;
-    }
-    std::vector<std::vector<char>> texts;
-    std::vector<char *> argv;
-    texts.reserve(args.size());
-    for (const std::string &arg : args) {
-        texts.emplace_back(arg.begin(), arg.end());
-        texts.back().push_back('\0');
-        argv.push_back(texts.back().data());
-    }
-    argv.push_back(nullptr);
-    Zerr_Report *report = nullptr;
-    Zstr_StringList *list =
-        function(nullptr, clientData, static_cast<int32_t>(args.size()), argv.data(), &report);
-    if (result)
-        *result = list;
-    else
-        zstr_StringListDelete(&list, nullptr);
-    if (!report) return true;
-    if (err)
-        *err = report;
-    else
-        zerr_DeleteErrorReportEx(&report);
-    return false;
-}
-
-// Runs what a part calls. Everything is copied first: the function may free
-// the parse that holds the part.
-bool RunCall(const char *op, const Zzml_Part *part, Zerr_Report **err, Zstr_StringList **result) {
-    const std::string function = part->call.function;
-    void *clientData = part->owner->clientData;
-    std::vector<std::string> args;
-    for (const zui::Argument &arg : part->call.args) {
-        if (!arg.isReference) {
-            args.push_back(arg.text);
-            continue;
-        }
-        const Zzml_Part *source = zui::FindInFrame(part->frame, arg.text);
-        if (source && !source->value.empty()) args.push_back(source->value);
-    }
-    return Invoke(op, function, args, clientData, err, result);
+    PartView view{part->name, zui::PartKindName(part->kind), part->title, part->value, part->values, part->shown, {}};
+    for (const auto &inner : part->parts) view.parts.push_back(ViewOf(inner.get()));
+    return view;
 }
 
 void Queue(zui::AnswerKind kind, const std::string &fileName = std::string()) {
@@ -111,7 +56,7 @@ void Queue(zui::AnswerKind kind, const std::string &fileName = std::string()) {
 
 }  // namespace
 
-void SetAppFunctionResolver(AppFunctionResolver resolver) { Resolver() = std::move(resolver); }
+void SetAppFunctionResolver(AppFunctionResolver resolver) { zui::SetAppFunctionResolver(std::move(resolver)); }
 
 bool CallAppFunction(const std::string &name, const std::vector<std::string> &args, Zerr_Report **err,
                      Zstr_StringList **result) {
@@ -119,8 +64,13 @@ bool CallAppFunction(const std::string &name, const std::vector<std::string> &ar
     if (result) *result = nullptr;
     const std::vector<Zzml_ParseResult *> &parses = zui::TheState().parses;
     void *clientData = parses.empty() ? nullptr : parses.back()->clientData;
-    return Invoke("CallAppFunction", name, args, clientData, err, result);
+    return zui::CallFunction("CallAppFunction", name, args, clientData, err, result);
 }
+
+void SetUiDir(const std::string &dir) { zui::SetUiDir(dir); }
+std::string UiDir() { return zui::UiDir(); }
+void SetScreenSize(int32_t width, int32_t height) { zui::SetScreenSize(width, height); }
+void UiReset() { zui::ResetSettings(); }
 
 Zzml_Part *FindPart(const std::string &name) {
     return FirstPart([&](Zzml_Part *p) { return p->name == name; });
@@ -149,6 +99,16 @@ std::vector<PartView> FrameParts(const std::string &frame) {
     return views;
 }
 
+std::vector<ScriptView> LiveScripts() {
+    std::vector<ScriptView> scripts;
+    for (const Zzml_ParseResult *parse : zui::TheState().parses) {
+        ScriptView script{parse->fileName, {}};
+        for (const auto &part : parse->parts) script.parts.push_back(ViewOf(part.get()));
+        scripts.push_back(std::move(script));
+    }
+    return scripts;
+}
+
 std::vector<std::string> FramesShown() {
     std::vector<std::string> names;
     for (const Zzml_ParseResult *parse : zui::TheState().parses)
@@ -168,7 +128,7 @@ bool PressButton(const std::string &button, Zerr_Report **err, Zstr_StringList *
     ClearErr(err);
     if (result) *result = nullptr;
     const Zzml_Part *part = FindOfKind(button, PartKind::Button, "PressButton", err);
-    return part && RunCall("PressButton", part, err, result);
+    return part && zui::RunPartCall("PressButton", part, err, result);
 }
 
 bool SetPartValue(const std::string &name, const std::string &value, Zerr_Report **err, Zstr_StringList **result) {
@@ -195,7 +155,7 @@ bool SetPartValue(const std::string &name, const std::string &value, Zerr_Report
     }
     if (part->value == value) return true;
     part->value = value;
-    return part->call.function.empty() || RunCall(op, part, err, result);
+    return part->call.function.empty() || zui::RunPartCall(op, part, err, result);
 }
 
 bool ChooseTool(const std::string &tool, Zerr_Report **err, Zstr_StringList **result) {
@@ -210,7 +170,7 @@ bool ChooseTool(const std::string &tool, Zerr_Report **err, Zstr_StringList **re
         set->selected = tool;
         inSet = true;
     }
-    if (!part->call.function.empty()) return RunCall(op, part, err, result);
+    if (!part->call.function.empty()) return zui::RunPartCall(op, part, err, result);
     if (!inSet) Fail(err, op, __LINE__, nullptr, "Tool \"%s\" is in no tool set and calls nothing.", tool.c_str());
     return inSet;
 }
@@ -220,6 +180,16 @@ void QueueNo() { Queue(zui::AnswerKind::No); }
 void QueueFileName(const std::string &fileName) { Queue(zui::AnswerKind::FileName, fileName); }
 void QueueCancel() { Queue(zui::AnswerKind::Cancel); }
 size_t PendingAnswers() { return zui::TheState().answers.size(); }
+
+std::vector<QueuedAnswer> QueuedAnswers() {
+    static const char *const kKinds[] = {"yes", "no", "file", "cancel"};
+    std::vector<QueuedAnswer> answers;
+    for (const zui::Answer &answer : zui::TheState().answers)
+        answers.push_back(QueuedAnswer{kKinds[static_cast<int>(answer.kind)], answer.fileName});
+    return answers;
+}
+
+void DropAnswers() { zui::TheState().answers.clear(); }
 std::vector<std::string> QuestionsAsked() { return zui::TheState().questions; }
 void ClearQuestions() { zui::TheState().questions.clear(); }
 
@@ -239,6 +209,16 @@ std::vector<std::string> CellTitles(const std::string &table) {
     if (part)
         for (const zui::Column &column : part->table->config.columns) titles.push_back(column.title);
     return titles;
+}
+
+std::vector<std::string> CellColumnKinds(const std::string &table) {
+    static const char *const kKinds[] = {"rowheader", "text", "number", "colour"};
+    std::vector<std::string> kinds;
+    const Zzml_Part *part = FindTable(table, "CellColumnKinds", nullptr);
+    if (part)
+        for (const zui::Column &column : part->table->config.columns)
+            kinds.push_back(kKinds[static_cast<int>(column.kind)]);
+    return kinds;
 }
 
 int32_t CellColumnByTitle(const std::string &table, const std::string &title) {

@@ -14,23 +14,18 @@
 
 #include <stdint.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "toolkit/ui/app_function.h"
 #include "ztypes.h"
 
 namespace zha {
 
 // ---- Application functions ----
-// The signature every application function of a module has: host value (unused
-// by the tool, always null from this host), tool record (the client data of the
-// parse), argument count and texts, error-report slot. The returned string list
-// belongs to the caller.
-using AppFunction = Zstr_StringList *(*)(void *host, void *record, int32_t argc, char **argv, Zerr_Report **err);
-// Maps a function name as the script writes it ("ZOT_Start") to the function,
-// or null when there is none. The host program installs one after loading a module.
-using AppFunctionResolver = std::function<AppFunction(const std::string &name)>;
+// The functions a script calls, found by name (toolkit/ui/app_function.h).
+using AppFunction = zui::AppFunction;
+using AppFunctionResolver = zui::AppFunctionResolver;
 // Installs the resolver; an empty one removes it (then every call reports).
 void SetAppFunctionResolver(AppFunctionResolver resolver);
 
@@ -68,11 +63,22 @@ struct PartView {
     std::string kind;
     std::string title;
     std::string value;
+    std::vector<std::string> values;  // a toggle's choices
+    bool shown = false;               // a frame shown (zzml_FrameDisplay)
+    std::vector<PartView> parts;      // a frame's parts, in script order
 };
 // One part, or false (and a report) when there is none of that name.
 bool ViewPart(const std::string &name, PartView *view, Zerr_Report **err);
 // The parts inside the named frame, in script order.
 std::vector<PartView> FrameParts(const std::string &frame);
+// A live parse: the script's file name and its top-level parts (frames, file
+// queries) in script order, frames with their parts.
+struct ScriptView {
+    std::string fileName;
+    std::vector<PartView> parts;
+};
+// The live parses, oldest first.
+std::vector<ScriptView> LiveScripts();
 // The names of the frames shown (zzml_FrameDisplay) in live parses, oldest parse first.
 std::vector<std::string> FramesShown();
 // A frame's geometry in pixels; false when there is no such frame.
@@ -104,6 +110,17 @@ void QueueNo();
 void QueueFileName(const std::string &fileName);
 void QueueCancel();
 size_t PendingAnswers();
+// The answers queued, first used first: kind "yes", "no", "cancel" or "file"
+// with its file name.
+struct QueuedAnswer {
+    std::string kind;
+    std::string fileName;
+    // "yes", "no", "cancel", or "file NAME".
+    std::string Text() const { return kind == "file" ? "file " + fileName : kind; }
+};
+std::vector<QueuedAnswer> QueuedAnswers();
+// Forgets the queued answers.
+void DropAnswers();
 // Every question asked since the last reset, oldest first: a yes/no question's
 // text, or a file query's title.
 std::vector<std::string> QuestionsAsked();
@@ -123,6 +140,8 @@ void ClearQuestions();
 int32_t CellRowCount(const std::string &table);
 int32_t CellColumnCount(const std::string &table);
 std::vector<std::string> CellTitles(const std::string &table);
+// Each column's kind: "rowheader", "text", "number" or "colour".
+std::vector<std::string> CellColumnKinds(const std::string &table);
 // The column of that title, or -1.
 int32_t CellColumnByTitle(const std::string &table, const std::string &title);
 bool CellText(const std::string &table, int32_t row, int32_t column, std::string *text, Zerr_Report **err);

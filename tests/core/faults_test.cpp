@@ -32,6 +32,23 @@ TEST_F(CoreFaultsTest, TheNthCallFailsWithAnInjectedReportAndOnlyThatOne) {
     zdlm_FreeList(&list, &err);
 }
 
+// Uncounted calls cost only a look at whether anything is watched; arming a
+// fault watches calls from then on, so it still hits the nth call from now.
+TEST_F(CoreFaultsTest, WithCountingOffAFaultStillHitsTheNthCallFromNow) {
+    zha::CountCalls(false);
+    Zdlm_List *list = zdlm_InitList(sizeof(int), 4, nullptr);
+    const int value = 5;
+    EXPECT_EQ(1, zdlm_Add(list, &value, nullptr));
+    EXPECT_EQ(0, zha::FaultCalls("zdlm_Add")) << "nothing watched, nothing counted";
+    zha::FaultInject("zdlm_Add", 2);
+    EXPECT_EQ(1, zdlm_Add(list, &value, nullptr));
+    EXPECT_EQ(0, zdlm_Add(list, &value, nullptr));
+    EXPECT_EQ(1, zdlm_Add(list, &value, nullptr));
+    EXPECT_EQ(3, zdlm_CountList(list, nullptr));
+    zha::CountCalls(true);
+    zdlm_FreeList(&list, nullptr);
+}
+
 TEST_F(CoreFaultsTest, SeveralFaultsCanBeArmedAndClearForgetsThem) {
     zha::FaultInject("zgda_BaseDataCreate", 1);
     zha::FaultInject("zgda_BaseDataCreate", 2);

@@ -21,11 +21,11 @@
 #include <gdal_alg.h>
 
 #include "app/module_loader.h"
-#include "app/session.h"
 #include "automation/automation_core.h"
 #include "fixtures/files.h"
 #include "fixtures/geo_images.h"
 #include "fixtures/temp_dir.h"
+#include "session/session.h"
 #include "tefile/te_point_loader.h"
 
 namespace {

@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "automation/automation_core.h"
 #include "automation/ui_automation.h"
 #include "boundary/exports.h"
 #include "fixtures/geo_images.h"
+#include "session/session.h"
 #include "zmsc.h"
 
 namespace {

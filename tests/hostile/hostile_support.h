@@ -9,11 +9,11 @@
 #include <sstream>
 #include <string>
 
-#include "app/session.h"
 #include "automation/automation_core.h"
 #include "fixtures/files.h"
 #include "fixtures/tool.h"
 #include "fixtures/tool_test.h"
+#include "session/session.h"
 
 namespace hs {
 

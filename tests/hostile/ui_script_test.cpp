@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/host.h"
 #include "hostile_support.h"
+#include "main/host.h"
 #include "zzml.h"
 
 namespace {

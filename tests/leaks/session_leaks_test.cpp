@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "fixtures/files.h"
 #include "fixtures/tool.h"
+#include "session/session.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "app/host.h"
 #include "automation/automation_core.h"
+#include "main/host.h"
 #include "session_support.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "app/module_loader.h"
-#include "app/session.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
+#include "session/session.h"
 
 namespace zts {
 

@@ -199,6 +199,42 @@ TEST_F(MonoSessionTest, ToolLeftOpenIsClosedWithoutAReport) {
     EXPECT_TRUE(zha::DisplayViewers().empty());
 }
 
+TEST_F(MonoSessionTest, ASecondStartIsRefusedByTheOpenTool) {
+    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+start mono.tif
+expect error "ZOT_Start (line"
+expect error "The tool has already been started."
+expect tools 1
+expect live viewer 1
+)");
+    EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 4);
+}
+
+// An answer that the closing question leaves over is that close's error, and
+// cannot answer the next tool's closing question in its place.
+TEST_F(MonoSessionTest, AnswersLeftOverAreReportedWhereTheyWereLeftAndDropped) {
+    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+open points.txt
+edit 1 "T&E Elevation" 130
+answer no
+answer file unused.txt
+close
+expect error "the answer \"file unused.txt\" was not used by the questions this action asked; it is dropped"
+start mono.tif
+open points.txt
+edit 1 "T&E Elevation" 140
+answer yes
+answer file final.txt
+close
+expect question "Would you like to create a report?"
+expect file final.txt exists
+expect file unused.txt missing
+)");
+    EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
+    EXPECT_EQ(outcome.checksPassed, 4);
+}
+
 TEST_F(MonoSessionTest, MissingImageOrTEFileNamesTheLineAndKeepsThePoints) {
     const zapp::SessionOutcome outcome = Run(R"(start nothere.tif
 expect error "Error getting image to ground transformation for nothere.tif"

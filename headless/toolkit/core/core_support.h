@@ -22,9 +22,4 @@ char *HeapText(const char *text);
 
 }  // namespace zhc
 
-namespace zha {
-// Appends the text of a printed report to the log read by PrintedReports().
-void KeepPrintedReport(const std::string &text);
-}  // namespace zha
-
 #endif

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "zfio.h"
 
 struct Zfio_File {
@@ -66,10 +66,10 @@ std::FILE *OpenFifoForWriting(const char *name, int *error) {
 }  // namespace
 
 Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zfio_Open", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zfio_Open", err)) return nullptr;
     if (!name || !*name || !mode || !*mode) {
-        zha::Fail(err, "zfio_Open", __LINE__, nullptr, "No file name or mode given.");
+        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No file name or mode given.");
         return nullptr;
     }
     std::FILE *stream = nullptr;
@@ -77,7 +77,7 @@ Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
     if (OpensForWriting(mode) && IsFifo(name)) {
         stream = OpenFifoForWriting(name, &fifoError);
         if (!stream && fifoError == ENXIO) {
-            zha::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
             return nullptr;
         }
         errno = fifoError;
@@ -86,17 +86,17 @@ Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
     }
     if (!stream) {
         const int error = errno;
-        zha::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));
+        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));
         return nullptr;
     }
     Zfio_File *file = new Zfio_File{stream, name, 0, false};
-    zha::LiveAdd("file");
+    zhc::LiveAdd("file");
     return file;
 }
 
 int32_t zfio_Fprintf(Zfio_File *file, const char *format, ...) {
     if (!file || !format) return -1;
-    if (zha::FaultHit("zfio_Fprintf", nullptr)) {
+    if (zhc::FaultHit("zfio_Fprintf", nullptr)) {
         rememberWriteFailure(file, EIO);
         return -1;
     }
@@ -114,13 +114,13 @@ int32_t zfio_Fprintf(Zfio_File *file, const char *format, ...) {
 }
 
 int32_t zfio_Close(Zfio_File *file, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!file) {
-        zha::Fail(err, "zfio_Close", __LINE__, nullptr, "No file given.");
+        zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "No file given.");
         return 0;
     }
     // The handle is released on every path; a failure is reported after it.
-    const bool injected = zha::FaultHit("zfio_Close", err);
+    const bool injected = zhc::FaultHit("zfio_Close", err);
     errno = 0;
     if (std::fflush(file->stream) != 0) rememberWriteFailure(file, errno ? errno : EIO);
     if (std::ferror(file->stream)) rememberWriteFailure(file, EIO);
@@ -131,15 +131,15 @@ int32_t zfio_Close(Zfio_File *file, Zerr_Report **err) {
     const bool writeFailed = file->writeFailed;
     const int writeErrno = file->writeErrno;
     delete file;
-    zha::LiveRemove("file");
+    zhc::LiveRemove("file");
     if (injected) return 0;
     if (writeFailed) {
-        zha::Fail(err, "zfio_Close", __LINE__, nullptr, "Error writing file %s: %s.", name.c_str(),
+        zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "Error writing file %s: %s.", name.c_str(),
                   std::strerror(writeErrno));
         return 0;
     }
     if (closeFailed) {
-        zha::Fail(err, "zfio_Close", __LINE__, nullptr, "Error closing file %s: %s.", name.c_str(),
+        zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "Error closing file %s: %s.", name.c_str(),
                   std::strerror(closeErrno));
         return 0;
     }
@@ -147,15 +147,15 @@ int32_t zfio_Close(Zfio_File *file, Zerr_Report **err) {
 }
 
 int32_t zfio_FileNameParse(const char *path, Zerr_Report **err, int32_t part, char *buffer) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zfio_FileNameParse", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zfio_FileNameParse", err)) return 0;
     if (!buffer) {
-        zha::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "No buffer given.");
+        zhc::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "No buffer given.");
         return 0;
     }
     buffer[0] = '\0';
     if (!path) {
-        zha::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "No path given.");
+        zhc::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "No path given.");
         return 0;
     }
     const char *end = path + std::strlen(path);
@@ -185,7 +185,7 @@ int32_t zfio_FileNameParse(const char *path, Zerr_Report **err, int32_t part, ch
             copyPart(name, end, buffer);
             return 1;
         default:
-            zha::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "Unknown path part %d.", part);
+            zhc::Fail(err, "zfio_FileNameParse", __LINE__, nullptr, "Unknown path part %d.", part);
             return 0;
     }
 }

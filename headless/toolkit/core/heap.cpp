@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "automation/automation_core.h"
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/instrument.h"
 #include "zmsc.h"
 
 void *zhc::HeapBlock(size_t size) {
     // malloc(0) may answer null; every successful call must hand out a block.
     void *block = std::malloc(size ? size : 1);
-    if (block) zha::LiveAdd("heap");
+    if (block) zhc::LiveAdd("heap");
     return block;
 }
 
@@ -23,14 +23,14 @@ char *zhc::HeapText(const char *text) {
 }
 
 void *zmsc_HeapMalloc(size_t size) {
-    if (zha::FaultHit("zmsc_HeapMalloc", nullptr)) return nullptr;
+    if (zhc::FaultHit("zmsc_HeapMalloc", nullptr)) return nullptr;
     return zhc::HeapBlock(size);
 }
 
 void zmsc_HeapFree(void *block) {
     if (!block) return;
     std::free(block);
-    zha::LiveRemove("heap");
+    zhc::LiveRemove("heap");
 }
 
 void *zmsc_AddressOf_vselGCPMethods(void) {

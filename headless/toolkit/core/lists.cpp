@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "zdlm.h"
 
 struct Zdlm_List {
@@ -20,7 +20,7 @@ namespace {
 
 bool validList(const Zdlm_List *list, Zerr_Report **err, const char *operation, int line) {
     if (list) return true;
-    zha::Fail(err, operation, line, nullptr, "No list given.");
+    zhc::Fail(err, operation, line, nullptr, "No list given.");
     return false;
 }
 
@@ -29,7 +29,7 @@ bool validList(const Zdlm_List *list, Zerr_Report **err, const char *operation, 
 bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
     if (list->count < list->capacity) return true;
     if (list->capacity == INT32_MAX) {
-        zha::Fail(err, operation, __LINE__, nullptr, "The list is full.");
+        zhc::Fail(err, operation, __LINE__, nullptr, "The list is full.");
         return false;
     }
     int64_t wanted = static_cast<int64_t>(list->capacity) * 2;
@@ -37,12 +37,12 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
         wanted = static_cast<int64_t>(list->capacity) + list->growthStep;
     if (wanted > INT32_MAX) wanted = INT32_MAX;
     if (static_cast<uint64_t>(wanted) > SIZE_MAX / list->elementSize) {
-        zha::Fail(err, operation, __LINE__, nullptr, "The list is too large.");
+        zhc::Fail(err, operation, __LINE__, nullptr, "The list is too large.");
         return false;
     }
     void *grown = std::realloc(list->data, static_cast<size_t>(wanted) * list->elementSize);
     if (!grown) {
-        zha::Fail(err, operation, __LINE__, nullptr, "Out of memory growing the list to %lld elements.",
+        zhc::Fail(err, operation, __LINE__, nullptr, "Out of memory growing the list to %lld elements.",
                   static_cast<long long>(wanted));
         return false;
     }
@@ -54,7 +54,7 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
 // Inserts a copy of element before index (0 <= index <= count).
 int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Report **err, const char *operation) {
     if (!element) {
-        zha::Fail(err, operation, __LINE__, nullptr, "No element given.");
+        zhc::Fail(err, operation, __LINE__, nullptr, "No element given.");
         return 0;
     }
     // The element may live inside this list; then it is copied out before the
@@ -80,45 +80,45 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
 }  // namespace
 
 Zdlm_List *zdlm_InitList(size_t elementSize, int32_t growthStep, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_InitList", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_InitList", err)) return nullptr;
     if (elementSize == 0) {
-        zha::Fail(err, "zdlm_InitList", __LINE__, nullptr, "The element size must not be 0.");
+        zhc::Fail(err, "zdlm_InitList", __LINE__, nullptr, "The element size must not be 0.");
         return nullptr;
     }
     Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, nullptr};
-    zha::LiveAdd("list");
+    zhc::LiveAdd("list");
     return list;
 }
 
 int32_t zdlm_CountList(const Zdlm_List *list, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_CountList", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_CountList", err)) return 0;
     if (!validList(list, err, "zdlm_CountList", __LINE__)) return 0;
     return list->count;
 }
 
 void *zdlm_GetAddr(const Zdlm_List *list, int32_t index, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_GetAddr", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_GetAddr", err)) return nullptr;
     if (!validList(list, err, "zdlm_GetAddr", __LINE__)) return nullptr;
     if (index < 0 || index >= list->count) return nullptr;
     return list->data + static_cast<size_t>(index) * list->elementSize;
 }
 
 int32_t zdlm_Add(Zdlm_List *list, const void *element, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_Add", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_Add", err)) return 0;
     if (!validList(list, err, "zdlm_Add", __LINE__)) return 0;
     return insertAt(list, list->count, element, err, "zdlm_Add");
 }
 
 int32_t zdlm_Insert(Zdlm_List *list, int32_t index, const void *element, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_Insert", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_Insert", err)) return 0;
     if (!validList(list, err, "zdlm_Insert", __LINE__)) return 0;
     if (index < 0 || index > list->count) {
-        zha::Fail(err, "zdlm_Insert", __LINE__, nullptr, "Index %d is outside the list of %d elements.", index,
+        zhc::Fail(err, "zdlm_Insert", __LINE__, nullptr, "Index %d is outside the list of %d elements.", index,
                   list->count);
         return 0;
     }
@@ -126,11 +126,11 @@ int32_t zdlm_Insert(Zdlm_List *list, int32_t index, const void *element, Zerr_Re
 }
 
 int32_t zdlm_Delete(Zdlm_List *list, int32_t index, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zdlm_Delete", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zdlm_Delete", err)) return 0;
     if (!validList(list, err, "zdlm_Delete", __LINE__)) return 0;
     if (index < 0 || index >= list->count) {
-        zha::Fail(err, "zdlm_Delete", __LINE__, nullptr, "Index %d is outside the list of %d elements.", index,
+        zhc::Fail(err, "zdlm_Delete", __LINE__, nullptr, "Index %d is outside the list of %d elements.", index,
                   list->count);
         return 0;
     }
@@ -141,13 +141,13 @@ int32_t zdlm_Delete(Zdlm_List *list, int32_t index, Zerr_Report **err) {
 }
 
 void zdlm_FreeList(Zdlm_List **list, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!list || !*list) return;
     // An injected failure still releases the list: the report lets tests check
     // that callers handle a failing release without leaking either object.
-    zha::FaultHit("zdlm_FreeList", err);
+    zhc::FaultHit("zdlm_FreeList", err);
     std::free((*list)->data);
     delete *list;
     *list = nullptr;
-    zha::LiveRemove("list");
+    zhc::LiveRemove("list");
 }

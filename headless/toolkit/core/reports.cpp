@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "automation/automation_core.h"
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/instrument.h"
 #include "zerr.h"
 
 struct Zerr_Report {
@@ -42,16 +42,16 @@ Zerr_Report *zerr_CreateErrorReport(const char *operation, int32_t line, int32_t
     std::string message = zhc::FormatV(format, args);
     va_end(args);
     Zerr_Report *report = new Zerr_Report{operation ? operation : "", line, severity, std::move(message), cause};
-    zha::LiveAdd("report");
+    zhc::LiveAdd("report");
     return report;
 }
 
 void zerr_PrintErrorReport(const Zerr_Report *report, int32_t, int32_t) {
     if (!report) return;
-    const std::string text = zha::ReportText(report);
+    const std::string text = zhc::ReportText(report);
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
-    zha::KeepPrintedReport(text);
+    zhc::KeepPrintedReport(text);
 }
 
 void zerr_DeleteErrorReportEx(Zerr_Report **report) {
@@ -62,7 +62,7 @@ void zerr_DeleteErrorReportEx(Zerr_Report **report) {
     while (r) {
         Zerr_Report *cause = r->cause;
         delete r;
-        zha::LiveRemove("report");
+        zhc::LiveRemove("report");
         r = cause;
     }
 }

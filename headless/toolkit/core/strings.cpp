@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/automation_core.h"
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/instrument.h"
 #include "zstr.h"
 #include "ztxt.h"
 
@@ -24,7 +24,7 @@ int sign(int value) { return (value > 0) - (value < 0); }
 }  // namespace
 
 char *zstr_Duplicate(const char *text) {
-    if (zha::FaultHit("zstr_Duplicate", nullptr)) return nullptr;
+    if (zhc::FaultHit("zstr_Duplicate", nullptr)) return nullptr;
     return zhc::HeapText(text);
 }
 
@@ -42,10 +42,10 @@ int32_t zstr_CompareString(const char *a, const char *b) {
 }
 
 char *zstr_Sprintf(char *buffer, const char *format, Zerr_Report **err, ...) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zstr_Sprintf", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zstr_Sprintf", err)) return nullptr;
     if (!format) {
-        zha::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "No format given.");
+        zhc::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "No format given.");
         return nullptr;
     }
     va_list args;
@@ -57,7 +57,7 @@ char *zstr_Sprintf(char *buffer, const char *format, Zerr_Report **err, ...) {
         return buffer;
     }
     char *copy = zhc::HeapText(text.c_str());
-    if (!copy) zha::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "Out of memory.");
+    if (!copy) zhc::Fail(err, "zstr_Sprintf", __LINE__, nullptr, "Out of memory.");
     return copy;
 }
 
@@ -70,15 +70,15 @@ int32_t zstr_CharCount(const char *text, char ch) {
 }
 
 Zstr_StringList *zstr_StringListAppend(Zstr_StringList *list, const char *text, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zstr_StringListAppend", err)) return list;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zstr_StringListAppend", err)) return list;
     if (!text) {
-        zha::Fail(err, "zstr_StringListAppend", __LINE__, nullptr, "No text given.");
+        zhc::Fail(err, "zstr_StringListAppend", __LINE__, nullptr, "No text given.");
         return list;
     }
     if (!list) {
         list = new Zstr_StringList;
-        zha::LiveAdd("stringlist");
+        zhc::LiveAdd("stringlist");
     }
     list->items.emplace_back(text);
     return list;
@@ -94,13 +94,13 @@ const char *zstr_StringListGet(const Zstr_StringList *list, int32_t index) {
 }
 
 void zstr_StringListDelete(Zstr_StringList **list, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!list || !*list) return;
     // An injected failure still releases the list (see zdlm_FreeList).
-    zha::FaultHit("zstr_StringListDelete", err);
+    zhc::FaultHit("zstr_StringListDelete", err);
     delete *list;
     *list = nullptr;
-    zha::LiveRemove("stringlist");
+    zhc::LiveRemove("stringlist");
 }
 
 int32_t ztxt_Text_strcmp(const char *a, const char *b) {

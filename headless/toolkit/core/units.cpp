@@ -1,7 +1,7 @@
 // Length conversion by unit name. Every unit is defined by its length in meters.
 #include <functional>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "zcvt.h"
 #include "zstr.h"
 
@@ -39,17 +39,17 @@ const Unit *findUnit(const char *name) {
 
 int32_t zcvt_UnitsConvertByName(const double *in, const char *inUnit, double *out, const char *outUnit,
                                 int32_t count, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zcvt_UnitsConvertByName", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zcvt_UnitsConvertByName", err)) return 0;
     if (count < 0 || (count > 0 && (!in || !out))) {
-        zha::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "No values to convert.");
+        zhc::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "No values to convert.");
         return 0;
     }
     const Unit *from = findUnit(inUnit);
     const Unit *to = findUnit(outUnit);
     if (!from || !to) {
         const char *unknown = !from ? inUnit : outUnit;
-        zha::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "Unknown unit \"%s\".",
+        zhc::Fail(err, "zcvt_UnitsConvertByName", __LINE__, nullptr, "Unknown unit \"%s\".",
                   unknown ? unknown : "(none)");
         return 0;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "zimg.h"
 #include "zxfr.h"
 
@@ -122,8 +122,8 @@ void ZdisName::Release() {
 }
 
 bool ZdisEnter(const char *operation, Zerr_Report **err) {
-    zha::ClearErr(err);
-    return zha::FaultHit(operation, err);
+    zhc::ClearErr(err);
+    return zhc::FaultHit(operation, err);
 }
 
 Zdis_ViewWindow *ZdisLiveWindow(const Zdis_ViewWindow *window) {
@@ -190,7 +190,7 @@ void ZdisRemoveLayer(Zdis_Layer *layer) {
     zerr_DeleteErrorReportEx(&ignored);
     zimg_LayerClose(owned->image, &ignored);
     zerr_DeleteErrorReportEx(&ignored);
-    zha::LiveRemove("displaylayer");
+    zhc::LiveRemove("displaylayer");
 }
 
 void ZdisFreePick(Zdis_Pick *pick) {
@@ -201,11 +201,11 @@ void ZdisFreePick(Zdis_Pick *pick) {
         auto &picks = pane->impl->picks;
         picks.erase(std::remove(picks.begin(), picks.end(), pick), picks.end());
     }
-    zha::LiveRemove("pick");
+    zhc::LiveRemove("pick");
 }
 
 void ZdisFreeSelector(Zdis_Selector *selector) {
-    if (ZdisGetState().selectors.Take(selector)) zha::LiveRemove("selector");
+    if (ZdisGetState().selectors.Take(selector)) zhc::LiveRemove("selector");
 }
 
 void ZdisFreeEverything() {
@@ -221,7 +221,7 @@ void ZdisFreeEverything() {
             state.windowsByNumber.erase(pane.number);
         }
         state.viewers.Take(bundle);
-        zha::LiveRemove("viewer");
+        zhc::LiveRemove("viewer");
     }
     state.messages.clear();
     state.refreshCount = 0;

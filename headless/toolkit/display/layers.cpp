@@ -5,7 +5,7 @@
 #include <limits>
 #include <memory>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/display/display_state.h"
 #include "zdis.h"
 #include "zgda.h"
@@ -24,7 +24,7 @@ const double kDefaultScale = 1.0;
 void NoteOpenFailure(const char *fileName, Zerr_Report **cause, const char *what) {
     std::string text = std::string("Cannot open \"") + (fileName ? fileName : "(null)") + "\": " + what;
     if (cause != nullptr && *cause != nullptr) {
-        text += "\n" + zha::ReportText(*cause);
+        text += "\n" + zhc::ReportText(*cause);
         zerr_DeleteErrorReportEx(cause);
     }
     ZdisGetState().lastOpenError = text;
@@ -37,14 +37,14 @@ Zdis_Layer *LiveLayer(const Zdis_Layer *layer) {
 
 bool CheckLayer(const char *operation, const Zdis_Layer *layer, Zerr_Report **err) {
     if (LiveLayer(layer) != nullptr) return true;
-    zha::Fail(err, operation, __LINE__, nullptr, "Not a displayed layer.");
+    zhc::Fail(err, operation, __LINE__, nullptr, "Not a displayed layer.");
     return false;
 }
 
 }  // namespace
 
 Zdis_Layer *zdis_ViewWindowOpenGenericLayer(Zdis_ViewWindow *pane, const char *kind, const char *fileName) {
-    if (zha::FaultHit("zdis_ViewWindowOpenGenericLayer", nullptr)) {
+    if (zhc::FaultHit("zdis_ViewWindowOpenGenericLayer", nullptr)) {
         NoteOpenFailure(fileName, nullptr, "injected failure.");
         return nullptr;
     }
@@ -89,7 +89,7 @@ Zdis_Layer *zdis_ViewWindowOpenGenericLayer(Zdis_ViewWindow *pane, const char *k
     zerr_DeleteErrorReportEx(&report);
     Zdis_Layer *raw = ZdisGetState().layers.Add(std::move(layer));
     window->impl->layers.push_back(raw);
-    zha::LiveAdd("displaylayer");
+    zhc::LiveAdd("displaylayer");
     return raw;
 }
 
@@ -105,7 +105,7 @@ int32_t zdis_FrameSetScale(Zdis_Layer *layer, double scale, Zerr_Report **err) {
     if (ZdisEnter(kOp, err)) return 0;
     if (!CheckLayer(kOp, layer, err)) return 0;
     if (!std::isfinite(scale) || scale <= 0.0) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A scale must be a positive number, not %g.", scale);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A scale must be a positive number, not %g.", scale);
         return 0;
     }
     layer->scale = scale;
@@ -119,23 +119,23 @@ int32_t zdis_ViewWindowConvertMapToCanvasCoordinates(Zdis_ViewWindow *pane, Zdis
     if (ZdisEnter(kOp, err)) return 0;
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
         return 0;
     }
     if (!CheckLayer(kOp, layer, err)) return 0;
     if (!ZdisLayerShownIn(layer, window)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "The layer of \"%s\" is not shown in view window %ld.",
+        zhc::Fail(err, kOp, __LINE__, nullptr, "The layer of \"%s\" is not shown in view window %ld.",
                   layer->fileName.c_str(), window->number);
         return 0;
     }
     if (layer->mapToFile == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "\"%s\" has no map information.", layer->fileName.c_str());
+        zhc::Fail(err, kOp, __LINE__, nullptr, "\"%s\" has no map information.", layer->fileName.c_str());
         return 0;
     }
     Zerr_Report *cause = nullptr;
     Zgda_BaseData *point = zgda_BaseDataCreate(2, 1, 10, 2, 0, &cause);
     if (point == nullptr) {
-        zha::Fail(err, kOp, __LINE__, cause, "Cannot make a point matrix.");
+        zhc::Fail(err, kOp, __LINE__, cause, "Cannot make a point matrix.");
         return 0;
     }
     point->data[0] = mapX;
@@ -145,7 +145,7 @@ int32_t zdis_ViewWindowConvertMapToCanvasCoordinates(Zdis_ViewWindow *pane, Zdis
     const double fileY = point->data[1];
     zgda_BaseDataDelete(point, nullptr);
     if (!mapped) {
-        zha::Fail(err, kOp, __LINE__, cause, "Cannot transform map (%.10g, %.10g) to file coordinates.", mapX,
+        zhc::Fail(err, kOp, __LINE__, cause, "Cannot transform map (%.10g, %.10g) to file coordinates.", mapX,
                   mapY);
         return 0;
     }
@@ -153,7 +153,7 @@ int32_t zdis_ViewWindowConvertMapToCanvasCoordinates(Zdis_ViewWindow *pane, Zdis
     ZdisFileToCoord(layer, kZdisCoordCanvas, fileX, fileY, &x, &y);
     const double limit = static_cast<double>(std::numeric_limits<int32_t>::max());
     if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > limit || std::fabs(y) > limit) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Map (%.10g, %.10g) lies outside any canvas.", mapX, mapY);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Map (%.10g, %.10g) lies outside any canvas.", mapX, mapY);
         return 0;
     }
     if (canvasX) *canvasX = static_cast<int32_t>(std::lround(x));
@@ -167,7 +167,7 @@ int32_t zvis_ObjectAddCallback(Zdis_Layer *layer, int32_t event, Zvis_ObjectCall
     if (ZdisEnter(kOp, err)) return 0;
     if (!CheckLayer(kOp, layer, err)) return 0;
     if (callback == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "No callback given.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "No callback given.");
         return 0;
     }
     layer->callbacks.push_back(ZdisObjectCallback{ZdisGetState().nextCallbackId++, event, callback, info});

@@ -1,7 +1,7 @@
 // Picks: interactive point captures in a pane that call back with the position.
 #include <memory>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/display/display_state.h"
 #include "zdis.h"
 
@@ -12,20 +12,20 @@ Zdis_Pick *zdis_CreatePick(Zdis_Layer *layer, Zdis_ViewWindow *pane, int32_t kin
     ZdisState &state = ZdisGetState();
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
         return nullptr;
     }
     if (!state.layers.Contains(layer)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a displayed layer.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a displayed layer.");
         return nullptr;
     }
     if (!ZdisLayerShownIn(layer, window)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "The layer of \"%s\" is not shown in view window %ld.",
+        zhc::Fail(err, kOp, __LINE__, nullptr, "The layer of \"%s\" is not shown in view window %ld.",
                   layer->fileName.c_str(), window->number);
         return nullptr;
     }
     if (callback == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "No callback given.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "No callback given.");
         return nullptr;
     }
     auto pick = std::make_unique<Zdis_Pick>();
@@ -36,7 +36,7 @@ Zdis_Pick *zdis_CreatePick(Zdis_Layer *layer, Zdis_ViewWindow *pane, int32_t kin
     pick->info = info;
     Zdis_Pick *raw = state.picks.Add(std::move(pick));
     window->impl->picks.push_back(raw);
-    zha::LiveAdd("pick");
+    zhc::LiveAdd("pick");
     return raw;
 }
 
@@ -44,11 +44,11 @@ int32_t zdis_PickSetCoordType(Zdis_Pick *pick, int32_t type, Zerr_Report **err) 
     static const char kOp[] = "zdis_PickSetCoordType";
     if (ZdisEnter(kOp, err)) return 0;
     if (!ZdisGetState().picks.Contains(pick)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a pick.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a pick.");
         return 0;
     }
     if (type != kZdisCoordCanvas && type != kZdisCoordFile) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Unknown coordinate type %d (0: canvas, 1: file).", type);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Unknown coordinate type %d (0: canvas, 1: file).", type);
         return 0;
     }
     pick->coordType = type;

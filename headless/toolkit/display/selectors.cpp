@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/display/display_state.h"
 #include "zdis.h"
 #include "zgda.h"
@@ -60,36 +60,36 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
     const bool optionsRead = ReadOptions(args, &options, &unknown);
     va_end(args);
     if (!optionsRead) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Unknown marker option \"%s\".", unknown.c_str());
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Unknown marker option \"%s\".", unknown.c_str());
         return nullptr;
     }
     ZdisState &state = ZdisGetState();
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
         return nullptr;
     }
     if (!state.layers.Contains(layer) || !ZdisLayerShownIn(layer, window)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a layer shown in view window %ld.", window->number);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a layer shown in view window %ld.", window->number);
         return nullptr;
     }
     if (kind == nullptr || kind[0] == '\0') {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A marker needs a kind name.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A marker needs a kind name.");
         return nullptr;
     }
     if (count != 1 || matrix == nullptr || matrix->rows < 2 || matrix->columns < 1 || matrix->data == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A point marker takes one position: a matrix of 2 rows and count 1.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A point marker takes one position: a matrix of 2 rows and count 1.");
         return nullptr;
     }
     if (options.coordType != kZdisCoordCanvas && options.coordType != kZdisCoordFile) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Unknown coordinate type %d (0: canvas, 1: file).",
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Unknown coordinate type %d (0: canvas, 1: file).",
                   options.coordType);
         return nullptr;
     }
     const double x = matrix->data[0];
     const double y = matrix->data[matrix->columns];
     if (!std::isfinite(x) || !std::isfinite(y)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A marker position must be finite.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A marker position must be finite.");
         return nullptr;
     }
     auto selector = std::make_unique<Zdis_Selector>();
@@ -101,7 +101,7 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
     selector->coordType = options.coordType;
     selector->label = options.label;
     Zdis_Selector *raw = state.selectors.Add(std::move(selector));
-    zha::LiveAdd("selector");
+    zhc::LiveAdd("selector");
     return raw;
 }
 
@@ -112,11 +112,11 @@ int32_t zdis_SelNewSetColor(Zdis_Selector *selector, Zdis_ViewWindow *pane, doub
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (marker == nullptr || window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, marker == nullptr ? "Not a marker." : "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, marker == nullptr ? "Not a marker." : "Not a view window.");
         return 0;
     }
     if (!IsColorComponent(red) || !IsColorComponent(green) || !IsColorComponent(blue)) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Colour components run from 0 to 1, not (%g, %g, %g).", red, green,
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Colour components run from 0 to 1, not (%g, %g, %g).", red, green,
                   blue);
         return 0;
     }
@@ -134,7 +134,7 @@ int32_t zdis_SelNewDisable(Zdis_Selector *selector, Zerr_Report **err) {
     if (ZdisEnter(kOp, err)) return 0;
     Zdis_Selector *marker = LiveSelector(selector);
     if (marker == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a marker.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a marker.");
         return 0;
     }
     marker->enabled = false;
@@ -172,7 +172,7 @@ int32_t zdis_SelNewDestroy(Zdis_Selector *selector, Zerr_Report **err) {
     if (ZdisEnter(kOp, err)) return 0;
     if (selector == nullptr) return 1;
     if (LiveSelector(selector) == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a marker.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a marker.");
         return 0;
     }
     ZdisFreeSelector(selector);

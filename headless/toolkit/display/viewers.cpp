@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/display/display_state.h"
 #include "zdis.h"
 
@@ -65,7 +65,7 @@ Zdis_ViewWindow *zdis_CreateQVBViewWindowExt(int32_t, int32_t, int32_t x, int32_
     static const char kOp[] = "zdis_CreateQVBViewWindowExt";
     if (ZdisEnter(kOp, err)) return nullptr;
     if (width <= 0 || height <= 0) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A viewer of %d x %d pixels has no room to show anything.", width,
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A viewer of %d x %d pixels has no room to show anything.", width,
                   height);
         return nullptr;
     }
@@ -92,7 +92,7 @@ Zdis_ViewWindow *zdis_CreateQVBViewWindowExt(int32_t, int32_t, int32_t x, int32_
         state.windowsByNumber[pane->number] = pane;
     }
     SizePanes(bundle);
-    zha::LiveAdd("viewer");
+    zhc::LiveAdd("viewer");
     return &bundle->window;
 }
 
@@ -102,19 +102,19 @@ int32_t zdis_QVBViewersArrange(Zdis_QVBViewer *viewer, int32_t layout, int32_t p
     if (ZdisEnter(kOp, err)) return 0;
     ZdisViewerBundle *bundle = BundleOfViewer(viewer);
     if (bundle == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a multi-pane viewer.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a multi-pane viewer.");
         return 0;
     }
     if (layout != 0) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Unknown pane layout %d (0: grid).", layout);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Unknown pane layout %d (0: grid).", layout);
         return 0;
     }
     if (paneCount != 1 && paneCount != 2 && paneCount != 4) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A viewer shows 1, 2 or 4 panes, not %d.", paneCount);
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A viewer shows 1, 2 or 4 panes, not %d.", paneCount);
         return 0;
     }
     if (orientation != 0 && orientation != 1) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Unknown pane orientation %d (0: side by side, 1: stacked).",
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Unknown pane orientation %d (0: side by side, 1: stacked).",
                   orientation);
         return 0;
     }
@@ -133,7 +133,7 @@ int32_t zdis_ViewWindowGetCanvasGeometry(Zdis_ViewWindow *pane, int32_t *x, int3
     if (ZdisEnter(kOp, err)) return 0;
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
         return 0;
     }
     const Zdis_ViewWindowImpl &impl = *window->impl;
@@ -149,7 +149,7 @@ int32_t zdis_ViewWindowSetScroll(Zdis_ViewWindow *pane, int32_t x, int32_t y, Ze
     if (ZdisEnter(kOp, err)) return 0;
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not a view window.");
         return 0;
     }
     window->impl->scrollX = x;
@@ -172,11 +172,11 @@ int32_t zdis_LinkFramesCoord(Zdis_Frame *a, Zdis_Frame *b, int32_t, int32_t, int
     Zdis_ViewWindow *first = windowOf(a);
     Zdis_ViewWindow *second = windowOf(b);
     if (first == nullptr || second == nullptr) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "Not the frame of a view window.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Not the frame of a view window.");
         return 0;
     }
     if (first == second) {
-        zha::Fail(err, kOp, __LINE__, nullptr, "A frame cannot be linked with itself.");
+        zhc::Fail(err, kOp, __LINE__, nullptr, "A frame cannot be linked with itself.");
         return 0;
     }
     auto addLink = [](Zdis_ViewWindow *from, long to) {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/geo/geo_internal.h"
 #include "zblk.h"
 #include "zpho.h"
@@ -143,30 +143,30 @@ Zpho_BlockData *zpho_BlockCreateFromImages(int32_t, const char *horizontalUnits,
                                            const char *angularUnits, const Zprj_ProParameters *parameters,
                                            const char *sensorModel, int32_t, const Zstr_StringList *fileNames,
                                            int32_t, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zpho_BlockCreateFromImages", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zpho_BlockCreateFromImages", err)) return nullptr;
     if (!sensorModel || !zstr_Eqic(sensorModel, "NITF RPC")) {
-        zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "Unknown sensor model \"%s\".",
+        zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "Unknown sensor model \"%s\".",
                   sensorModel ? sensorModel : "");
         return nullptr;
     }
     // RPC models map WGS84 longitude and latitude in degrees and heights in
     // metres; the block gives its ground points in those units only.
     if (!IsDegrees(horizontalUnits) || !IsDegrees(angularUnits) || !IsMeters(elevationUnits)) {
-        zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr,
+        zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr,
                   "A NITF RPC block works in degrees and meters, not \"%s\", \"%s\" and \"%s\".",
                   horizontalUnits ? horizontalUnits : "", elevationUnits ? elevationUnits : "",
                   angularUnits ? angularUnits : "");
         return nullptr;
     }
     if (parameters && !parameters->srs.IsEmpty() && !parameters->srs.IsGeographic()) {
-        zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr,
+        zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr,
                   "A NITF RPC block needs a geographic ground system.");
         return nullptr;
     }
     const int32_t count = zstr_StringListCount(fileNames);
     if (count < 1) {
-        zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "No images given.");
+        zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "No images given.");
         return nullptr;
     }
     auto impl = std::make_unique<Zpho_BlockDataImpl>();
@@ -178,7 +178,7 @@ Zpho_BlockData *zpho_BlockCreateFromImages(int32_t, const char *horizontalUnits,
             std::string message;
             GDALDatasetH ds = zhg::OpenRaster(file, &message);
             if (!ds) {
-                zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "%s", message.c_str());
+                zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "%s", message.c_str());
                 return nullptr;
             }
             bool present = false;
@@ -186,41 +186,41 @@ Zpho_BlockData *zpho_BlockCreateFromImages(int32_t, const char *horizontalUnits,
                                                  &impl->block.models[static_cast<size_t>(i)], &present, &message);
             GDALClose(ds);
             if (!ok) {
-                zha::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "%s", message.c_str());
+                zhc::Fail(err, "zpho_BlockCreateFromImages", __LINE__, nullptr, "%s", message.c_str());
                 return nullptr;
             }
         }
     }
     Zpho_BlockDataImpl *raw = impl.release();
     Zpho_BlockData *data = new Zpho_BlockData{count, &raw->block, raw};
-    zha::LiveAdd("blockdata");
+    zhc::LiveAdd("blockdata");
     return data;
 }
 
 Zpho_ModelInfo *zpho_BlockModelInfoGet(Zpho_BlockData *data, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zpho_BlockModelInfoGet", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zpho_BlockModelInfoGet", err)) return nullptr;
     if (!data || !data->impl) {
-        zha::Fail(err, "zpho_BlockModelInfoGet", __LINE__, nullptr, "No block data given.");
+        zhc::Fail(err, "zpho_BlockModelInfoGet", __LINE__, nullptr, "No block data given.");
         return nullptr;
     }
     return &data->impl->info;
 }
 
 void zpho_BlockDataFree(Zpho_BlockData **data, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!data || !*data) return;
     // An injected failure still frees the block data, so that nothing is lost.
-    zha::FaultHit("zpho_BlockDataFree", err);
+    zhc::FaultHit("zpho_BlockDataFree", err);
     delete (*data)->impl;
     delete *data;
     *data = nullptr;
-    zha::LiveRemove("blockdata");
+    zhc::LiveRemove("blockdata");
 }
 
 int32_t zblk_ObjectToFile(const Zpho_ModelInfo *info, int32_t image, int32_t count, const double *ground,
                           double *imagePoints, int32_t) {
-    if (zha::FaultHit("zblk_ObjectToFile", nullptr)) return 0;
+    if (zhc::FaultHit("zblk_ObjectToFile", nullptr)) return 0;
     const zhg::Rpc *model = ModelOf(info, image);
     if (!model || count < 1 || !ground || !imagePoints) return 0;
     int32_t converted = 0;
@@ -238,7 +238,7 @@ int32_t zblk_ObjectToFile(const Zpho_ModelInfo *info, int32_t image, int32_t cou
 
 int32_t zblk_FileToObject(const Zpho_ModelInfo *info, int32_t left, int32_t right, int32_t count,
                           const double *leftPoints, const double *rightPoints, double *ground, int32_t) {
-    if (zha::FaultHit("zblk_FileToObject", nullptr)) return 0;
+    if (zhc::FaultHit("zblk_FileToObject", nullptr)) return 0;
     const zhg::Rpc *leftModel = ModelOf(info, left);
     const zhg::Rpc *rightModel = ModelOf(info, right);
     if (!leftModel || !rightModel || left == right || count < 1 || !leftPoints || !rightPoints || !ground) {
@@ -255,7 +255,7 @@ int32_t zblk_FileToObject(const Zpho_ModelInfo *info, int32_t left, int32_t righ
 }
 
 int32_t zblk_MeanElevationGet(const Zblk_Block *block, int32_t image, double *elevation) {
-    if (zha::FaultHit("zblk_MeanElevationGet", nullptr)) return 0;
+    if (zhc::FaultHit("zblk_MeanElevationGet", nullptr)) return 0;
     if (!block || !elevation || image < 0 || static_cast<size_t>(image) >= block->models.size()) return 0;
     *elevation = block->models[static_cast<size_t>(image)].heightOff;
     return 1;

@@ -14,8 +14,8 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 
-#include "automation/automation_core.h"
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/geo/geo_internal.h"
 #include "zimg.h"
 #include "zstr.h"
@@ -160,10 +160,10 @@ bool Describe(const Zimg_LayerImpl &layer, Georeferencing *g, std::string *messa
 }  // namespace
 
 Zstr_StringList *zimg_LayerGetNames(const char *fileName, Zint_Context *, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zimg_LayerGetNames", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zimg_LayerGetNames", err)) return nullptr;
     if (!fileName || !*fileName) {
-        zha::Fail(err, "zimg_LayerGetNames", __LINE__, nullptr, "No image file name given.");
+        zhc::Fail(err, "zimg_LayerGetNames", __LINE__, nullptr, "No image file name given.");
         return nullptr;
     }
     int bands = 0;
@@ -172,7 +172,7 @@ Zstr_StringList *zimg_LayerGetNames(const char *fileName, Zint_Context *, Zerr_R
         std::string message;
         GDALDatasetH ds = zhg::OpenRaster(fileName, &message);
         if (!ds) {
-            zha::Fail(err, "zimg_LayerGetNames", __LINE__, nullptr, "%s", message.c_str());
+            zhc::Fail(err, "zimg_LayerGetNames", __LINE__, nullptr, "%s", message.c_str());
             return nullptr;
         }
         bands = GDALGetRasterCount(ds);
@@ -185,7 +185,7 @@ Zstr_StringList *zimg_LayerGetNames(const char *fileName, Zint_Context *, Zerr_R
         names = zstr_StringListAppend(names, name.c_str(), &cause);
         if (cause) {
             zstr_StringListDelete(&names, nullptr);
-            zha::Fail(err, "zimg_LayerGetNames", __LINE__, cause, "Cannot list the layers of %s.", fileName);
+            zhc::Fail(err, "zimg_LayerGetNames", __LINE__, cause, "Cannot list the layers of %s.", fileName);
             return nullptr;
         }
     }
@@ -193,10 +193,10 @@ Zstr_StringList *zimg_LayerGetNames(const char *fileName, Zint_Context *, Zerr_R
 }
 
 Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **err, ...) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zimg_LayerOpen", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zimg_LayerOpen", err)) return nullptr;
     if (!layerName || !*layerName) {
-        zha::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "No layer name given.");
+        zhc::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "No layer name given.");
         return nullptr;
     }
     // Options end with 0; 3 (read) is the only one a read-only toolkit knows.
@@ -208,7 +208,7 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
     }
     va_end(options);
     if (unknown != 0) {
-        zha::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "Unknown option %d opening layer %s.", unknown,
+        zhc::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "Unknown option %d opening layer %s.", unknown,
                   layerName);
         return nullptr;
     }
@@ -221,11 +221,11 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
         std::string message;
         GDALDatasetH ds = zhg::OpenRaster(impl->fileName.c_str(), &message);
         if (!ds) {
-            zha::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "%s", message.c_str());
+            zhc::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "%s", message.c_str());
             return nullptr;
         }
         if (impl->band < 1 || impl->band > GDALGetRasterCount(ds)) {
-            zha::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "Image %s has no layer %d (it has %d).",
+            zhc::Fail(err, "zimg_LayerOpen", __LINE__, nullptr, "Image %s has no layer %d (it has %d).",
                       impl->fileName.c_str(), impl->band, GDALGetRasterCount(ds));
             GDALClose(ds);
             return nullptr;
@@ -243,26 +243,26 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
         GDALClose(ds);
     }
     Zimg_Layer *layer = new Zimg_Layer{width, height, impl.release()};
-    zha::LiveAdd("layer");
+    zhc::LiveAdd("layer");
     return layer;
 }
 
 int32_t zimg_LayerMapInformationRead(Zimg_Layer *layer, char **projectionName, char **unitsName,
                                      Zxfr_XForm **mapToFile, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (projectionName) *projectionName = nullptr;
     if (unitsName) *unitsName = nullptr;
     if (mapToFile) *mapToFile = nullptr;
-    if (zha::FaultHit("zimg_LayerMapInformationRead", err)) return 0;
+    if (zhc::FaultHit("zimg_LayerMapInformationRead", err)) return 0;
     if (!layer || !layer->impl) {
-        zha::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "No layer given.");
+        zhc::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "No layer given.");
         return 0;
     }
     const Zimg_LayerImpl &impl = *layer->impl;
     Georeferencing g;
     std::string message;
     if (!Describe(impl, &g, &message)) {
-        zha::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
+        zhc::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
         return 0;
     }
     Zxfr_XForm *xform = nullptr;
@@ -270,7 +270,7 @@ int32_t zimg_LayerMapInformationRead(Zimg_Layer *layer, char **projectionName, c
         xform = g.rpc ? zhg::NewRpcXForm(impl.rpc, impl.fileName.c_str())
                       : zhg::NewAffineXForm(impl.geoTransform, impl.fileName.c_str(), &message);
         if (!xform) {
-            zha::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
+            zhc::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
             return 0;
         }
         xform->fileToMap = false;
@@ -278,7 +278,7 @@ int32_t zimg_LayerMapInformationRead(Zimg_Layer *layer, char **projectionName, c
         // The geotransform is checked even when the caller does not want it.
         double inverse[6];
         if (!zhg::AffineInverse(impl.geoTransform, inverse, impl.fileName.c_str(), &message)) {
-            zha::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
+            zhc::Fail(err, "zimg_LayerMapInformationRead", __LINE__, nullptr, "%s", message.c_str());
             return 0;
         }
     }
@@ -289,33 +289,33 @@ int32_t zimg_LayerMapInformationRead(Zimg_Layer *layer, char **projectionName, c
 }
 
 int32_t zimg_LayerMapProjectionRead(Zimg_Layer *layer, Zprj_Projection **projection, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (projection) *projection = nullptr;
-    if (zha::FaultHit("zimg_LayerMapProjectionRead", err)) return 0;
+    if (zhc::FaultHit("zimg_LayerMapProjectionRead", err)) return 0;
     if (!layer || !layer->impl || !projection) {
-        zha::Fail(err, "zimg_LayerMapProjectionRead", __LINE__, nullptr,
+        zhc::Fail(err, "zimg_LayerMapProjectionRead", __LINE__, nullptr,
                   layer ? "No place for the projection given." : "No layer given.");
         return 0;
     }
     Georeferencing g;
     std::string message;
     if (!Describe(*layer->impl, &g, &message)) {
-        zha::Fail(err, "zimg_LayerMapProjectionRead", __LINE__, nullptr, "%s", message.c_str());
+        zhc::Fail(err, "zimg_LayerMapProjectionRead", __LINE__, nullptr, "%s", message.c_str());
         return 0;
     }
     *projection = new Zprj_Projection();
     zhg::SetCoordinateSystem(&(*projection)->parameters, g.srs);
-    zha::LiveAdd("projection");
+    zhc::LiveAdd("projection");
     return 1;
 }
 
 int32_t zimg_LayerClose(Zimg_Layer *layer, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!layer) return 1;
     // An injected failure still closes the layer, so that nothing is lost.
-    const bool injected = zha::FaultHit("zimg_LayerClose", err);
+    const bool injected = zhc::FaultHit("zimg_LayerClose", err);
     delete layer->impl;
     delete layer;
-    zha::LiveRemove("layer");
+    zhc::LiveRemove("layer");
     return injected ? 0 : 1;
 }

@@ -7,7 +7,7 @@
 #include <GeographicLib/Ellipsoid.hpp>
 #include <GeographicLib/Math.hpp>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/geo/geo_internal.h"
 #include "zprj.h"
 
@@ -43,28 +43,28 @@ void zhg::SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialRe
 }
 
 void *zprj_MapProjectionCSRGet(Zprj_Projection *projection, const char *typeName) {
-    if (zha::FaultHit("zprj_MapProjectionCSRGet", nullptr)) return nullptr;
+    if (zhc::FaultHit("zprj_MapProjectionCSRGet", nullptr)) return nullptr;
     if (!projection || !typeName || std::strcmp(typeName, "Zprj_ProParameters") != 0) return nullptr;
     return &projection->parameters;
 }
 
 Zprj_ProParameters *zprj_ProParametersCopy(const Zprj_ProParameters *parameters, int32_t, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zprj_ProParametersCopy", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zprj_ProParametersCopy", err)) return nullptr;
     if (!parameters) {
-        zha::Fail(err, "zprj_ProParametersCopy", __LINE__, nullptr, "No projection parameters given.");
+        zhc::Fail(err, "zprj_ProParametersCopy", __LINE__, nullptr, "No projection parameters given.");
         return nullptr;
     }
     Zprj_ProParameters *copy = new Zprj_ProParameters(*parameters);
-    zha::LiveAdd("parameters");
+    zhc::LiveAdd("parameters");
     return copy;
 }
 
 int32_t zprj_ProParametersEqual(const Zprj_ProParameters *a, const Zprj_ProParameters *b, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zprj_ProParametersEqual", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zprj_ProParametersEqual", err)) return 0;
     if (!a || !b) {
-        zha::Fail(err, "zprj_ProParametersEqual", __LINE__, nullptr, "No projection parameters given.");
+        zhc::Fail(err, "zprj_ProParametersEqual", __LINE__, nullptr, "No projection parameters given.");
         return 0;
     }
     const char *const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
@@ -75,22 +75,22 @@ void zprj_ProParametersFree(Zprj_ProParameters **parameters) {
     if (!parameters || !*parameters) return;
     delete *parameters;
     *parameters = nullptr;
-    zha::LiveRemove("parameters");
+    zhc::LiveRemove("parameters");
 }
 
 void zprj_ProjectionFree(Zprj_Projection **projection) {
     if (!projection || !*projection) return;
     delete *projection;
     *projection = nullptr;
-    zha::LiveRemove("projection");
+    zhc::LiveRemove("projection");
 }
 
 double zprj_ConvertLatSizeToMeters(Zint_Context *, const Zprj_ProParameters *parameters, double deltaLatitude,
                                    Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zprj_ConvertLatSizeToMeters", err)) return 0.0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zprj_ConvertLatSizeToMeters", err)) return 0.0;
     if (!std::isfinite(deltaLatitude)) {
-        zha::Fail(err, "zprj_ConvertLatSizeToMeters", __LINE__, nullptr, "The latitude difference is not a number.");
+        zhc::Fail(err, "zprj_ConvertLatSizeToMeters", __LINE__, nullptr, "The latitude difference is not a number.");
         return 0.0;
     }
     // The mean length of a degree along the meridian.
@@ -99,15 +99,15 @@ double zprj_ConvertLatSizeToMeters(Zint_Context *, const Zprj_ProParameters *par
 
 double zprj_ConvertLonSizeToMeters(Zint_Context *, const Zprj_ProParameters *parameters, double deltaLongitude,
                                    double latitude, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zprj_ConvertLonSizeToMeters", err)) return 0.0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zprj_ConvertLonSizeToMeters", err)) return 0.0;
     if (!std::isfinite(deltaLongitude) || !std::isfinite(latitude)) {
-        zha::Fail(err, "zprj_ConvertLonSizeToMeters", __LINE__, nullptr,
+        zhc::Fail(err, "zprj_ConvertLonSizeToMeters", __LINE__, nullptr,
                   "The longitude difference or the latitude is not a number.");
         return 0.0;
     }
     if (std::fabs(latitude) > 90.0) {
-        zha::Fail(err, "zprj_ConvertLonSizeToMeters", __LINE__, nullptr, "Latitude %.10g is beyond a pole.",
+        zhc::Fail(err, "zprj_ConvertLonSizeToMeters", __LINE__, nullptr, "Latitude %.10g is beyond a pole.",
                   latitude);
         return 0.0;
     }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/geo/geo_internal.h"
 #include "zgda.h"
 #include "zxfr.h"
@@ -45,7 +45,7 @@ Zxfr_XForm *NewAffineXForm(const double gt[6], const char *fileName, std::string
         x->toMap[i] = gt[i];
         x->toFile[i] = inverse[i];
     }
-    zha::LiveAdd("xform");
+    zhc::LiveAdd("xform");
     return x;
 }
 
@@ -54,7 +54,7 @@ Zxfr_XForm *NewRpcXForm(const Rpc &rpc, const char *fileName) {
     x->kind = Zxfr_XForm::kRpc;
     x->rpc = rpc;
     x->fileName = fileName ? fileName : "(unnamed)";
-    zha::LiveAdd("xform");
+    zhc::LiveAdd("xform");
     return x;
 }
 
@@ -65,7 +65,7 @@ namespace {
 Zxfr_XForm *Duplicate(const Zxfr_XForm &x, bool flip) {
     Zxfr_XForm *copy = new Zxfr_XForm(x);
     if (flip) copy->fileToMap = !copy->fileToMap;
-    zha::LiveAdd("xform");
+    zhc::LiveAdd("xform");
     return copy;
 }
 
@@ -87,10 +87,10 @@ bool MapPlanar(const Zxfr_XForm &x, double u, double v, double *outU, double *ou
 }  // namespace
 
 Zxfr_XForm *zxfr_XFormInvert(const Zxfr_XForm *xform, int32_t, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_XFormInvert", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_XFormInvert", err)) return nullptr;
     if (!xform) {
-        zha::Fail(err, "zxfr_XFormInvert", __LINE__, nullptr, "No transform given.");
+        zhc::Fail(err, "zxfr_XFormInvert", __LINE__, nullptr, "No transform given.");
         return nullptr;
     }
     // Both directions are kept from the start (a singular geotransform is
@@ -99,40 +99,40 @@ Zxfr_XForm *zxfr_XFormInvert(const Zxfr_XForm *xform, int32_t, Zerr_Report **err
 }
 
 Zxfr_XForm *zxfr_XFormCopy(const Zxfr_XForm *xform, int32_t, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_XFormCopy", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_XFormCopy", err)) return nullptr;
     if (!xform) {
-        zha::Fail(err, "zxfr_XFormCopy", __LINE__, nullptr, "No transform given.");
+        zhc::Fail(err, "zxfr_XFormCopy", __LINE__, nullptr, "No transform given.");
         return nullptr;
     }
     return Duplicate(*xform, false);
 }
 
 void zxfr_XFormFree(Zxfr_XForm **xform, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!xform || !*xform) return;
     // An injected failure still frees the transform, so that nothing is lost.
-    zha::FaultHit("zxfr_XFormFree", err);
+    zhc::FaultHit("zxfr_XFormFree", err);
     delete *xform;
     *xform = nullptr;
-    zha::LiveRemove("xform");
+    zhc::LiveRemove("xform");
 }
 
 Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_BaseData *out, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_Transform", err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_Transform", err)) return nullptr;
     if (!xform || !in || !out) {
-        zha::Fail(err, "zxfr_Transform", __LINE__, nullptr, "No %s given.",
+        zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr, "No %s given.",
                   !xform ? "transform" : (!in ? "input matrix" : "output matrix"));
         return nullptr;
     }
     if (in->rows != 2 || in->columns < 0 || (in->columns > 0 && !in->data)) {
-        zha::Fail(err, "zxfr_Transform", __LINE__, nullptr, "The input is a %d x %d matrix; points need 2 rows.",
+        zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr, "The input is a %d x %d matrix; points need 2 rows.",
                   in->rows, in->columns);
         return nullptr;
     }
     if (out->rows != 2 || out->columns != in->columns || (out->columns > 0 && !out->data)) {
-        zha::Fail(err, "zxfr_Transform", __LINE__, nullptr, "The output is a %d x %d matrix; it must be 2 x %d.",
+        zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr, "The output is a %d x %d matrix; it must be 2 x %d.",
                   out->rows, out->columns, in->columns);
         return nullptr;
     }
@@ -142,7 +142,7 @@ Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_B
     std::vector<double> result(2 * static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
         if (!MapPlanar(*xform, in->data[c], in->data[n + c], &result[c], &result[n + c])) {
-            zha::Fail(err, "zxfr_Transform", __LINE__, nullptr,
+            zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr,
                       "Cannot map point (%.10g, %.10g) through the transform of %s.", in->data[c], in->data[n + c],
                       xform->fileName.c_str());
             return nullptr;
@@ -155,21 +155,21 @@ Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_B
 int32_t zxfr_GroundToImage(const Zxfr_XForm *fileToMap, int32_t count, const double *groundX,
                            const double *groundY, const double *groundZ, double *imageX, double *imageY,
                            Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_GroundToImage", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_GroundToImage", err)) return 0;
     if (!fileToMap) {
-        zha::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr, "No transform given.");
+        zhc::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr, "No transform given.");
         return 0;
     }
     if (fileToMap->kind == Zxfr_XForm::kAffine) return 0;
     if (count < 0 || (count > 0 && (!groundX || !groundY || !groundZ || !imageX || !imageY))) {
-        zha::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr, "Bad point arrays (count %d).", count);
+        zhc::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr, "Bad point arrays (count %d).", count);
         return 0;
     }
     for (int32_t i = 0; i < count; ++i) {
         double x = 0, y = 0;
         if (!zhg::RpcGroundToFile(fileToMap->rpc, groundX[i], groundY[i], groundZ[i], &x, &y)) {
-            zha::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr,
+            zhc::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr,
                       "The RPC model of %s cannot map ground point (%.10g, %.10g, %.10g).",
                       fileToMap->fileName.c_str(), groundX[i], groundY[i], groundZ[i]);
             return 0;
@@ -183,21 +183,21 @@ int32_t zxfr_GroundToImage(const Zxfr_XForm *fileToMap, int32_t count, const dou
 int32_t zxfr_ImageAndGroundZToGroundXY(const Zxfr_XForm *fileToMap, int32_t count, const double *imageX,
                                        const double *imageY, const double *groundZ, double *groundX,
                                        double *groundY, Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_ImageAndGroundZToGroundXY", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_ImageAndGroundZToGroundXY", err)) return 0;
     if (!fileToMap) {
-        zha::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr, "No transform given.");
+        zhc::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr, "No transform given.");
         return 0;
     }
     if (fileToMap->kind == Zxfr_XForm::kAffine) return 0;
     if (count < 0 || (count > 0 && (!imageX || !imageY || !groundZ || !groundX || !groundY))) {
-        zha::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr, "Bad point arrays (count %d).", count);
+        zhc::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr, "Bad point arrays (count %d).", count);
         return 0;
     }
     for (int32_t i = 0; i < count; ++i) {
         double lon = 0, lat = 0;
         if (!zhg::RpcFileToGround(fileToMap->rpc, imageX[i], imageY[i], groundZ[i], &lon, &lat)) {
-            zha::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr,
+            zhc::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr,
                       "The RPC model of %s finds no ground point for image point (%.10g, %.10g) at height %.10g.",
                       fileToMap->fileName.c_str(), imageX[i], imageY[i], groundZ[i]);
             return 0;
@@ -210,10 +210,10 @@ int32_t zxfr_ImageAndGroundZToGroundXY(const Zxfr_XForm *fileToMap, int32_t coun
 
 int32_t zxfr_XFormZInfoGet(const Zxfr_XForm *xform, double *elevation, double *minimum, double *maximum,
                            Zerr_Report **err) {
-    zha::ClearErr(err);
-    if (zha::FaultHit("zxfr_XFormZInfoGet", err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit("zxfr_XFormZInfoGet", err)) return 0;
     if (!xform) {
-        zha::Fail(err, "zxfr_XFormZInfoGet", __LINE__, nullptr, "No transform given.");
+        zhc::Fail(err, "zxfr_XFormZInfoGet", __LINE__, nullptr, "No transform given.");
         return 0;
     }
     if (xform->kind == Zxfr_XForm::kRpc) {

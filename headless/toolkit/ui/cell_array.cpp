@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/ui/cell_format.h"
 #include "toolkit/ui/ui_model.h"
 #include "zsel.h"
@@ -258,7 +258,7 @@ bool GetTableValues(Zzml_Part *part, va_list args, std::string *why) {
     if (columnCount) *columnCount = static_cast<int32_t>(table.config.columns.size());
     if (selection) {
         *selection = new Zsel_Selection{table.selected};
-        zha::LiveAdd("selection");
+        zhc::LiveAdd("selection");
     }
     return true;
 }
@@ -370,7 +370,7 @@ namespace {
 
 bool IsTable(Zzml_Part *part, const char *op, Zerr_Report **err) {
     if (part && part->kind == zui::PartKind::CellArray) return true;
-    zha::Fail(err, op, __LINE__, nullptr, "Not a table: %s.", part ? part->name.c_str() : "(none)");
+    zhc::Fail(err, op, __LINE__, nullptr, "Not a table: %s.", part ? part->name.c_str() : "(none)");
     return false;
 }
 
@@ -378,32 +378,32 @@ bool IsTable(Zzml_Part *part, const char *op, Zerr_Report **err) {
 
 int32_t zzui_CAUpdateRow(Zzml_Part *cellArray, int32_t row, Zerr_Report **err) {
     static const char *const op = "zzui_CAUpdateRow";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
     std::string why;
     if (zui::RedrawRow(cellArray, row, &why)) return 1;
-    zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
+    zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
     return 0;
 }
 
 int32_t zzui_CAUpdateAll(Zzml_Part *cellArray, Zerr_Report **err) {
     static const char *const op = "zzui_CAUpdateAll";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
     std::string why;
     if (zui::RedrawAll(cellArray, &why)) return 1;
-    zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
+    zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
     return 0;
 }
 
 int32_t zzui_CASetExclusiveRow(Zzml_Part *cellArray, int32_t, int32_t row, Zerr_Report **err) {
     static const char *const op = "zzui_CASetExclusiveRow";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
     // A row past the current count is taken: callers move the current row before
     // they announce a row they have just added.
     if (row < 0) {
-        zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": row %d is not a row.", cellArray->name.c_str(), row);
+        zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": row %d is not a row.", cellArray->name.c_str(), row);
         return 0;
     }
     cellArray->table->exclusiveRow = row;
@@ -413,8 +413,8 @@ int32_t zzui_CASetExclusiveRow(Zzml_Part *cellArray, int32_t, int32_t row, Zerr_
 
 int32_t zzui_CAGetExclusiveRow(Zzml_Part *cellArray, int32_t, Zerr_Report **err) {
     static const char *const op = "zzui_CAGetExclusiveRow";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err) || !IsTable(cellArray, op, err)) return -1;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return -1;
     return cellArray->table->exclusiveRow;
 }
 
@@ -429,5 +429,5 @@ int32_t zsel_SelectionIsSet(const Zsel_Selection *selection, int32_t row) {
 void zsel_SelectionDeleteSelection(Zsel_Selection *selection) {
     if (!selection) return;
     delete selection;
-    zha::LiveRemove("selection");
+    zhc::LiveRemove("selection");
 }

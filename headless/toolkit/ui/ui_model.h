@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/ui/app_function.h"
 #include "zzml.h"
 #include "zzui.h"
 
@@ -165,6 +166,30 @@ Zzml_Part *FindTopLevel(Zzml_ParseResult *result, const std::string &name);
 Zzml_Part *FindInFrame(Zzml_Part *frame, const std::string &name);
 // Frees a parse result and forgets it.
 void DestroyParse(Zzml_ParseResult *result);
+
+// The folder zzml_ParseVa reads scripts from: the one set here, else the
+// environment variable ZOT_UI_DIR, else the build's ui/ folder. An empty dir
+// removes the override.
+void SetUiDir(const std::string &dir);
+std::string UiDir();
+// The screen size zzml_WinInfoGetScreenSize answers (1920 x 1200 by default).
+void SetScreenSize(int32_t width, int32_t height);
+// Forgets dialog answers and questions, the UI folder override and the screen
+// size (back to the defaults).
+void ResetSettings();
+
+// Script calls (script_calls.cpp). Installs the resolver that finds the
+// application functions by name; an empty one removes it.
+void SetAppFunctionResolver(AppFunctionResolver resolver);
+// Calls the application function name with texts and the client data. *err
+// receives its report, or a report under op when there is no such function;
+// *result its list (freed here when result is null). True when it ran without
+// a report.
+bool CallFunction(const char *op, const std::string &name, const std::vector<std::string> &args, void *clientData,
+                  Zerr_Report **err, Zstr_StringList **result);
+// Runs what a part calls, with its arguments: literal texts, and the current
+// text of the parts of its frame they name (left out when empty).
+bool RunPartCall(const char *op, const Zzml_Part *part, Zerr_Report **err, Zstr_StringList **result);
 
 // The script language. Reads and parses the script at path; the result is not yet
 // registered as live. On failure returns null with *error naming path, the line

@@ -4,9 +4,8 @@
 #include <cstdarg>
 #include <cstdlib>
 
-#include "automation/automation_core.h"
-#include "automation/ui_automation.h"
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/ui/ui_model.h"
 #include "zstr.h"
 #include "zzml.h"
@@ -57,7 +56,7 @@ void DestroyParse(Zzml_ParseResult *result) {
     std::vector<Zzml_ParseResult *> &parses = TheState().parses;
     parses.erase(std::remove(parses.begin(), parses.end(), result), parses.end());
     delete result;
-    zha::LiveRemove("parse");
+    zhc::LiveRemove("parse");
 }
 
 }  // namespace zui
@@ -68,7 +67,7 @@ namespace {
 
 std::string ScriptPath(const char *scriptName) {
     if (scriptName[0] == '/') return scriptName;
-    std::string dir = zha::UiDir();
+    std::string dir = zui::UiDir();
     if (!dir.empty() && dir.back() != '/') dir += '/';
     return dir + scriptName;
 }
@@ -77,48 +76,48 @@ const char *NameOf(const Zzml_Part *part) { return part->name.c_str(); }
 
 }  // namespace
 
-namespace zha {
+namespace zui {
 
-void SetUiDir(const std::string &dir) { zui::TheState().uiDirOverride = dir; }
+void SetUiDir(const std::string &dir) { TheState().uiDirOverride = dir; }
 
 std::string UiDir() {
-    if (!zui::TheState().uiDirOverride.empty()) return zui::TheState().uiDirOverride;
+    if (!TheState().uiDirOverride.empty()) return TheState().uiDirOverride;
     const char *env = std::getenv("ZOT_UI_DIR");
     if (env && *env) return env;
     return ZOT_DEFAULT_UI_DIR;
 }
 
 void SetScreenSize(int32_t width, int32_t height) {
-    zui::theWinInfo.screenWidth = width;
-    zui::theWinInfo.screenHeight = height;
+    theWinInfo.screenWidth = width;
+    theWinInfo.screenHeight = height;
 }
 
-void UiReset() {
-    zui::State &state = zui::TheState();
+void ResetSettings() {
+    State &state = TheState();
     state.answers.clear();
     state.questions.clear();
     state.uiDirOverride.clear();
-    SetScreenSize(zui::kDefaultScreenWidth, zui::kDefaultScreenHeight);
+    SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
 }
 
-}  // namespace zha
+}  // namespace zui
 
 Zzml_Root *zzml_GetTheRoot(void) { return &zui::theRoot; }
 
 Zzml_ParseResult *zzml_ParseVa(int32_t flags, const char *scriptName, void *rootContext, Zerr_Report **err, ...) {
     static const char *const op = "zzml_ParseVa";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return nullptr;
     if (!scriptName || !*scriptName) {
-        zha::Fail(err, op, __LINE__, nullptr, "No script name given.");
+        zhc::Fail(err, op, __LINE__, nullptr, "No script name given.");
         return nullptr;
     }
     if (flags != 0) {
-        zha::Fail(err, op, __LINE__, nullptr, "Unknown flags %d for script %s.", flags, scriptName);
+        zhc::Fail(err, op, __LINE__, nullptr, "Unknown flags %d for script %s.", flags, scriptName);
         return nullptr;
     }
     if (rootContext != zui::theRoot.context) {
-        zha::Fail(err, op, __LINE__, nullptr, "Script %s: the root given is not the host's root.", scriptName);
+        zhc::Fail(err, op, __LINE__, nullptr, "Script %s: the root given is not the host's root.", scriptName);
         return nullptr;
     }
     void *clientData = nullptr;
@@ -127,7 +126,7 @@ Zzml_ParseResult *zzml_ParseVa(int32_t flags, const char *scriptName, void *root
     for (int32_t option = va_arg(options, int32_t); option != 0; option = va_arg(options, int32_t)) {
         if (option != zui::kOptionClientData) {
             va_end(options);
-            zha::Fail(err, op, __LINE__, nullptr, "Script %s: unknown parse option %d.", scriptName, option);
+            zhc::Fail(err, op, __LINE__, nullptr, "Script %s: unknown parse option %d.", scriptName, option);
             return nullptr;
         }
         clientData = va_arg(options, void *);
@@ -137,20 +136,20 @@ Zzml_ParseResult *zzml_ParseVa(int32_t flags, const char *scriptName, void *root
     std::string error;
     std::unique_ptr<Zzml_ParseResult> result = zui::ParseScriptFile(ScriptPath(scriptName), &error);
     if (!result) {
-        zha::Fail(err, op, __LINE__, nullptr, "%s", error.c_str());
+        zhc::Fail(err, op, __LINE__, nullptr, "%s", error.c_str());
         return nullptr;
     }
     result->clientData = clientData;
     zui::TheState().parses.push_back(result.get());
-    zha::LiveAdd("parse");
+    zhc::LiveAdd("parse");
     return result.release();
 }
 
 void zzml_ParseResultFree(Zzml_ParseResult **result, Zerr_Report **err) {
-    zha::ClearErr(err);
+    zhc::ClearErr(err);
     if (!result || !*result) return;
     if (!zui::ParseAlive(*result)) {
-        zha::Fail(err, "zzml_ParseResultFree", __LINE__, nullptr, "Not a live parse result.");
+        zhc::Fail(err, "zzml_ParseResultFree", __LINE__, nullptr, "Not a live parse result.");
         return;
     }
     zui::DestroyParse(*result);
@@ -159,44 +158,44 @@ void zzml_ParseResultFree(Zzml_ParseResult **result, Zerr_Report **err) {
 
 Zzml_Part *zzml_PartFind(Zzml_ParseResult *result, const char *name, Zerr_Report **err) {
     static const char *const op = "zzml_PartFind";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return nullptr;
     if (!result || !name) {
-        zha::Fail(err, op, __LINE__, nullptr, "No parse result or no part name given.");
+        zhc::Fail(err, op, __LINE__, nullptr, "No parse result or no part name given.");
         return nullptr;
     }
     if (!zui::ParseAlive(result)) {
-        zha::Fail(err, op, __LINE__, nullptr, "Not a live parse result (looking for \"%s\").", name);
+        zhc::Fail(err, op, __LINE__, nullptr, "Not a live parse result (looking for \"%s\").", name);
         return nullptr;
     }
     Zzml_Part *part = zui::FindTopLevel(result, name);
-    if (!part) zha::Fail(err, op, __LINE__, nullptr, "No part named \"%s\" in %s.", name, result->fileName.c_str());
+    if (!part) zhc::Fail(err, op, __LINE__, nullptr, "No part named \"%s\" in %s.", name, result->fileName.c_str());
     return part;
 }
 
 Zzml_Part *zzml_FrameFindPart(Zzml_Part *frame, const char *name, Zerr_Report **err) {
     static const char *const op = "zzml_FrameFindPart";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return nullptr;
     if (!frame || !name) {
-        zha::Fail(err, op, __LINE__, nullptr, "No frame or no part name given.");
+        zhc::Fail(err, op, __LINE__, nullptr, "No frame or no part name given.");
         return nullptr;
     }
     if (frame->kind != PartKind::Frame) {
-        zha::Fail(err, op, __LINE__, nullptr, "Part \"%s\" is not a frame.", NameOf(frame));
+        zhc::Fail(err, op, __LINE__, nullptr, "Part \"%s\" is not a frame.", NameOf(frame));
         return nullptr;
     }
     Zzml_Part *part = zui::FindInFrame(frame, name);
-    if (!part) zha::Fail(err, op, __LINE__, nullptr, "No part named \"%s\" in frame \"%s\".", name, NameOf(frame));
+    if (!part) zhc::Fail(err, op, __LINE__, nullptr, "No part named \"%s\" in frame \"%s\".", name, NameOf(frame));
     return part;
 }
 
 int32_t zzml_FrameDisplay(Zzml_Part *frame, Zerr_Report **err) {
     static const char *const op = "zzml_FrameDisplay";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return 0;
     if (!frame || frame->kind != PartKind::Frame) {
-        zha::Fail(err, op, __LINE__, nullptr, "Not a frame: %s.", frame ? NameOf(frame) : "(none)");
+        zhc::Fail(err, op, __LINE__, nullptr, "Not a frame: %s.", frame ? NameOf(frame) : "(none)");
         return 0;
     }
     frame->shown = true;
@@ -232,10 +231,10 @@ void zzml_PartTitleSet(Zzml_Part *part, const char *title) {
 
 int32_t zzml_StringPartValueSet(Zzml_Part *part, const char *text, Zerr_Report **err) {
     static const char *const op = "zzml_StringPartValueSet";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return 0;
     if (!part || !text) {
-        zha::Fail(err, op, __LINE__, nullptr, "No part or no text given.");
+        zhc::Fail(err, op, __LINE__, nullptr, "No part or no text given.");
         return 0;
     }
     switch (part->kind) {
@@ -245,13 +244,13 @@ int32_t zzml_StringPartValueSet(Zzml_Part *part, const char *text, Zerr_Report *
             return 1;
         case PartKind::Toggle:
             if (std::find(part->values.begin(), part->values.end(), text) == part->values.end()) {
-                zha::Fail(err, op, __LINE__, nullptr, "\"%s\" is not a value of toggle \"%s\".", text, NameOf(part));
+                zhc::Fail(err, op, __LINE__, nullptr, "\"%s\" is not a value of toggle \"%s\".", text, NameOf(part));
                 return 0;
             }
             part->value = text;
             return 1;
         default:
-            zha::Fail(err, op, __LINE__, nullptr, "Part \"%s\" (a %s) shows no text value.", NameOf(part),
+            zhc::Fail(err, op, __LINE__, nullptr, "Part \"%s\" (a %s) shows no text value.", NameOf(part),
                       zui::PartKindName(part->kind));
             return 0;
     }
@@ -261,10 +260,10 @@ const char *zzml_PartValueGet(const Zzml_Part *part) { return part ? part->value
 
 int32_t zzml_SetParameters(Zzml_Part *part, Zerr_Report **err, ...) {
     static const char *const op = "zzml_SetParameters";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return 0;
     if (!part || part->kind != PartKind::CellArray) {
-        zha::Fail(err, op, __LINE__, nullptr, "Part %s takes no parameters: only tables do.",
+        zhc::Fail(err, op, __LINE__, nullptr, "Part %s takes no parameters: only tables do.",
                   part ? NameOf(part) : "(none)");
         return 0;
     }
@@ -273,16 +272,16 @@ int32_t zzml_SetParameters(Zzml_Part *part, Zerr_Report **err, ...) {
     std::string why;
     const bool done = zui::SetTableParameters(part, args, &why);
     va_end(args);
-    if (!done) zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", NameOf(part), why.c_str());
+    if (!done) zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", NameOf(part), why.c_str());
     return done ? 1 : 0;
 }
 
 int32_t zzml_GetValues(Zzml_Part *part, Zerr_Report **err, ...) {
     static const char *const op = "zzml_GetValues";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return 0;
     if (!part || part->kind != PartKind::CellArray) {
-        zha::Fail(err, op, __LINE__, nullptr, "Part %s has no values to read: only tables do.",
+        zhc::Fail(err, op, __LINE__, nullptr, "Part %s has no values to read: only tables do.",
                   part ? NameOf(part) : "(none)");
         return 0;
     }
@@ -291,17 +290,17 @@ int32_t zzml_GetValues(Zzml_Part *part, Zerr_Report **err, ...) {
     std::string why;
     const bool done = zui::GetTableValues(part, args, &why);
     va_end(args);
-    if (!done) zha::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", NameOf(part), why.c_str());
+    if (!done) zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", NameOf(part), why.c_str());
     return done ? 1 : 0;
 }
 
 int32_t zzml_QueryYesNo(Zzml_Root *root, const char *question, const char *first, const char *second,
                         Zerr_Report **err) {
     static const char *const op = "zzml_QueryYesNo";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return 0;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return 0;
     if (root != &zui::theRoot || !question || !first || !second) {
-        zha::Fail(err, op, __LINE__, nullptr, "A question needs the host's root, its text and two answers.");
+        zhc::Fail(err, op, __LINE__, nullptr, "A question needs the host's root, its text and two answers.");
         return 0;
     }
     zui::State &state = zui::TheState();
@@ -309,7 +308,7 @@ int32_t zzml_QueryYesNo(Zzml_Root *root, const char *question, const char *first
     if (state.answers.empty()) return 0;
     const zui::Answer answer = state.answers.front();
     if (answer.kind == zui::AnswerKind::FileName) {
-        zha::Fail(err, op, __LINE__, nullptr, "The answer queued (file name %s) does not fit the question \"%s\".",
+        zhc::Fail(err, op, __LINE__, nullptr, "The answer queued (file name %s) does not fit the question \"%s\".",
                   answer.fileName.c_str(), question);
         return 0;
     }
@@ -325,14 +324,14 @@ int32_t zzml_QueryYesNo(Zzml_Root *root, const char *question, const char *first
 
 char *zzml_FileNameListQuery(Zzml_Part *query, Zzml_Part *parent, Zerr_Report **err) {
     static const char *const op = "zzml_FileNameListQuery";
-    zha::ClearErr(err);
-    if (zha::FaultHit(op, err)) return nullptr;
+    zhc::ClearErr(err);
+    if (zhc::FaultHit(op, err)) return nullptr;
     if (!query || query->kind != PartKind::FileQuery) {
-        zha::Fail(err, op, __LINE__, nullptr, "Not a file query: %s.", query ? NameOf(query) : "(none)");
+        zhc::Fail(err, op, __LINE__, nullptr, "Not a file query: %s.", query ? NameOf(query) : "(none)");
         return nullptr;
     }
     if (parent && parent->kind != PartKind::Frame) {
-        zha::Fail(err, op, __LINE__, nullptr, "The parent of query \"%s\" is not a frame.", NameOf(query));
+        zhc::Fail(err, op, __LINE__, nullptr, "The parent of query \"%s\" is not a frame.", NameOf(query));
         return nullptr;
     }
     zui::State &state = zui::TheState();
@@ -340,13 +339,13 @@ char *zzml_FileNameListQuery(Zzml_Part *query, Zzml_Part *parent, Zerr_Report **
     if (state.answers.empty()) return nullptr;
     const zui::Answer answer = state.answers.front();
     if (answer.kind == zui::AnswerKind::Yes) {
-        zha::Fail(err, op, __LINE__, nullptr, "The answer queued (yes) does not fit the file query \"%s\".",
+        zhc::Fail(err, op, __LINE__, nullptr, "The answer queued (yes) does not fit the file query \"%s\".",
                   query->title.c_str());
         return nullptr;
     }
     state.answers.pop_front();
     if (answer.kind != zui::AnswerKind::FileName) return nullptr;
     char *name = zhc::HeapText(answer.fileName.c_str());
-    if (!name) zha::Fail(err, op, __LINE__, nullptr, "Out of memory for the file name.");
+    if (!name) zhc::Fail(err, op, __LINE__, nullptr, "Out of memory for the file name.");
     return name;
 }

@@ -1,7 +1,7 @@
 // Tool sets: a titled set of a frame's tools, one of which may be selected.
 #include <algorithm>
 
-#include "automation/automation_core.h"
+#include "toolkit/core/instrument.h"
 #include "toolkit/ui/ui_model.h"
 #include "zzml.h"
 
@@ -11,16 +11,16 @@ bool zui::ToolSetAlive(const Zzml_ToolSet *set) {
 }
 
 Zzml_ToolSet *zzml_ToolSetCreate(const char *title) {
-    if (zha::FaultHit("zzml_ToolSetCreate", nullptr)) return nullptr;
+    if (zhc::FaultHit("zzml_ToolSetCreate", nullptr)) return nullptr;
     Zzml_ToolSet *set = new Zzml_ToolSet;
     set->title = title ? title : "";
     zui::TheState().toolSets.push_back(set);
-    zha::LiveAdd("toolset");
+    zhc::LiveAdd("toolset");
     return set;
 }
 
 int32_t zzml_ToolSetToolAddByName(Zzml_ToolSet *set, Zzml_Part *frame, const char *toolName) {
-    if (zha::FaultHit("zzml_ToolSetToolAddByName", nullptr)) return 0;
+    if (zhc::FaultHit("zzml_ToolSetToolAddByName", nullptr)) return 0;
     if (!set || !frame || !toolName || frame->kind != zui::PartKind::Frame) return 0;
     const Zzml_Part *tool = zui::FindInFrame(frame, toolName);
     if (!tool || tool->kind != zui::PartKind::Tool) return 0;
@@ -30,14 +30,14 @@ int32_t zzml_ToolSetToolAddByName(Zzml_ToolSet *set, Zzml_Part *frame, const cha
 }
 
 int32_t zzml_ToolSetResetCallbackAdd(Zzml_ToolSet *set, Zzml_ToolSetResetCallback callback, void *info) {
-    if (zha::FaultHit("zzml_ToolSetResetCallbackAdd", nullptr)) return 0;
+    if (zhc::FaultHit("zzml_ToolSetResetCallbackAdd", nullptr)) return 0;
     if (!set || !callback) return 0;
     set->resetCallbacks.emplace_back(callback, info);
     return 1;
 }
 
 int32_t zzml_ToolSetToolSelect(Zzml_ToolSet *set, const char *toolName) {
-    if (zha::FaultHit("zzml_ToolSetToolSelect", nullptr)) return 0;
+    if (zhc::FaultHit("zzml_ToolSetToolSelect", nullptr)) return 0;
     if (!set || !toolName) return 0;
     // A name that is not one of the set's tools leaves the selection as it was.
     if (std::find(set->tools.begin(), set->tools.end(), toolName) == set->tools.end()) return 0;
@@ -71,5 +71,5 @@ void zzml_ToolSetDestroy(Zzml_ToolSet *set) {
     if (found == sets.end()) return;
     sets.erase(found);
     delete set;
-    zha::LiveRemove("toolset");
+    zhc::LiveRemove("toolset");
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "assess_command.h"
-#include "host.h"
+#include "main/host.h"
 
 int main(int argc, char **argv) {
     // A write beyond the file size limit (ulimit -f) then fails with EFBIG and

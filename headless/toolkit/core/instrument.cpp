@@ -1,13 +1,13 @@
-// Fault injection, live-object accounting and the printed-report log. The
-// state is process-wide; toolkit calls from any thread (tests may use several)
-// keep the counts exact.
+// Fault injection, call counts, live-object accounting and the printed-report
+// log. The state is process-wide; toolkit calls from any thread (tests may use
+// several) keep the counts exact.
 //
-// Every toolkit call passes through FaultHit and most objects through
-// LiveAdd/LiveRemove, so these must cost next to nothing: each name has one
-// atomic counter, found from the address of the name (operations pass string
-// literals) through a lock-free table, and the mutex is taken only to meet a new
-// address, while a fault is armed, or by the rarely called readers.
-#include "automation_core.h"
+// While nothing is watched, FaultHit (inline) is one relaxed load. Watched
+// calls and every object pass through a counter found from the address of its
+// name (operations pass string literals) in a lock-free table, so they too cost
+// next to nothing; the mutex is taken only to meet a new address, while a fault
+// is armed, or by the rarely called readers.
+#include "toolkit/core/instrument.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -19,9 +19,13 @@
 #include <string_view>
 
 #include "toolkit/core/core_support.h"
-#include "zerr.h"
 
-namespace zha {
+namespace zhc {
+
+namespace watch {
+std::atomic<unsigned> state{0};
+}  // namespace watch
+
 namespace {
 
 struct Counter {
@@ -107,42 +111,51 @@ struct State {
     CounterTable calls;
     // For each armed operation, the call numbers that must fail.
     std::map<std::string, std::multiset<long>, std::less<>> armed;
-    // Whether anything is armed: while nothing is, calls are only counted.
-    std::atomic<bool> anyArmed{false};
     CounterTable live;
     std::vector<std::string> printed;
 };
 
-State &state() {
+State &TheState() {
     // Never destroyed: toolkit objects released by static destructors of other
     // translation units may still report to it at exit.
     static State *s = new State;
     return *s;
 }
 
+void SetWatch(unsigned bit, bool on) {
+    if (on)
+        watch::state.fetch_or(bit);
+    else
+        watch::state.fetch_and(~bit);
+}
+
 }  // namespace
 
 void FaultInject(const std::string &operation, int nth) {
     if (nth < 1) return;
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
+    // From here on every call is counted, so the count now plus nth is exactly
+    // the nth call from now.
     const long calls = s.calls.FindLocked(operation, true)->value.load();
     s.armed[operation].insert(calls + nth);
-    s.anyArmed.store(true);
+    SetWatch(watch::kArmed, true);
 }
 
 void FaultClear() {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.armed.clear();
-    s.anyArmed.store(false);
+    SetWatch(watch::kArmed, false);
     s.calls.ForEachLocked([](Counter &counter) { counter.value.store(0); });
 }
 
-bool FaultHit(const char *operation, Zerr_Report **err) {
-    State &s = state();
+void CountCalls(bool on) { SetWatch(watch::kCounting, on); }
+
+bool watch::Hit(const char *operation, Zerr_Report **err) {
+    State &s = TheState();
     Counter *counter = s.calls.Find(s.mutex, operation);
-    if (!s.anyArmed.load(std::memory_order_acquire)) {
+    if (!(state.load(std::memory_order_acquire) & kArmed)) {
         counter->value.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -157,7 +170,7 @@ bool FaultHit(const char *operation, Zerr_Report **err) {
                 fail = true;
                 armed->second.erase(hit);
                 if (armed->second.empty()) s.armed.erase(armed);
-                s.anyArmed.store(!s.armed.empty());
+                SetWatch(kArmed, !s.armed.empty());
             }
         }
     }
@@ -166,31 +179,31 @@ bool FaultHit(const char *operation, Zerr_Report **err) {
 }
 
 int FaultCalls(const std::string &operation) {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     const Counter *counter = s.calls.FindLocked(operation, false);
     return counter ? static_cast<int>(counter->value.load()) : 0;
 }
 
 void LiveAdd(const char *kind) {
-    State &s = state();
+    State &s = TheState();
     s.live.Find(s.mutex, kind)->value.fetch_add(1, std::memory_order_relaxed);
 }
 
 void LiveRemove(const char *kind) {
-    State &s = state();
+    State &s = TheState();
     s.live.Find(s.mutex, kind)->value.fetch_sub(1, std::memory_order_relaxed);
 }
 
 long LiveCount(const std::string &kind) {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     const Counter *counter = s.live.FindLocked(kind, false);
     return counter ? counter->value.load() : 0;
 }
 
 std::map<std::string, long> LiveCounts() {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     // Only what lives (or what was released more often than created, which
     // shows as negative).
@@ -202,17 +215,16 @@ std::map<std::string, long> LiveCounts() {
     return counts;
 }
 
-const std::vector<std::string> &PrintedReports() { return state().printed; }
+const std::vector<std::string> &PrintedReports() { return TheState().printed; }
 
 void ClearPrintedReports() {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.printed.clear();
 }
 
-// Appends a printed report's text; called by zerr_PrintErrorReport.
 void KeepPrintedReport(const std::string &text) {
-    State &s = state();
+    State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.printed.push_back(text);
 }
@@ -234,7 +246,7 @@ std::string ReportText(const Zerr_Report *report) {
 void Fail(Zerr_Report **err, const char *operation, int line, Zerr_Report *cause, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string message = zhc::FormatV(format, args);
+    const std::string message = FormatV(format, args);
     va_end(args);
     Zerr_Report *report = zerr_CreateErrorReport(operation, line, 2, cause, "%s", message.c_str());
     if (err) {
@@ -244,8 +256,4 @@ void Fail(Zerr_Report **err, const char *operation, int line, Zerr_Report *cause
     }
 }
 
-void ClearErr(Zerr_Report **err) {
-    if (err) *err = nullptr;
-}
-
-}  // namespace zha
+}  // namespace zhc

@@ -1,11 +1,11 @@
-#include "host.h"
+#include "main/host.h"
 
 #include <filesystem>
 
+#include "app/module_loader.h"
 #include "automation/automation_core.h"
 #include "automation/ui_automation.h"
-#include "module_loader.h"
-#include "session.h"
+#include "session/session.h"
 #include "zerr.h"
 #include "zzml.h"
 
