@@ -93,6 +93,7 @@ int32_t zprj_ProParametersEqual(const Zprj_ProParameters *a, const Zprj_ProParam
 }
 
 void zprj_ProParametersFree(Zprj_ProParameters **parameters) {
+    zhc::CountCall("zprj_ProParametersFree");
     if (!parameters || !*parameters) return;
     delete *parameters;
     *parameters = nullptr;
@@ -100,6 +101,7 @@ void zprj_ProParametersFree(Zprj_ProParameters **parameters) {
 }
 
 void zprj_ProjectionFree(Zprj_Projection **projection) {
+    zhc::CountCall("zprj_ProjectionFree");
     if (!projection || !*projection) return;
     delete *projection;
     *projection = nullptr;
