@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "boundary/boundary_internal.h"
-#include "zot_point.h"
+#include "points/zot_point.h"
 
 void InitNewPoint(const ZOT_Data *zotData, ZOT_Point *point) {
     if (!point) return;
@@ -24,11 +24,26 @@ static void DestroySelector(Zdis_Selector **selector) {
     *selector = NULL;
 }
 
+// A release that stopped at one failed lookup would leave what the points own
+// allocated for good, so a lookup made to release is asked again when it fails.
+template <typename Lookup>
+static auto AskAgainOnFailure(Lookup lookup) -> decltype(lookup(NULL)) {
+    Zerr_Report *failed = NULL;
+    auto result = lookup(&failed);
+    if (failed) {
+        zerr_DeleteErrorReportEx(&failed);
+        result = lookup(&failed);
+        zerr_DeleteErrorReportEx(&failed);
+    }
+    return result;
+}
+
 void DeletePoint(Zdlm_List *pointList, int32_t index) {
-    Zerr_Report *ignored = NULL;
-    ZOT_Point *point = pointList ? static_cast<ZOT_Point *>(zdlm_GetAddr(pointList, index, &ignored)) : NULL;
-    zerr_DeleteErrorReportEx(&ignored);
+    if (!pointList) return;
+    ZOT_Point *point = static_cast<ZOT_Point *>(
+        AskAgainOnFailure([&](Zerr_Report **err) { return zdlm_GetAddr(pointList, index, err); }));
     if (!point) return;
+    Zerr_Report *ignored = NULL;
     // Left T&E, left measurement, right T&E, right measurement.
     for (int32_t image = 0; image < 2; ++image) {
         DestroySelector(&point->teSelector[image]);
@@ -44,9 +59,7 @@ void DeletePoint(Zdlm_List *pointList, int32_t index) {
 
 void DeleteAllPoints(Zdlm_List *pointList) {
     if (!pointList) return;
-    Zerr_Report *ignored = NULL;
-    int32_t count = zdlm_CountList(pointList, &ignored);
-    zerr_DeleteErrorReportEx(&ignored);
+    const int32_t count = AskAgainOnFailure([&](Zerr_Report **err) { return zdlm_CountList(pointList, err); });
     for (int32_t index = count - 1; index >= 0; --index) DeletePoint(pointList, index);
 }
 

@@ -14,8 +14,11 @@ namespace zha {
 using zhc::FaultClear;
 using zhc::FaultInject;
 // Call counts, kept while CountCalls(true) is in force or a fault is armed.
+using zhc::CallCount;
+using zhc::CallCounts;
 using zhc::CountCalls;
 using zhc::FaultCalls;
+using zhc::SetFaultObserver;
 // Live objects by kind.
 using zhc::LiveCount;
 using zhc::LiveCounts;

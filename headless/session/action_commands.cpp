@@ -221,7 +221,8 @@ const std::vector<ActionCommand> &ActionCommands() {
          }},
         {"fault",
          {{"fault OPERATION N",
-           "Makes the Nth call from now of the toolkit operation OPERATION fail (to see how the tool copes)."},
+           "Makes the Nth call from now of the toolkit operation OPERATION fail (to see how the tool copes). "
+           "Operations that report nothing to the tool (frees, lookups, showing or hiding a marker) never fail."},
           {"fault clear", "Disarms every fault."}},
          RunFault},
     };

@@ -54,4 +54,83 @@ TEST_F(Cells, AValueWhoseRecomputationFailsIsKeptButRefused) {
     EXPECT_NE(std::string::npos, AllPrinted().find("TELatitudePutCB"));
 }
 
+// Every cell callback as a table could call it wrongly: no record, no value,
+// a row beyond the points, an empty text buffer; and with the point's lookup
+// failing (reported under the callback's name). None of them changes a point.
+TEST_F(Cells, EveryCallbackRefusesWhatItCannotUse) {
+    enum Kind { kText, kNumber, kColour };
+    struct Callback {
+        const char *name;
+        Zzui_CellCallback call;
+        Kind kind;
+    };
+    const Callback callbacks[] = {
+        {"IDGetCB", IDGetCB, kText},
+        {"IDPutCB", IDPutCB, kText},
+        {"TELatitudeGetCB", TELatitudeGetCB, kNumber},
+        {"TELatitudePutCB", TELatitudePutCB, kNumber},
+        {"TELongitudeGetCB", TELongitudeGetCB, kNumber},
+        {"TELongitudePutCB", TELongitudePutCB, kNumber},
+        {"TEElevationGetCB", TEElevationGetCB, kNumber},
+        {"TEElevationPutCB", TEElevationPutCB, kNumber},
+        {"TEColorGetCB", TEColorGetCB, kColour},
+        {"TEColorPutCB", TEColorPutCB, kColour},
+        {"TECE90GetCB", TECE90GetCB, kNumber},
+        {"TECE90PutCB", TECE90PutCB, kNumber},
+        {"TELE90GetCB", TELE90GetCB, kNumber},
+        {"TELE90PutCB", TELE90PutCB, kNumber},
+        {"TEPointDescriptionGetCB", TEPointDescriptionGetCB, kText},
+        {"TEPointDescriptionPutCB", TEPointDescriptionPutCB, kText},
+        {"MeasuredLatitudeGetCB", MeasuredLatitudeGetCB, kNumber},
+        {"MeasuredLongitudeGetCB", MeasuredLongitudeGetCB, kNumber},
+        {"MeasuredElevationGetCB", MeasuredElevationGetCB, kNumber},
+        {"MeasuredColorGetCB", MeasuredColorGetCB, kColour},
+        {"MeasuredColorPutCB", MeasuredColorPutCB, kColour},
+        {"DeltaLatitudeGetCB", DeltaLatitudeGetCB, kNumber},
+        {"DeltaLongitudeGetCB", DeltaLongitudeGetCB, kNumber},
+        {"DeltaElevationGetCB", DeltaElevationGetCB, kNumber},
+        {"MensurationErrorGetCB", MensurationErrorGetCB, kNumber},
+        {"MensurationErrorPutCB", MensurationErrorPutCB, kNumber},
+        {"IndividualCEGetCB", IndividualCEGetCB, kNumber},
+        {"IndividualLEGetCB", IndividualLEGetCB, kNumber},
+    };
+    void *info = session.Record();
+    const ZOT_Point before = *session.Point(0);
+    for (const Callback &c : callbacks) {
+        SCOPED_TRACE(c.name);
+        char text[16] = "P1";
+        double values[4] = {1, 0, 0, 1};
+        void *value = c.kind == kText ? static_cast<void *>(text) : static_cast<void *>(values);
+        EXPECT_EQ(0, c.call(nullptr, 0, 1, value, sizeof text));
+        EXPECT_EQ(0, c.call(info, 0, 1, nullptr, sizeof text));
+        EXPECT_EQ(0, c.call(info, 1, 1, value, sizeof text));
+        zha::ClearPrintedReports();
+        zha::FaultInject("zdlm_GetAddr", 1);
+        EXPECT_EQ(0, c.call(info, 0, 1, value, sizeof text));
+        EXPECT_NE(std::string::npos, AllPrinted().find(c.name));
+        const bool put = std::string(c.name).find("Put") != std::string::npos;
+        if (c.kind == kText && !put) {
+            EXPECT_EQ(0, c.call(info, 0, 1, value, 0));
+        }
+        if (c.kind == kText && put) {
+            zha::ClearPrintedReports();
+            zha::FaultInject("zstr_Duplicate", 1);
+            EXPECT_EQ(0, c.call(info, 0, 1, value, 0));
+            EXPECT_NE(std::string::npos, AllPrinted().find("Error creating string."));
+        }
+    }
+    EXPECT_EQ(before.pointId, session.Point(0)->pointId);
+    EXPECT_EQ(before.teLatitude, session.Point(0)->teLatitude);
+    EXPECT_EQ(before.teElevation, session.Point(0)->teElevation);
+    EXPECT_EQ(before.teColor[0], session.Point(0)->teColor[0]);
+}
+
+TEST_F(Cells, WithoutAPixelSizeTheMensurationErrorShowsNoPixels) {
+    double value = 0.5;
+    ASSERT_EQ(1, MensurationErrorPutCB(session.Record(), 0, kMensurationError, &value, 0));
+    session.Record()->averagePixelToMeter = 0.0;
+    double shown = -1;
+    EXPECT_EQ(0, MensurationErrorGetCB(session.Record(), 0, kMensurationError, &shown, 0));
+}
+
 }  // namespace

@@ -241,6 +241,26 @@ protected:
         return Take(&err);
     }
 
+    // Writes the report at path with the nth write failing: the failure is
+    // reported, the report stays pending, nothing is written after the failed
+    // piece, and the folder holds what it held before, the file at path too.
+    void ExpectFailedWrite(ZOT_Data *data, const std::string &path, int nth) {
+        const std::vector<std::string> entries = zt::FolderEntries(dir_.Path());
+        const std::string before = zt::ReadText(path);
+        data->reportPending = 1;
+        zha::FaultClear();
+        zha::FaultInject("zfio_Fprintf", nth);
+        Zerr_Report *err = nullptr;
+        CreateReport(path.c_str(), data, &err);
+        ASSERT_NE(nullptr, err);
+        EXPECT_EQ("Error writing " + path, zerr_ReportMessage(err));
+        zerr_DeleteErrorReportEx(&err);
+        EXPECT_EQ(1, data->reportPending);
+        EXPECT_EQ(nth, zha::FaultCalls("zfio_Fprintf")) << "written on after the failure";
+        EXPECT_EQ(entries, zt::FolderEntries(dir_.Path()));
+        EXPECT_EQ(before, zt::ReadText(path));
+    }
+
     zt::TempDir dir_;
     std::map<std::string, long> live_;
 };
@@ -253,18 +273,47 @@ struct GoldenCase {
     bool condensed;
 };
 
-class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {};
+class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {
+protected:
+    // The statistics and points of the case's layout.
+    void Fill(ReportRecord *record) {
+        const GoldenCase &c = GetParam();
+        StoreStatistics(record->get(), c.feet, c.geographic);
+        if (c.geographic) {
+            AddGeographicPoints(record);
+        } else {
+            AddMapPoints(record);
+        }
+    }
+};
 
 TEST_P(ReportGoldenTest, WritesTheLayoutByteForByte) {
     const GoldenCase &c = GetParam();
     ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
-    StoreStatistics(record.get(), c.feet, c.geographic);
-    if (c.geographic) {
-        AddGeographicPoints(&record);
-    } else {
-        AddMapPoints(&record);
-    }
+    Fill(&record);
     const std::string path = dir_.File("report.txt");
+    ASSERT_EQ("", Write(record.get(), path));
+    EXPECT_EQ(Golden(c.golden), zt::ReadText(path));
+    EXPECT_EQ(0, record.get()->reportPending);
+}
+
+// Every piece of every layout may fail to be written: each failure is
+// reported, and the report stays pending until a later write succeeds.
+TEST_P(ReportGoldenTest, EveryFailedWriteIsReportedAndKeepsTheEarlierReport) {
+    const GoldenCase &c = GetParam();
+    ReportRecord record(c.imageCount, c.geographic, c.feet, c.condensed);
+    Fill(&record);
+    const std::string path = dir_.File("report.txt");
+    zha::FaultClear();
+    ASSERT_EQ("", Write(record.get(), path));
+    const int writes = zha::FaultCalls("zfio_Fprintf");
+    ASSERT_GT(writes, 10);
+    zt::WriteText(path, "the earlier report\r\n");
+    for (int nth = 1; nth <= writes; ++nth) {
+        SCOPED_TRACE("write " + std::to_string(nth) + " of " + std::to_string(writes));
+        ExpectFailedWrite(record.get(), path, nth);
+    }
+    zha::FaultClear();
     ASSERT_EQ("", Write(record.get(), path));
     EXPECT_EQ(Golden(c.golden), zt::ReadText(path));
     EXPECT_EQ(0, record.get()->reportPending);
@@ -437,7 +486,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"zdlm_GetAddr", 1, "Error getting element from list"},
                       FailureCase{"zdlm_GetAddr", 3, "Error getting element from list"},
                       FailureCase{"zdlm_GetAddr", 4, "Error getting element from list"},
-                      FailureCase{"zfio_Fprintf", 20, "Error writing %s"},
+                      FailureCase{"zfio_Fprintf", 15, "Error writing %s"},  // the first point's block
                       FailureCase{"zfio_Open", 1, "Error creating %s"},
                       FailureCase{"zfio_Close", 1, "Error writing %s"}),
     [](const ::testing::TestParamInfo<FailureCase> &info) {
@@ -499,17 +548,8 @@ TEST_F(ReportTest, AFailedWriteStopsWritingAndIsReported) {
     ReportRecord record(1, false, true, false);
     StoreStatistics(record.get(), true, false);
     AddMapPoints(&record);
-    const std::string path = dir_.File("short.txt");
-    zha::FaultInject("zfio_Fprintf", 5);
-    Zerr_Report *err = nullptr;
-    CreateReport(path.c_str(), record.get(), &err);
-    ASSERT_NE(nullptr, err);
-    EXPECT_EQ("Error writing " + path, zerr_ReportMessage(err));
-    zerr_DeleteErrorReportEx(&err);
-    EXPECT_EQ(1, record.get()->reportPending);
-    // Nothing was written after the failed piece, and nothing was left behind.
-    EXPECT_EQ(5, zha::FaultCalls("zfio_Fprintf"));
-    EXPECT_TRUE(zt::FolderEntries(dir_.Path()).empty());
+    ExpectFailedWrite(record.get(), dir_.File("short.txt"), 5);
+    EXPECT_TRUE(zt::FolderEntries(dir_.Path()).empty()) << "nothing was left behind";
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The process-wide toolkit context.
+#include "toolkit/core/instrument.h"
 #include "zint.h"
 
 struct Zint_Context {
@@ -8,6 +9,7 @@ struct Zint_Context {
 };
 
 Zint_Context *zint_GetInit(void) {
+    zhc::CountCall("zint_GetInit");
     static Zint_Context context{1};
     return &context;
 }

@@ -28,6 +28,7 @@ void *zmsc_HeapMalloc(size_t size) {
 }
 
 void zmsc_HeapFree(void *block) {
+    zhc::CountCall("zmsc_HeapFree");
     if (!block) return;
     std::free(block);
     zhc::LiveRemove("heap");

@@ -32,6 +32,8 @@ struct Counter {
     explicit Counter(std::string_view n) : name(n) {}
     const std::string name;
     std::atomic<long> value{0};
+    // Set once the operation has passed through FaultHit.
+    std::atomic<bool> canFail{false};
 };
 
 // Counters by name. Counters are never freed, so a pointer to one stays valid;
@@ -131,6 +133,12 @@ void SetWatch(unsigned bit, bool on) {
 
 }  // namespace
 
+namespace {
+std::atomic<void (*)(const char *)> faultObserver{nullptr};
+}  // namespace
+
+void SetFaultObserver(void (*observer)(const char *operation)) { faultObserver.store(observer); }
+
 void FaultInject(const std::string &operation, int nth) {
     if (nth < 1) return;
     State &s = TheState();
@@ -143,6 +151,7 @@ void FaultInject(const std::string &operation, int nth) {
 }
 
 void FaultClear() {
+    if (void (*observer)(const char *) = faultObserver.load()) observer(nullptr);
     State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.armed.clear();
@@ -152,9 +161,15 @@ void FaultClear() {
 
 void CountCalls(bool on) { SetWatch(watch::kCounting, on); }
 
+void watch::Count(const char *operation) {
+    State &s = TheState();
+    s.calls.Find(s.mutex, operation)->value.fetch_add(1, std::memory_order_relaxed);
+}
+
 bool watch::Hit(const char *operation, Zerr_Report **err) {
     State &s = TheState();
     Counter *counter = s.calls.Find(s.mutex, operation);
+    if (!counter->canFail.load(std::memory_order_relaxed)) counter->canFail.store(true, std::memory_order_relaxed);
     if (!(state.load(std::memory_order_acquire) & kArmed)) {
         counter->value.fetch_add(1, std::memory_order_relaxed);
         return false;
@@ -175,6 +190,9 @@ bool watch::Hit(const char *operation, Zerr_Report **err) {
         }
     }
     if (fail && err) *err = zerr_CreateErrorReport(counter->name.c_str(), 0, 2, nullptr, "Injected failure.");
+    if (fail) {
+        if (void (*observer)(const char *) = faultObserver.load()) observer(counter->name.c_str());
+    }
     return fail;
 }
 
@@ -183,6 +201,17 @@ int FaultCalls(const std::string &operation) {
     std::lock_guard<std::mutex> lock(s.mutex);
     const Counter *counter = s.calls.FindLocked(operation, false);
     return counter ? static_cast<int>(counter->value.load()) : 0;
+}
+
+std::map<std::string, CallCount> CallCounts() {
+    State &s = TheState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    std::map<std::string, CallCount> counts;
+    s.calls.ForEachLocked([&counts](const Counter &counter) {
+        const long calls = counter.value.load();
+        if (calls > 0) counts[counter.name] = CallCount{static_cast<int>(calls), counter.canFail.load()};
+    });
+    return counts;
 }
 
 void LiveAdd(const char *kind) {

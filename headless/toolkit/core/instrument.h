@@ -26,6 +26,8 @@ constexpr unsigned kCounting = 1;
 constexpr unsigned kArmed = 2;
 // FaultHit while the state is nonzero.
 bool Hit(const char *operation, Zerr_Report **err);
+// CountCall while the state is nonzero.
+void Count(const char *operation);
 }  // namespace watch
 
 // Called by every toolkit operation on entry, with its name (a string literal).
@@ -34,6 +36,13 @@ bool Hit(const char *operation, Zerr_Report **err);
 inline bool FaultHit(const char *operation, Zerr_Report **err) {
     if (watch::state.load(std::memory_order_relaxed) == 0) return false;
     return watch::Hit(operation, err);
+}
+// Called on entry by every toolkit operation that has no way to report a
+// failure (frees, lookups, showing or hiding a marker): the call is counted
+// like any other, but it cannot be made to fail, since nothing would tell the
+// caller.
+inline void CountCall(const char *operation) {
+    if (watch::state.load(std::memory_order_relaxed) != 0) watch::Count(operation);
 }
 // Makes the nth call (1 = the next one) of the named operation, counted from
 // now, fail. Several operations may be armed at once.
@@ -45,6 +54,17 @@ void FaultClear();
 void CountCalls(bool on);
 // The calls of an operation counted since the last FaultClear.
 int FaultCalls(const std::string &operation);
+// Every operation called since the last FaultClear: its calls, and whether it
+// can be made to fail (it passes through FaultHit, not CountCall).
+struct CallCount {
+    int calls = 0;
+    bool canFail = false;
+};
+std::map<std::string, CallCount> CallCounts();
+// Called, outside the toolkit's locks, each time an injected failure strikes,
+// with the operation's name, and when FaultClear is about to forget the counts,
+// with null; null for no observer. Tests use it to see those moments.
+void SetFaultObserver(void (*observer)(const char *operation));
 
 // ---- Live objects ----
 // Every object the toolkit hands out is counted by kind while it lives: kinds are

@@ -37,6 +37,7 @@ std::string zhc::FormatV(const char *format, va_list args) {
 
 Zerr_Report *zerr_CreateErrorReport(const char *operation, int32_t line, int32_t severity, Zerr_Report *cause,
                                     const char *format, ...) {
+    zhc::CountCall("zerr_CreateErrorReport");
     va_list args;
     va_start(args, format);
     std::string message = zhc::FormatV(format, args);
@@ -47,6 +48,7 @@ Zerr_Report *zerr_CreateErrorReport(const char *operation, int32_t line, int32_t
 }
 
 void zerr_PrintErrorReport(const Zerr_Report *report, int32_t, int32_t) {
+    zhc::CountCall("zerr_PrintErrorReport");
     if (!report) return;
     const std::string text = zhc::ReportText(report);
     std::fputs(text.c_str(), stderr);
@@ -55,6 +57,7 @@ void zerr_PrintErrorReport(const Zerr_Report *report, int32_t, int32_t) {
 }
 
 void zerr_DeleteErrorReportEx(Zerr_Report **report) {
+    zhc::CountCall("zerr_DeleteErrorReportEx");
     if (!report) return;
     // Iterative, so that a long chain cannot exhaust the stack.
     Zerr_Report *r = *report;

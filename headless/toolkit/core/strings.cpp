@@ -29,6 +29,7 @@ char *zstr_Duplicate(const char *text) {
 }
 
 int32_t zstr_Eqic(const char *a, const char *b) {
+    zhc::CountCall("zstr_Eqic");
     if (!a || !b) return 0;
     for (; *a && *b; ++a, ++b) {
         if (lowerAscii(static_cast<unsigned char>(*a)) != lowerAscii(static_cast<unsigned char>(*b))) return 0;
@@ -37,6 +38,7 @@ int32_t zstr_Eqic(const char *a, const char *b) {
 }
 
 int32_t zstr_CompareString(const char *a, const char *b) {
+    zhc::CountCall("zstr_CompareString");
     if (!a || !b) return (a != nullptr) - (b != nullptr);
     return sign(std::strcmp(a, b));
 }
@@ -85,10 +87,12 @@ Zstr_StringList *zstr_StringListAppend(Zstr_StringList *list, const char *text, 
 }
 
 int32_t zstr_StringListCount(const Zstr_StringList *list) {
+    zhc::CountCall("zstr_StringListCount");
     return list ? static_cast<int32_t>(list->items.size()) : 0;
 }
 
 const char *zstr_StringListGet(const Zstr_StringList *list, int32_t index) {
+    zhc::CountCall("zstr_StringListGet");
     if (!list || index < 0 || static_cast<size_t>(index) >= list->items.size()) return nullptr;
     return list->items[static_cast<size_t>(index)].c_str();
 }

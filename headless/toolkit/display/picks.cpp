@@ -55,4 +55,7 @@ int32_t zdis_PickSetCoordType(Zdis_Pick *pick, int32_t type, Zerr_Report **err) 
     return 1;
 }
 
-void zdis_EndPick(Zdis_Pick *pick) { ZdisFreePick(pick); }
+void zdis_EndPick(Zdis_Pick *pick) {
+    zhc::CountCall("zdis_EndPick");
+    ZdisFreePick(pick);
+}

@@ -142,20 +142,26 @@ int32_t zdis_SelNewDisable(Zdis_Selector *selector, Zerr_Report **err) {
 }
 
 void zdis_SelSetASelectorShown(Zdis_Selector *selector, Zdis_ViewWindow *pane) {
+    zhc::CountCall("zdis_SelSetASelectorShown");
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (marker != nullptr && window != nullptr) marker->paneStates.SetHidden(window->number, false);
 }
 
 void zdis_SelSetASelectorHidden(Zdis_Selector *selector, Zdis_ViewWindow *pane) {
+    zhc::CountCall("zdis_SelSetASelectorHidden");
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (marker != nullptr && window != nullptr) marker->paneStates.SetHidden(window->number, true);
 }
 
-void zdis_SelRefreshAllSelectorsAllWindows(void) { ++ZdisGetState().refreshCount; }
+void zdis_SelRefreshAllSelectorsAllWindows(void) {
+    zhc::CountCall("zdis_SelRefreshAllSelectorsAllWindows");
+    ++ZdisGetState().refreshCount;
+}
 
 void zdis_SelNewGCPChangeString(Zdis_Selector *selector, const char *label, Zdis_ViewWindow *pane) {
+    zhc::CountCall("zdis_SelNewGCPChangeString");
     Zdis_Selector *marker = LiveSelector(selector);
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (marker == nullptr || window == nullptr) return;

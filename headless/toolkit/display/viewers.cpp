@@ -189,6 +189,7 @@ int32_t zdis_LinkFramesCoord(Zdis_Frame *a, Zdis_Frame *b, int32_t, int32_t, int
 }
 
 void zdis_ViewWindowSetCursor(Zdis_ViewWindow *pane, int32_t cursor) {
+    zhc::CountCall("zdis_ViewWindowSetCursor");
     if (Zdis_ViewWindow *window = ZdisLiveWindow(pane)) {
         window->impl->cursorSet = true;
         window->impl->cursor = cursor;
@@ -196,6 +197,7 @@ void zdis_ViewWindowSetCursor(Zdis_ViewWindow *pane, int32_t cursor) {
 }
 
 void zdis_ViewWindowUnsetCursor(Zdis_ViewWindow *pane, int32_t cursor) {
+    zhc::CountCall("zdis_ViewWindowUnsetCursor");
     Zdis_ViewWindow *window = ZdisLiveWindow(pane);
     if (window != nullptr && window->impl->cursorSet && window->impl->cursor == cursor) {
         window->impl->cursorSet = false;
@@ -204,5 +206,6 @@ void zdis_ViewWindowUnsetCursor(Zdis_ViewWindow *pane, int32_t cursor) {
 }
 
 void zdis_ViewerShowMessage(const char *message) {
+    zhc::CountCall("zdis_ViewerShowMessage");
     if (message != nullptr) ZdisGetState().messages.emplace_back(message);
 }

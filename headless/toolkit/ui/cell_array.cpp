@@ -419,14 +419,17 @@ int32_t zzui_CAGetExclusiveRow(Zzml_Part *cellArray, int32_t, Zerr_Report **err)
 }
 
 int32_t zsel_SelectionCount(const Zsel_Selection *selection) {
+    zhc::CountCall("zsel_SelectionCount");
     return selection ? static_cast<int32_t>(selection->rows.size()) : 0;
 }
 
 int32_t zsel_SelectionIsSet(const Zsel_Selection *selection, int32_t row) {
+    zhc::CountCall("zsel_SelectionIsSet");
     return selection && selection->rows.count(row) ? 1 : 0;
 }
 
 void zsel_SelectionDeleteSelection(Zsel_Selection *selection) {
+    zhc::CountCall("zsel_SelectionDeleteSelection");
     if (!selection) return;
     delete selection;
     zhc::LiveRemove("selection");

@@ -124,7 +124,10 @@ void ResetSettings() {
 
 }  // namespace zui
 
-Zzml_Root *zzml_GetTheRoot(void) { return &zui::theRoot; }
+Zzml_Root *zzml_GetTheRoot(void) {
+    zhc::CountCall("zzml_GetTheRoot");
+    return &zui::theRoot;
+}
 
 Zzml_ParseResult *zzml_ParseVa(int32_t flags, const char *scriptName, void *rootContext, Zerr_Report **err, ...) {
     static const char *const op = "zzml_ParseVa";
@@ -168,6 +171,7 @@ Zzml_ParseResult *zzml_ParseVa(int32_t flags, const char *scriptName, void *root
 }
 
 void zzml_ParseResultFree(Zzml_ParseResult **result, Zerr_Report **err) {
+    zhc::CountCall("zzml_ParseResultFree");
     zhc::ClearErr(err);
     if (!result || !*result) return;
     if (!zui::ParseAlive(*result)) {
@@ -225,6 +229,7 @@ int32_t zzml_FrameDisplay(Zzml_Part *frame, Zerr_Report **err) {
 }
 
 void zzml_FrameGeometryGet(Zzml_Part *frame, int32_t *x, int32_t *y, int32_t *width, int32_t *height) {
+    zhc::CountCall("zzml_FrameGeometryGet");
     const bool isFrame = frame && frame->kind == PartKind::Frame;
     if (x) *x = isFrame ? frame->x : 0;
     if (y) *y = isFrame ? frame->y : 0;
@@ -233,6 +238,7 @@ void zzml_FrameGeometryGet(Zzml_Part *frame, int32_t *x, int32_t *y, int32_t *wi
 }
 
 void zzml_FrameGeometrySet(Zzml_Part *frame, int32_t x, int32_t y, int32_t width, int32_t height) {
+    zhc::CountCall("zzml_FrameGeometrySet");
     if (!frame || frame->kind != PartKind::Frame) return;
     frame->x = x;
     frame->y = y;
@@ -242,12 +248,14 @@ void zzml_FrameGeometrySet(Zzml_Part *frame, int32_t x, int32_t y, int32_t width
 }
 
 void zzml_WinInfoGetScreenSize(Zzml_WinInfo *winInfo, int32_t *width, int32_t *height) {
+    zhc::CountCall("zzml_WinInfoGetScreenSize");
     const Zzml_WinInfo *info = winInfo ? winInfo : &zui::theWinInfo;
     if (width) *width = info->screenWidth;
     if (height) *height = info->screenHeight;
 }
 
 void zzml_PartTitleSet(Zzml_Part *part, const char *title) {
+    zhc::CountCall("zzml_PartTitleSet");
     if (part) part->title = title ? title : "";
 }
 
@@ -278,7 +286,10 @@ int32_t zzml_StringPartValueSet(Zzml_Part *part, const char *text, Zerr_Report *
     }
 }
 
-const char *zzml_PartValueGet(const Zzml_Part *part) { return part ? part->value.c_str() : ""; }
+const char *zzml_PartValueGet(const Zzml_Part *part) {
+    zhc::CountCall("zzml_PartValueGet");
+    return part ? part->value.c_str() : "";
+}
 
 int32_t zzml_SetParameters(Zzml_Part *part, Zerr_Report **err, ...) {
     static const char *const op = "zzml_SetParameters";

@@ -46,12 +46,17 @@ int32_t zzml_ToolSetToolSelect(Zzml_ToolSet *set, const char *toolName) {
 }
 
 void zzml_ToolSetLock(Zzml_ToolSet *set, int32_t lock) {
+    zhc::CountCall("zzml_ToolSetLock");
     if (set) set->locked = lock != 0;
 }
 
-int32_t zzml_ToolSetIsLocked(const Zzml_ToolSet *set) { return set && set->locked ? 1 : 0; }
+int32_t zzml_ToolSetIsLocked(const Zzml_ToolSet *set) {
+    zhc::CountCall("zzml_ToolSetIsLocked");
+    return set && set->locked ? 1 : 0;
+}
 
 int32_t zzml_ToolSetReset(Zzml_ToolSet *set) {
+    zhc::CountCall("zzml_ToolSetReset");
     if (!set) return 1;
     set->selected.clear();
     // A callback may add callbacks or destroy the set: run the ones registered
@@ -65,6 +70,7 @@ int32_t zzml_ToolSetReset(Zzml_ToolSet *set) {
 }
 
 void zzml_ToolSetDestroy(Zzml_ToolSet *set) {
+    zhc::CountCall("zzml_ToolSetDestroy");
     if (!set) return;
     std::vector<Zzml_ToolSet *> &sets = zui::TheState().toolSets;
     const auto found = std::find(sets.begin(), sets.end(), set);
