@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 
 #include "app/actions.h"
@@ -27,16 +27,32 @@ std::string Fixed(double value, int decimals = 3) {
     return text;
 }
 
+// Whether a transcript line is a command ("12> show table"); `shows` is then
+// the kind a show command names, or empty for any other command.
+bool IsCommand(const std::string &line, std::string &shows) {
+    size_t digits = 0;
+    while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) ++digits;
+    if (digits == 0 || line.compare(digits, 2, "> ") != 0) return false;
+    shows.clear();
+    const size_t word = digits + 2 + 5;
+    if (line.compare(digits + 2, 5, "show ") != 0) return true;
+    size_t end = word;
+    while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_')) ++end;
+    shows = line.substr(word, end - word);
+    return true;
+}
+
 // The printed lines of the last `show` of each kind in a transcript.
 std::map<std::string, std::vector<std::string>> Shown(const std::string &transcript) {
     std::map<std::string, std::vector<std::string>> shown;
     std::vector<std::string> *section = nullptr;
     std::istringstream in(transcript);
-    const std::regex command("^[0-9]+> (show (\\w+))?.*");
-    std::smatch match;
+    std::string shows;
     for (std::string line; std::getline(in, line);) {
-        if (std::regex_match(line, match, command) || line.rfind("==", 0) == 0)
-            section = match[2].matched ? &(shown[match[2]] = {}) : nullptr;
+        if (IsCommand(line, shows))
+            section = shows.empty() ? nullptr : &(shown[shows] = {});
+        else if (line.rfind("==", 0) == 0)
+            section = nullptr;
         else if (section)
             section->push_back(line);
     }

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,11 +52,15 @@ std::vector<std::string> SessionsIn(const std::string &folder) {
 // The bytes a leak summary line of valgrind's log gives ("definitely lost: 0
 // bytes in 0 blocks"), or -1 when the log has none.
 long LostBytes(const std::string &log, const std::string &kind) {
-    std::smatch match;
-    if (!std::regex_search(log, match, std::regex(kind + " lost: ([0-9,]+) bytes"))) return -1;
-    std::string digits = match[1];
-    digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
-    return std::stol(digits);
+    const std::string label = kind + " lost: ";
+    for (size_t at = log.find(label); at != std::string::npos; at = log.find(label, at + 1)) {
+        size_t end = at + label.size();
+        std::string digits;
+        for (; end < log.size() && (std::isdigit(static_cast<unsigned char>(log[end])) || log[end] == ','); ++end)
+            if (log[end] != ',') digits += log[end];
+        if (!digits.empty() && log.compare(end, 6, " bytes") == 0) return std::stol(digits);
+    }
+    return -1;
 }
 
 // After closing, while the viewers stay open with their layers (and the layers'
