@@ -7,6 +7,8 @@
 #include <string>
 
 #include "automation/automation_core.h"
+#include "fixtures/geo_images.h"
+#include "fixtures/temp_dir.h"
 #include "zhost.h"
 
 namespace {
@@ -77,6 +79,45 @@ TEST(ToolkitRefusalsTest, MissingArgumentsAreRefusedUnderTheOperationsName) {
         zerr_DeleteErrorReportEx(&err);
     }
     zgda_BaseDataDelete(matrix, nullptr);
+}
+
+// A real (RPC) transform refuses point arrays that are missing or that cannot hold
+// the count of points named, and matrices of the wrong shape.
+TEST(ToolkitRefusalsTest, ArraysThatCannotHoldThePointsAreRefused) {
+    zt::TempDir dir;
+    const zt::ImageTruth image =
+        zt::WriteRpcImage(dir.File("r.tif"), zt::StereoModel(zt::StereoOptions(), 0), zt::RpcStorage::GeoTiffTag);
+    Zstr_StringList *names = zimg_LayerGetNames(image.path.c_str(), zint_GetInit(), nullptr);
+    Zimg_Layer *layer = zimg_LayerOpen(zstr_StringListGet(names, 0), zint_GetInit(), nullptr, 3, 0);
+    char *projection = nullptr, *units = nullptr;
+    Zxfr_XForm *xform = nullptr;
+    ASSERT_TRUE(zimg_LayerMapInformationRead(layer, &projection, &units, &xform, nullptr));
+    double v = 0;
+    Zgda_BaseData *matrix = zgda_BaseDataCreate(2, 1, 10, 2, 0, nullptr);
+    Zgda_BaseData *wide = zgda_BaseDataCreate(2, 3, 10, 2, 0, nullptr);
+    Zgda_BaseData *tall = zgda_BaseDataCreate(3, 1, 10, 2, 0, nullptr);
+    const std::function<bool(Zerr_Report **)> refused[] = {
+        [&](Zerr_Report **e) { return zxfr_GroundToImage(xform, -1, &v, &v, &v, &v, &v, e) == 0; },
+        [&](Zerr_Report **e) { return zxfr_GroundToImage(xform, 1, &v, &v, &v, nullptr, &v, e) == 0; },
+        [&](Zerr_Report **e) { return zxfr_ImageAndGroundZToGroundXY(xform, -1, &v, &v, &v, &v, &v, e) == 0; },
+        [&](Zerr_Report **e) { return zxfr_ImageAndGroundZToGroundXY(xform, 1, nullptr, &v, &v, &v, &v, e) == 0; },
+        [&](Zerr_Report **e) { return zxfr_Transform(xform, tall, matrix, e) == nullptr; },
+        [&](Zerr_Report **e) { return zxfr_Transform(xform, matrix, wide, e) == nullptr; },
+        [&](Zerr_Report **e) { return zxfr_Transform(xform, matrix, nullptr, e) == nullptr; },
+    };
+    for (size_t i = 0; i < sizeof refused / sizeof refused[0]; ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        Zerr_Report *err = nullptr;
+        EXPECT_TRUE(refused[i](&err));
+        EXPECT_NE(err, nullptr);
+        zerr_DeleteErrorReportEx(&err);
+    }
+    for (Zgda_BaseData *m : {matrix, wide, tall}) zgda_BaseDataDelete(m, nullptr);
+    zxfr_XFormFree(&xform, nullptr);
+    zmsc_HeapFree(projection);
+    zmsc_HeapFree(units);
+    zimg_LayerClose(layer, nullptr);
+    zstr_StringListDelete(&names, nullptr);
 }
 
 }  // namespace
