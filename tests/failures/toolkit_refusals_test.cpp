@@ -89,6 +89,31 @@ TEST(ToolkitRefusalsTest, MissingArgumentsAreRefusedUnderTheOperationsName) {
     zgda_BaseDataDelete(matrix, nullptr);
 }
 
+// Operations that have no way to report take a null handle as nothing: a
+// neutral answer, and no change.
+TEST(ToolkitRefusalsTest, OperationsWithoutReportsTakeNullAsNothing) {
+    EXPECT_STREQ(zerr_ReportOperation(nullptr), "");
+    EXPECT_STREQ(zerr_ReportMessage(nullptr), "");
+    EXPECT_EQ(zerr_ReportLine(nullptr), 0);
+    EXPECT_EQ(zerr_ReportSeverity(nullptr), 0);
+    EXPECT_EQ(zerr_ReportCause(nullptr), nullptr);
+    Zerr_Report *blank = zerr_CreateErrorReport(nullptr, 1, 2, nullptr, nullptr);
+    EXPECT_STREQ(zerr_ReportOperation(blank), "");
+    EXPECT_STREQ(zerr_ReportMessage(blank), "");
+    zerr_DeleteErrorReportEx(&blank);
+    EXPECT_EQ(zzml_ToolSetToolAddByName(nullptr, nullptr, "pointcreate"), 0);
+    EXPECT_EQ(zzml_ToolSetResetCallbackAdd(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(zzml_ToolSetToolSelect(nullptr, "pointcreate"), 0);
+    zzml_ToolSetLock(nullptr, 1);
+    EXPECT_EQ(zzml_ToolSetIsLocked(nullptr), 0);
+    EXPECT_EQ(zzml_ToolSetReset(nullptr), 1);
+    zzml_ToolSetDestroy(nullptr);
+    EXPECT_EQ(zprj_MapProjectionCSRGet(nullptr, "Zprj_ProParameters"), nullptr);
+    zprj_ProParametersFree(nullptr);
+    zprj_ProjectionFree(nullptr);
+    EXPECT_EQ(zha::LiveCounts().count("toolset"), 0u);
+}
+
 // A real (RPC) transform refuses point arrays that are missing or that cannot hold
 // the count of points named, and matrices of the wrong shape.
 TEST(ToolkitRefusalsTest, ArraysThatCannotHoldThePointsAreRefused) {
