@@ -1,13 +1,19 @@
 // What the benchmark programs share: counters that state a benchmark's points
-// and targets, a peak-memory probe, and the table that scripts/bench prints.
+// and targets, comparisons of a measure with its bare baseline, a check that a
+// baseline gives what the tool gives, a peak-memory probe, and the table that
+// scripts/bench prints.
 //
 // A benchmark states how many points one iteration handles (SetPoints) and
 // the targets it is held to (MaxSeconds, MinPointsPerSecond, MaxBytesPerPoint).
-// Run plainly, a program prints Google Benchmark's own report; run with
-// --zot_table it prints one table row per benchmark (the best of its
-// repetitions, by CPU time) with its targets checked, then, for every benchmark
-// measured at both 100,000 and 1,000,000 points, how its cost grew (at most 12
-// times for ten times the points). --zot_table_header prints the header first.
+// A program holds a measure against a baseline measured in the same process
+// (Compare): its CPU time, speed or peak memory per point as a ratio to the
+// baseline's at the same number of points. Run plainly, a program prints
+// Google Benchmark's own report; run with --zot_table it prints one table row
+// per benchmark (the best of its repetitions, by CPU time) with its targets
+// checked, then every comparison with its ratio and target, then, for every
+// benchmark measured at both 100,000 and 1,000,000 points, how its cost grew
+// (at most 12 times for ten times the points). --zot_table_header prints the
+// header first.
 #ifndef ZB_BENCH_SUPPORT_H
 #define ZB_BENCH_SUPPORT_H
 
@@ -15,13 +21,16 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zb {
@@ -39,6 +48,56 @@ inline void MaxBytesPerPoint(benchmark::State &state, double bytes) {
     state.counters["target_max_bytes"] = bytes;
 }
 inline void SetPeakBytesPerPoint(benchmark::State &state, double bytes) { state.counters["peak_bytes"] = bytes; }
+
+// How a measure is held against its baseline; ratios are taken at equal points.
+enum class Relation {
+    TimeAtMost,    // measure CPU time / baseline CPU time, at most the target
+    SpeedAtLeast,  // baseline CPU time / measure CPU time (the measure's speed), at least the target
+    MemoryAtMost,  // measure peak bytes per point / baseline's, at most the target
+};
+
+// A measure and its baseline by their labels. A target of 0 only shows the
+// ratio; points, when not empty, limits the target to those sizes.
+struct Comparison {
+    std::string measure;
+    std::string baseline;
+    Relation relation;
+    double target;
+    std::vector<long> points;
+};
+
+inline std::vector<Comparison> &Comparisons() {
+    static std::vector<Comparison> comparisons;
+    return comparisons;
+}
+
+// Registers comparisons; returns true, so that a program can register them in
+// a namespace-scope initializer.
+inline bool Compare(std::initializer_list<Comparison> comparisons) {
+    for (const Comparison &c : comparisons) Comparisons().push_back(c);
+    return true;
+}
+
+// Runs check once per process under key (the same check is shared by every
+// size and repetition of a baseline) and skips the benchmark with its problem
+// when it returns one. A baseline that does not give what the tool gives
+// measures nothing worth comparing, so the whole run then fails.
+inline bool CheckOnce(benchmark::State &state, const std::string &key, const std::function<std::string()> &check) {
+    static std::map<std::string, std::string> problems;
+    auto found = problems.find(key);
+    if (found == problems.end()) found = problems.emplace(key, check()).first;
+    if (found->second.empty()) return true;
+    std::fprintf(stderr, "%s: the baseline differs from the tool: %s\n", key.c_str(), found->second.c_str());
+    state.SkipWithError(("the baseline differs from the tool: " + found->second).c_str());
+    return false;
+}
+
+// Whether two values agree within relative (of the larger magnitude); equal
+// infinities and two NaNs agree.
+inline bool Agree(double a, double b, double relative) {
+    if (a == b || (std::isnan(a) && std::isnan(b))) return true;
+    return std::fabs(a - b) <= relative * std::fmax(std::fabs(a), std::fabs(b));
+}
 
 // A value of /proc/self/status in bytes ("VmHWM", "VmRSS"), or -1.
 inline double ProcStatusBytes(const char *field) {
@@ -127,24 +186,32 @@ public:
         for (const Run &run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             if (run.error_occurred) {
-                std::printf("%-50s %s\n", Measure(run).c_str(), ("FAILED: " + run.error_message).c_str());
+                char line[512];
+                std::snprintf(line, sizeof line, "%-50s %s\n", Measure(run).c_str(),
+                              ("FAILED: " + run.error_message).c_str());
+                rows_[{Measure(run), -1}] = line;
                 failed_ = true;
                 return;
             }
             if (!best || Seconds(run) < Seconds(*best)) best = &run;
         }
         if (best) Row(*best);
-        std::fflush(stdout);
     }
 
+    // Rows come in the random order of the runs; they are printed sorted by
+    // measure and points once all have run.
     void Finalize() override {
+        for (const auto &row : rows_) std::fputs(row.second.c_str(), stdout);
+        PrintComparisons();
         for (const auto &family : costs_) {
             auto small = family.second.find(100000);
             auto large = family.second.find(1000000);
             if (small == family.second.end() || large == family.second.end()) continue;
             const double growth = large->second / small->second;
-            Print(family.first + ": 1,000,000 / 100,000", "", Format("x %.2f", growth), "", "",
-                  Format("<= x %.0f", kMaxGrowth), growth <= kMaxGrowth);
+            std::fputs(Line(family.first + ": 1,000,000 / 100,000", "", Format("x %.2f", growth), "", "",
+                            Format("<= x %.0f", kMaxGrowth), growth <= kMaxGrowth)
+                           .c_str(),
+                       stdout);
         }
         std::fflush(stdout);
     }
@@ -152,6 +219,62 @@ public:
     bool Failed() const { return failed_; }
 
 private:
+    void PrintComparisons() {
+        bool header = false;
+        for (const Comparison &c : Comparisons()) {
+            const auto measure = costs_.find(c.measure);
+            const auto baseline = costs_.find(c.baseline);
+            if (measure == costs_.end() || baseline == costs_.end()) continue;
+            for (const auto &size : measure->second) {
+                const auto base = baseline->second.find(size.first);
+                if (base == baseline->second.end()) continue;
+                double ratio = 0.0;
+                std::string measured, based, unit = "x";
+                if (c.relation == Relation::MemoryAtMost) {
+                    const double a = peaks_[c.measure][size.first], b = peaks_[c.baseline][size.first];
+                    if (!(a > 0) || !(b > 0)) continue;
+                    ratio = a / b;
+                    measured = Format("%.0f B/pt", a);
+                    based = Format("%.0f B/pt", b);
+                } else {
+                    ratio = c.relation == Relation::TimeAtMost ? size.second / base->second
+                                                               : base->second / size.second;
+                    measured = Cost(size.second, size.first);
+                    based = Cost(base->second, size.first);
+                }
+                const bool limited = c.target > 0 && (c.points.empty() || std::find(c.points.begin(), c.points.end(),
+                                                                                     size.first) != c.points.end());
+                std::string target;
+                bool ok = true;
+                if (limited) {
+                    const bool atMost = c.relation != Relation::SpeedAtLeast;
+                    target = (atMost ? "<= " : ">= ") + Format("%.2fx", c.target);
+                    ok = atMost ? ratio <= c.target : ratio >= c.target;
+                }
+                if (!header) {
+                    std::printf("\n%-72s %9s %10s %10s %8s  %-9s %s\n", "Measure / baseline", "Points", "Measure",
+                                "Baseline", "Ratio", "Target", "Result");
+                    std::printf("%s\n", std::string(132, '-').c_str());
+                    header = true;
+                }
+                const std::string what = c.measure + (c.relation == Relation::MemoryAtMost ? ", memory" : "") +
+                                         (c.relation == Relation::SpeedAtLeast ? ", speed" : "") + " / " +
+                                         c.baseline;
+                std::printf("%-72s %9s %10s %10s %8s  %-9s %s\n", what.c_str(),
+                            size.first > 1 ? Format("%.0f", static_cast<double>(size.first)).c_str() : "",
+                            measured.c_str(), based.c_str(), Format("%.3fx", ratio).c_str(), target.c_str(),
+                            target.empty() ? "" : ok ? "ok" : "MISSED");
+                if (!ok) failed_ = true;
+            }
+        }
+        if (header) std::printf("\n");
+    }
+
+    // A time for points (a rate for a single point).
+    static std::string Cost(double seconds, long points) {
+        return points == 1 ? Rate(1.0 / seconds) : Duration(seconds);
+    }
+
     static double Seconds(const Run &run) {
         return run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
@@ -166,11 +289,15 @@ private:
         return run.report_label.empty() ? run.run_name.function_name : run.report_label;
     }
 
-    void Print(const std::string &measure, const std::string &points, const std::string &time,
-               const std::string &perPoint, const std::string &bytes, const std::string &target, bool ok) {
-        std::printf("%-50s %9s %10s %10s %11s  %-26s %s\n", measure.c_str(), points.c_str(), time.c_str(),
-                    perPoint.c_str(), bytes.c_str(), target.c_str(), target.empty() ? "" : ok ? "ok" : "MISSED");
+    // One table line; a missed target fails the run.
+    std::string Line(const std::string &measure, const std::string &points, const std::string &time,
+                     const std::string &perPoint, const std::string &bytes, const std::string &target, bool ok) {
+        char line[512];
+        std::snprintf(line, sizeof line, "%-50s %9s %10s %10s %11s  %-26s %s\n", measure.c_str(), points.c_str(),
+                      time.c_str(), perPoint.c_str(), bytes.c_str(), target.c_str(),
+                      target.empty() ? "" : ok ? "ok" : "MISSED");
         if (!ok) failed_ = true;
+        return line;
     }
 
     void Row(const Run &run) {
@@ -202,15 +329,35 @@ private:
         }
         std::string target;
         for (const std::string &t : targets) target += (target.empty() ? "" : ", ") + t;
-        Print(Measure(run), pointsText, Duration(seconds), perPoint, peakText, target, ok);
-        if (!std::isnan(points)) costs_[Measure(run)][static_cast<long>(points)] = seconds;
+        rows_[{Measure(run), std::isnan(points) ? 0 : static_cast<long>(points)}] =
+            Line(Measure(run), pointsText, Duration(seconds), perPoint, peakText, target, ok);
+        if (!std::isnan(points)) {
+            costs_[Measure(run)][static_cast<long>(points)] = seconds;
+            if (!std::isnan(peak)) peaks_[Measure(run)][static_cast<long>(points)] = peak;
+        }
     }
 
     bool header_;
     bool failed_ = false;
     // CPU seconds by measure, then by points.
     std::map<std::string, std::map<long, double>> costs_;
+    // Peak bytes per point by measure, then by points.
+    std::map<std::string, std::map<long, double>> peaks_;
+    // The table's lines by measure and points (-1 for a failure).
+    std::map<std::pair<std::string, long>, std::string> rows_;
 };
+
+// What a program must release before the process ends (tools kept across
+// benchmarks: they need the toolkit that static destruction takes down).
+inline std::vector<std::function<void()>> &AtEnd() {
+    static std::vector<std::function<void()>> work;
+    return work;
+}
+
+inline void RunAtEnd() {
+    for (auto &work : AtEnd()) work();
+    AtEnd().clear();
+}
 
 // The programs' main: see the top of this file. Exits 1 when a benchmark
 // failed or, in table form, missed a target.
@@ -233,11 +380,13 @@ inline int Main(int argc, char **argv) {
     if (!table) {
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+        RunAtEnd();
         return 0;
     }
     TableReporter reporter(header);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    RunAtEnd();
     return reporter.Failed() ? 1 : 0;
 }
 

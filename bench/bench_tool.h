@@ -34,6 +34,12 @@ struct Scene {
     double minX = 0, minY = 0, maxX = 0, maxY = 0, height = 0;
 };
 
+// The RPC stereo pair of the Stereo and MonoRpc scenes, written once.
+inline const zt::StereoPair &Pair() {
+    static const zt::StereoPair pair = zt::WriteStereoPair(Folder().Path(), "pair", zt::RpcStorage::GeoTiffTag);
+    return pair;
+}
+
 inline const Scene &SceneOf(Kind kind) {
     static std::map<Kind, Scene> scenes;
     auto found = scenes.find(kind);
@@ -51,7 +57,7 @@ inline const Scene &SceneOf(Kind kind) {
         const std::string image = zt::WriteUtmImage(Folder().File("utm.tif"), options).path;
         scene = Scene{{image}, 350000.0, 4984000.0, 351000.0, 4985000.0, 500.0};
     } else {
-        static const zt::StereoPair pair = zt::WriteStereoPair(Folder().Path(), "pair", zt::RpcStorage::GeoTiffTag);
+        const zt::StereoPair &pair = Pair();
         const zt::RpcModel &m = pair.left.rpc;
         scene = Scene{{pair.left.path}, m.minLon, m.minLat, m.maxLon, m.maxLat, m.heightOff};
         if (kind == Kind::Stereo) scene.images.push_back(pair.right.path);

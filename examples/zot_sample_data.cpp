@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include <gdal.h>
+
 #include "fixtures/geo_images.h"
 
 namespace {
@@ -270,6 +272,43 @@ Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoO
     return d;
 }
 
+// Gives an image something to look at: fields of crops, and at each
+// point's true position a survey target (a white cross on a dark square), so
+// that an analyst measuring in the workspace finds each point by eye. The
+// pixels are a function of position alone: every run writes the same bytes.
+bool PaintScene(const std::string &path, const std::vector<std::pair<double, double>> &targets, std::string *error) {
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_Update);
+    if (!ds) {
+        *error = "cannot open " + path + " to paint it";
+        return false;
+    }
+    const int width = GDALGetRasterXSize(ds), height = GDALGetRasterYSize(ds);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            // Fields of five tones, rows of crops across them, a little grain.
+            const int field = ((x + y / 3) / 90 * 7 + (y - x / 4) / 70 * 13) % 5;
+            const double rows = std::sin((x + 2.0 * y) / 5.0);
+            const unsigned grain = (static_cast<unsigned>(x) * 73856093u ^ static_cast<unsigned>(y) * 19349663u) % 7;
+            pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(70 + 22 * field + 6 * rows + grain);
+        }
+    for (const auto &target : targets) {
+        const int cx = static_cast<int>(std::floor(target.first)), cy = static_cast<int>(std::floor(target.second));
+        for (int dy = -6; dy <= 6; ++dy)
+            for (int dx = -6; dx <= 6; ++dx) {
+                const int x = cx + dx, y = cy + dy;
+                if (x < 0 || y < 0 || x >= width || y >= height) continue;
+                const bool cross = dx == 0 || dy == 0;
+                pixels[static_cast<size_t>(y) * width + x] = cross ? 240 : 25;
+            }
+    }
+    const bool written = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, width, height, pixels.data(), width,
+                                      height, GDT_Byte, 0, 0) == CE_None;
+    GDALClose(ds);
+    if (!written) *error = "cannot paint " + path;
+    return written;
+}
+
 // Text output that remembers whether every write succeeded.
 class TextFile {
 public:
@@ -460,8 +499,29 @@ int main(int argc, char **argv) {
     const zt::StereoPair pair = zt::WriteStereoPair(folder, "stereo", zt::RpcStorage::GeoTiffTag, pairOptions);
     sets.push_back(StereoDataset(rng, pair, pairOptions, 9, {0.3, 0.2, -0.6}));
 
+    // The targets where the points truly are: through the geotransform in the
+    // orthoimages, through each image's RPC model in the pair.
+    const auto pixelOf = [](const zt::ImageTruth &image, const SamplePoint &p) {
+        const zt::GeoTransform &gt = image.geoTransform;
+        return std::make_pair((p.trueX - gt[0]) / gt[1], (p.trueY - gt[3]) / gt[5]);
+    };
+    const zt::ImageTruth *orthos[] = {&geographic, &utm};
+    for (int set = 0; set < 2 && error.empty(); ++set) {
+        std::vector<std::pair<double, double>> targets;
+        for (const SamplePoint &p : sets[static_cast<size_t>(set)].points) targets.push_back(pixelOf(*orthos[set], p));
+        PaintScene(orthos[set]->path, targets, &error);
+    }
+    for (const zt::ImageTruth *image : {&pair.left, &pair.right}) {
+        std::vector<std::pair<double, double>> targets;
+        for (const SamplePoint &p : sets[2].points) {
+            double x = 0, y = 0;
+            zt::RpcGroundToFile(image->rpc, p.trueX, p.trueY, p.trueZ, &x, &y);
+            targets.emplace_back(x, y);
+        }
+        if (error.empty()) PaintScene(image->path, targets, &error);
+    }
     for (const Dataset &d : sets)
-        if (!WriteTeFile(folder, d, &error) || !WriteSession(folder, d, &error)) break;
+        if (!error.empty() || !WriteTeFile(folder, d, &error) || !WriteSession(folder, d, &error)) break;
     if (error.empty()) WriteTruth(folder, sets, &error);
     if (!error.empty()) {
         std::fprintf(stderr, "zot-sample-data: %s\n", error.c_str());

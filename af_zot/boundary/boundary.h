@@ -2,7 +2,7 @@
 #ifndef ZOT_BOUNDARY_H
 #define ZOT_BOUNDARY_H
 
-#include "zot_data.h"
+#include "boundary/zot_data.h"
 
 // Parses "af_zot.zml" with the record as client data and binds its parts.
 void ParseZML(Zerr_Report **err, ZOT_Data *zotData);

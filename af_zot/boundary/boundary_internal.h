@@ -2,7 +2,7 @@
 #ifndef ZOT_BOUNDARY_INTERNAL_H
 #define ZOT_BOUNDARY_INTERNAL_H
 
-#include "zot_data.h"
+#include "boundary/zot_data.h"
 
 // How many images a loop over per-image fields visits: imageCount, kept within
 // the two slots each such field has.

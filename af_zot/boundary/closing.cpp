@@ -1,7 +1,7 @@
 // Ending a tool: picks, destroy callbacks, the tool set, the report offer, and
 // everything the record owns.
-#include "boundary.h"
-#include "boundary_internal.h"
+#include "boundary/boundary.h"
+#include "boundary/boundary_internal.h"
 #include "points/zot_point.h"
 #include "report/report.h"
 

@@ -1,25 +1,25 @@
 // The exported entries: each checks its arguments, runs the operation that does
 // the work, and keeps every C++ exception on this side of the boundary.
-#include "exports.h"
+#include "boundary/exports.h"
 
 #include <string.h>
 
 #include <exception>
 
-#include "boundary.h"
+#include "boundary/boundary.h"
 #include "geometry/geometry.h"
 #include "points/points.h"
 #include "report/report.h"
 #include "tefile/te_files.h"
 #include "zarvolog.h"
 
-// The application-function names, in the order the host is told them.
+// The application-function names, in the order the host is told them: each
+// the name of its export without the module prefix.
+#define AF_ZOT_FUNCTION_NAME(name) #name,
 static const char *const kFunctionNames[] = {
-    "ZOT_SelectImages",   "ZOT_Start",     "ZOT_SelectTool",       "ZOT_OpenTEFile",
-    "ZOT_SaveTEFile",     "ZOT_DriveTo",   "ZOT_ClearMeasurement", "ZOT_AcceptMeasurement",
-    "ZOT_ToggleGraphics", "ZOT_CloseTool", "ZOT_UpdateUnits",      "ZOT_AddRow",
-    "ZOT_CreateReport",   "ZOT_ZOTType",   "ZOT_SetAutoDrive",     "ZOT_SetFormat",
+    AF_ZOT_APPLICATION_FUNCTIONS(AF_ZOT_FUNCTION_NAME)
 };
+#undef AF_ZOT_FUNCTION_NAME
 static const int32_t kFunctionCount = static_cast<int32_t>(sizeof kFunctionNames / sizeof kFunctionNames[0]);
 
 // How an entry hands its failures back.

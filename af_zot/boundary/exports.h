@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "zot_data.h"
+#include "boundary/zot_data.h"
 
 #define AF_ZOT_EXPORT __attribute__((visibility("default")))
 
@@ -18,28 +18,21 @@ extern "C" {
 // many leading slots hold a name, the rest being null. Always returns 0.
 AF_ZOT_EXPORT int32_t af_zotInstanceTitleListGet(int32_t *count, char ***names);
 
+// The sixteen application functions, in the order the listing hands them to
+// the host: X(name) for each. The listing, the exports and the tests all take
+// them from here.
+#define AF_ZOT_APPLICATION_FUNCTIONS(X)                                                                      \
+    X(ZOT_SelectImages) X(ZOT_Start) X(ZOT_SelectTool) X(ZOT_OpenTEFile) X(ZOT_SaveTEFile) X(ZOT_DriveTo) \
+    X(ZOT_ClearMeasurement) X(ZOT_AcceptMeasurement) X(ZOT_ToggleGraphics) X(ZOT_CloseTool)             \
+    X(ZOT_UpdateUnits) X(ZOT_AddRow) X(ZOT_CreateReport) X(ZOT_ZOTType) X(ZOT_SetAutoDrive) X(ZOT_SetFormat)
+
 // Every application function: a host value the tool never reads, the tool record
 // (null only before a start), the argument texts, and an error-report slot (or
 // null). Only ZOT_ZOTType returns a list; the caller frees it.
 #define AF_ZOT_APPLICATION_FUNCTION(name)                                                                \
     AF_ZOT_EXPORT Zstr_StringList *af_zot##name(void *host, ZOT_Data *record, int32_t argc, char **argv, \
-                                                Zerr_Report **err)
-AF_ZOT_APPLICATION_FUNCTION(ZOT_SelectImages);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_Start);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_SelectTool);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_OpenTEFile);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_SaveTEFile);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_DriveTo);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_ClearMeasurement);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_AcceptMeasurement);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_ToggleGraphics);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_CloseTool);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_UpdateUnits);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_AddRow);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_CreateReport);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_ZOTType);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_SetAutoDrive);
-AF_ZOT_APPLICATION_FUNCTION(ZOT_SetFormat);
+                                                Zerr_Report **err);
+AF_ZOT_APPLICATION_FUNCTIONS(AF_ZOT_APPLICATION_FUNCTION)
 #undef AF_ZOT_APPLICATION_FUNCTION
 
 #ifdef __cplusplus

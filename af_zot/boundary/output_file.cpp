@@ -1,6 +1,6 @@
 // Writing the user's files so that a failure never destroys the file that was
 // there before: a temporary file beside the target, renamed over it at the end.
-#include "output_file.h"
+#include "boundary/output_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -92,7 +92,8 @@ bool OpenOutputFile(Zerr_Report **cause, const char *fileName, ZOT_OutputFile *o
         errno = 0;
         std::FILE *probe = std::fopen(target.c_str(), "a");
         if (!probe) {
-            *cause = SystemReason("OpenOutputFile", __LINE__, "Cannot write to", target.c_str(), errno ? errno : EACCES);
+            const int error = errno ? errno : EACCES;
+            *cause = SystemReason("OpenOutputFile", __LINE__, "Cannot write to", target.c_str(), error);
             return false;
         }
         std::fclose(probe);

@@ -2,7 +2,7 @@
 #ifndef ZOT_OUTPUT_FILE_H
 #define ZOT_OUTPUT_FILE_H
 
-#include "zot_data.h"
+#include "boundary/zot_data.h"
 
 // A file being written. A regular file, or a new one, is written to a
 // temporary file beside it that replaces it only once every byte is written

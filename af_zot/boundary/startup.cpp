@@ -2,8 +2,8 @@
 // start-up on one image (mono) or a pair (stereo).
 #include <string.h>
 
-#include "boundary.h"
-#include "boundary_internal.h"
+#include "boundary/boundary.h"
+#include "boundary/boundary_internal.h"
 #include "geometry/geometry.h"
 #include "points/points.h"
 

@@ -1,8 +1,8 @@
 // Tool selection and the panes' picks. The pick mode is 0 (no pick tool),
 // 1 (point select) or 2 (point create); picks exist in every pane of every
 // image while it is 2, and in none otherwise.
-#include "boundary.h"
-#include "boundary_internal.h"
+#include "boundary/boundary.h"
+#include "boundary/boundary_internal.h"
 #include "points/points.h"
 
 // Pick kind and coordinate type the host is asked for: a point pick reporting

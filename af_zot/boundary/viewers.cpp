@@ -1,6 +1,6 @@
 // The tool's viewer: one multi-pane viewer along the top of the screen, a main
 // and a zoomed pane per image, and the layers' destroy callbacks that close the tool.
-#include "boundary.h"
+#include "boundary/boundary.h"
 
 // Where the viewer starts on the screen (pixels from the top).
 static const int32_t kViewerTop = 128;

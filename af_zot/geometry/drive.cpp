@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "../points/zot_point.h"
-#include "geometry.h"
+#include "geometry/geometry.h"
+#include "points/zot_point.h"
 
 static const char *const kOperation = "DriveTo";
 

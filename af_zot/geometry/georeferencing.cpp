@@ -1,6 +1,6 @@
 // Image georeferencing: what the tool needs to know about where an image lies
 // on the ground, read once per image at start-up.
-#include "geometry.h"
+#include "geometry/geometry.h"
 
 static const char *const kOperation = "GetFileToMap";
 

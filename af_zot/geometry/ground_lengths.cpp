@@ -1,5 +1,5 @@
 // Ground lengths of coordinate differences.
-#include "ground_lengths.h"
+#include "geometry/ground_lengths.h"
 
 #include <cmath>
 

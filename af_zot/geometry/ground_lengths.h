@@ -3,7 +3,7 @@
 #ifndef ZOT_GROUND_LENGTHS_H
 #define ZOT_GROUND_LENGTHS_H
 
-#include "../boundary/zot_data.h"
+#include "boundary/zot_data.h"
 
 // Converts a map Y difference and then a map X difference (both in the image's
 // map units) into meters. On geographic images (unitsAreDegrees) the latitude

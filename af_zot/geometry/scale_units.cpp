@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "geometry.h"
-#include "ground_lengths.h"
+#include "geometry/geometry.h"
+#include "geometry/ground_lengths.h"
 
 // One length from one unit to another; the input itself when the toolkit cannot
 // convert it (nobody is told: the caller only shows or stores the number).
@@ -131,8 +131,9 @@ void calculateAveragePixelToMeter(ZOT_Data *zotData, Zerr_Report **err) {
             Zerr_Report *cause = NULL;
             const double value = calculatePixelToMeter(zotData, image, pair[0], pair[1], pair[2], pair[3], &cause);
             if (cause != NULL) {
-                ZOT_REPORT(err, "calculateAveragePixelToMeter", cause, "Error calculating pixel to meter conversion for %s.",
-                           zotData->imageFileName[image] ? zotData->imageFileName[image] : "the image");
+                const char *name = zotData->imageFileName[image] ? zotData->imageFileName[image] : "the image";
+                ZOT_REPORT(err, "calculateAveragePixelToMeter", cause,
+                           "Error calculating pixel to meter conversion for %s.", name);
                 zerr_DeleteErrorReportEx(&localErr);
                 return;
             }

@@ -1,9 +1,9 @@
 // Per-point errors and the accuracy statistics of the whole point set.
 #include <cmath>
 
-#include "../points/points.h"
-#include "geometry.h"
-#include "ground_lengths.h"
+#include "geometry/geometry.h"
+#include "geometry/ground_lengths.h"
+#include "points/points.h"
 
 static const char *const kOperation = "CalculateValues";
 

@@ -1,7 +1,7 @@
 // The stereo block: the two images of a pair joined through their rational
 // polynomial sensor models. Ground X is longitude and Y latitude in degrees, Z
 // the elevation in meters.
-#include "geometry.h"
+#include "geometry/geometry.h"
 
 Zpho_BlockData *CreateBlock(Zerr_Report **err, const char *leftFileName, const char *rightFileName,
                             Zprj_ProParameters *parameters) {
@@ -44,9 +44,10 @@ void ObjectToFile(Zerr_Report **err, int32_t image, Zpho_ModelInfo *modelInfo, d
     } else {
         // The block tells no reason; which image of the pair it was, the user is told.
         static const char *const kSides[2] = {"left", "right"};
-        Zerr_Report *where = zerr_CreateErrorReport(
-            "zblk_ObjectToFile", __LINE__, 2, NULL, "Ground point (%.10g, %.10g, %.10g) has no position in the %s image.",
-            groundX, groundY, groundZ, image == 0 || image == 1 ? kSides[image] : "unknown");
+        Zerr_Report *where =
+            zerr_CreateErrorReport("zblk_ObjectToFile", __LINE__, 2, NULL,
+                                   "Ground point (%.10g, %.10g, %.10g) has no position in the %s image.", groundX,
+                                   groundY, groundZ, image == 0 || image == 1 ? kSides[image] : "unknown");
         ZOT_REPORT(err, "ObjectToFile", where, "Error converting from Object to File.");
     }
     zerr_DeleteErrorReportEx(&localErr);

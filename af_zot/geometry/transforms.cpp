@@ -1,6 +1,6 @@
 // Point conversions between an image and the ground through the image's
 // file-to-map transform.
-#include "geometry.h"
+#include "geometry/geometry.h"
 
 // The planar mapping of one point through fileToMap, or through its inverse
 // when toImage is set, carried in a one-point matrix. The matrix (and the

@@ -1,8 +1,8 @@
 // Measuring the current point: picks, accepting, clearing, and moving the
 // current row while picks are pending.
-#include "../boundary/boundary.h"
-#include "../geometry/geometry.h"
-#include "points_internal.h"
+#include "boundary/boundary.h"
+#include "geometry/geometry.h"
+#include "points/points_internal.h"
 
 int32_t PointCreatedCallback(Zdis_Layer *layer, Zgda_BaseData *coordinates, int32_t rows, int32_t columns,
                              void *info) {
@@ -43,7 +43,7 @@ int32_t PointCreatedCallback(Zdis_Layer *layer, Zgda_BaseData *coordinates, int3
 }
 
 // The mean of one image's picks (n > 0 of them), summed in list order.
-static bool averagePicks(Zerr_Report **cause, Zdlm_List *picks, int32_t count, double *meanX, double *meanY) {
+static bool AveragePicks(Zerr_Report **cause, Zdlm_List *picks, int32_t count, double *meanX, double *meanY) {
     double sumX = 0.0, sumY = 0.0;
     for (int32_t index = 0; index < count; index++) {
         const ZOT_PickCoord *pick = (const ZOT_PickCoord *)zdlm_GetAddr(picks, index, cause);
@@ -56,7 +56,7 @@ static bool averagePicks(Zerr_Report **cause, Zdlm_List *picks, int32_t count, d
     return true;
 }
 
-static void destroyMarkers(Zdis_Selector *markers[2]) {
+static void DestroyMarkers(Zdis_Selector *markers[2]) {
     for (int32_t image = 0; image < 2; image++) {
         Zerr_Report *ignored = NULL;
         if (markers[image]) zdis_SelNewDestroy(markers[image], &ignored);
@@ -74,7 +74,7 @@ enum MeasureOutcome {
 };
 
 // The steps up to the ground position of the current point. err is never null here.
-static MeasureOutcome measureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) {
+static MeasureOutcome MeasureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     int32_t count = zdlm_CountList(zotData->pointList, &cause);
     if (cause) {
@@ -115,15 +115,15 @@ static MeasureOutcome measureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) 
     Zdis_Selector *markers[2] = {NULL, NULL};
     double meanX[2] = {0.0, 0.0}, meanY[2] = {0.0, 0.0};
     for (int32_t image = 0; image < images; image++) {
-        if (!averagePicks(&cause, zotData->imagePickList[image], pickCount[image], &meanX[image], &meanY[image])) {
-            destroyMarkers(markers);
+        if (!AveragePicks(&cause, zotData->imagePickList[image], pickCount[image], &meanX[image], &meanY[image])) {
+            DestroyMarkers(markers);
             ZOT_REPORT(err, "AcceptMeasurement", cause, "Error returned by zdlm_Element.");
             return kPicksUsedUp;
         }
         markers[image] = CreateSelector(meanY[image], meanX[image], MarkerLabel(point), "Measurement",
                                         point->measuredColor, &cause, image, zotData);
         if (cause) {
-            destroyMarkers(markers);
+            DestroyMarkers(markers);
             ZOT_REPORT(err, "AcceptMeasurement", cause, "Error creating selector for measurement.");
             return kPicksUsedUp;
         }
@@ -134,7 +134,7 @@ static MeasureOutcome measureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) 
         ImageAndGroundZToGroundXY(&cause, zotData->fileToMap[0], &meanX[0], &meanY[0], &point->teElevation,
                                   &groundX, &groundY);
         if (cause) {
-            destroyMarkers(markers);
+            DestroyMarkers(markers);
             ZOT_REPORT(err, "AcceptMeasurement", cause, "Error performing image to ground.");
             return kPicksUsedUp;
         }
@@ -142,14 +142,14 @@ static MeasureOutcome measureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) 
         FileToObject(zotData->modelInfo, 0, meanX[0], meanY[0], 1, meanX[1], meanY[1], &groundX, &groundY, &groundZ,
                      &cause);
         if (cause) {
-            destroyMarkers(markers);
+            DestroyMarkers(markers);
             ZOT_REPORT(err, "AcceptMeasurement", cause, "Error returned from FileToObject.");
             return kPicksUsedUp;
         }
     }
 
     // A point that somehow still had measurement markers gets the new ones instead.
-    destroyMarkers(point->measuredSelector);
+    DestroyMarkers(point->measuredSelector);
     point->measuredSelector[0] = markers[0];
     point->measuredSelector[1] = markers[1];
     point->measuredLongitude = groundX;
@@ -160,9 +160,9 @@ static MeasureOutcome measureCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) 
 }
 
 // err is never null here.
-static void acceptMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
+static void AcceptCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) {
     Zerr_Report *ignored = NULL;
-    MeasureOutcome outcome = measureCurrentPoint(err, zotData);
+    MeasureOutcome outcome = MeasureCurrentPoint(err, zotData);
     if (outcome == kNothingToMeasure) return;
     if (outcome == kMeasured) {
         zzui_CAUpdateRow(zotData->dataArray, zotData->currentRow, &ignored);
@@ -193,12 +193,12 @@ void AcceptMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
     if (!zotData)
         ZOT_REPORT(slot, "AcceptMeasurement", NULL, "Invalid ZOT_Data * passed to the function.");
     else
-        acceptMeasurement(slot, zotData);
+        AcceptCurrentPoint(slot, zotData);
     zerr_DeleteErrorReportEx(&local);
 }
 
 // err is never null here.
-static void clearMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
+static void ClearCurrentPoint(Zerr_Report **err, ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     int32_t count = zdlm_CountList(zotData->pointList, &cause);
     if (cause) {
@@ -228,7 +228,7 @@ static void clearMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
     point->individualCE = 0.0;
     point->individualLE = 0.0;
     point->isMeasured = 0;
-    destroyMarkers(point->measuredSelector);
+    DestroyMarkers(point->measuredSelector);
 
     CalculateValues(&cause, zotData);
     if (cause) {
@@ -247,7 +247,7 @@ void ClearMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
     if (!zotData)
         ZOT_REPORT(slot, "ClearMeasurement", NULL, "Invalid ZOT_Data * passed to the function.");
     else
-        clearMeasurement(slot, zotData);
+        ClearCurrentPoint(slot, zotData);
     zerr_DeleteErrorReportEx(&local);
 }
 
@@ -283,7 +283,7 @@ int32_t ZOT_ClearMeasurement(Zerr_Report **err, ZOT_Data *zotData) {
 
 // Returns the report of a refused row change (never null when the change was
 // refused), or null when the change stands.
-static Zerr_Report *changeCurrentRow(ZOT_Data *zotData) {
+static Zerr_Report *ChangeCurrentRow(ZOT_Data *zotData) {
     Zerr_Report *report = NULL;
     Zerr_Report *cause = NULL;
     int32_t row = zzui_CAGetExclusiveRow(zotData->dataArray, 0, &cause);
@@ -322,7 +322,7 @@ static Zerr_Report *changeCurrentRow(ZOT_Data *zotData) {
 void ExclusiveChangeCB(void *info) {
     ZOT_Data *zotData = (ZOT_Data *)info;
     if (!zotData) return;
-    Zerr_Report *report = changeCurrentRow(zotData);
+    Zerr_Report *report = ChangeCurrentRow(zotData);
     if (!report) return;
     zerr_PrintErrorReport(report, 0, 0);
     zerr_DeleteErrorReportEx(&report);

@@ -3,8 +3,8 @@
 #include <math.h>
 #include <string.h>
 
-#include "../geometry/geometry.h"
-#include "points_internal.h"
+#include "geometry/geometry.h"
+#include "points/points_internal.h"
 
 // How a number cell relates to its stored field.
 enum CellConversion {
@@ -23,7 +23,7 @@ static const char kLookupMessage[] = "Error getting element from list.";
 // The message of the puts whose lookup failure the table has always shown without a full stop.
 static const char kShortLookupMessage[] = "Error getting element from list";
 
-static void printReport(const char *operation, Zerr_Report *cause, const char *message) {
+static void PrintReport(const char *operation, Zerr_Report *cause, const char *message) {
     Zerr_Report *report = NULL;
     ZOT_REPORT(&report, operation, cause, "%s", message);
     zerr_PrintErrorReport(report, 0, 0);
@@ -32,19 +32,19 @@ static void printReport(const char *operation, Zerr_Report *cause, const char *m
 
 // The point record of row, or null: a failed lookup is printed under operation,
 // a row that holds no point is silently empty.
-static ZOT_Point *cellPoint(void *info, int32_t row, const char *operation, const char *message) {
+static ZOT_Point *CellPoint(void *info, int32_t row, const char *operation, const char *message) {
     ZOT_Data *zotData = (ZOT_Data *)info;
     if (!zotData) return NULL;
     Zerr_Report *cause = NULL;
     ZOT_Point *point = (ZOT_Point *)zdlm_GetAddr(zotData->pointList, row, &cause);
     if (cause) {
-        printReport(operation, cause, message);
+        PrintReport(operation, cause, message);
         return NULL;
     }
     return point;
 }
 
-static bool toShown(const ZOT_Data *zotData, CellConversion conversion, double stored, double *shown) {
+static bool ShownValue(const ZOT_Data *zotData, CellConversion conversion, double stored, double *shown) {
     switch (conversion) {
     case kRaw:
         *shown = stored;
@@ -61,7 +61,7 @@ static bool toShown(const ZOT_Data *zotData, CellConversion conversion, double s
     return false;
 }
 
-static double toStored(const ZOT_Data *zotData, CellConversion conversion, double shown) {
+static double StoredValue(const ZOT_Data *zotData, CellConversion conversion, double shown) {
     switch (conversion) {
     case kRaw:
         return shown;
@@ -73,20 +73,20 @@ static double toStored(const ZOT_Data *zotData, CellConversion conversion, doubl
     return shown;
 }
 
-static int32_t getNumber(void *info, int32_t row, void *value, const char *operation, double ZOT_Point::*field,
+static int32_t GetNumber(void *info, int32_t row, void *value, const char *operation, double ZOT_Point::*field,
                          int32_t ZOT_Point::*shownWhen, CellConversion conversion) {
-    ZOT_Point *point = cellPoint(info, row, operation, kLookupMessage);
+    ZOT_Point *point = CellPoint(info, row, operation, kLookupMessage);
     if (!point || !value || !(point->*shownWhen)) return 0;
-    return toShown((const ZOT_Data *)info, conversion, point->*field, (double *)value) ? 1 : 0;
+    return ShownValue((const ZOT_Data *)info, conversion, point->*field, (double *)value) ? 1 : 0;
 }
 
-static int32_t putNumber(void *info, int32_t row, const void *value, const char *operation, const char *lookupMessage,
+static int32_t PutNumber(void *info, int32_t row, const void *value, const char *operation, const char *lookupMessage,
                          double ZOT_Point::*field, int32_t ZOT_Point::*given, CellConversion conversion,
                          PutFollowUp followUp) {
-    ZOT_Point *point = cellPoint(info, row, operation, lookupMessage);
+    ZOT_Point *point = CellPoint(info, row, operation, lookupMessage);
     if (!point || !value) return 0;
     ZOT_Data *zotData = (ZOT_Data *)info;
-    double stored = toStored(zotData, conversion, *(const double *)value);
+    double stored = StoredValue(zotData, conversion, *(const double *)value);
     // Not a number or infinite would poison every statistic of the set.
     if (!isfinite(stored)) return 0;
     point->*field = stored;
@@ -95,22 +95,22 @@ static int32_t putNumber(void *info, int32_t row, const void *value, const char 
     Zerr_Report *cause = NULL;
     CalculateValues(&cause, zotData);
     if (cause) {
-        printReport(operation, cause, "Error calculating values.");
+        PrintReport(operation, cause, "Error calculating values.");
         return 0;
     }
     if (followUp == kRecomputeAndMarkers && HasTEPosition(point)) {
         UpdateSelector(&cause, zotData, point);
-        if (cause) printReport(operation, cause, "Error updating selector.");
+        if (cause) PrintReport(operation, cause, "Error updating selector.");
     }
     return 1;
 }
 
-static int32_t getText(void *info, int32_t row, void *value, int32_t size, const char *operation,
+static int32_t GetText(void *info, int32_t row, void *value, int32_t size, const char *operation,
                        char *ZOT_Point::*field, int32_t ZOT_Point::*given) {
     if (!value || size <= 0) return 0;
     char *buffer = (char *)value;
     buffer[0] = '\0';
-    ZOT_Point *point = cellPoint(info, row, operation, kLookupMessage);
+    ZOT_Point *point = CellPoint(info, row, operation, kLookupMessage);
     if (!point || !(point->*given) || !(point->*field)) return 0;
     // Cut to the buffer; the stored text stays whole.
     size_t length = strlen(point->*field);
@@ -122,13 +122,13 @@ static int32_t getText(void *info, int32_t row, void *value, int32_t size, const
 
 // Stores a heap copy of the text in field, freeing the text it replaces. Returns
 // the point, or null when the edit was not taken.
-static ZOT_Point *putText(void *info, int32_t row, const void *value, const char *operation, char *ZOT_Point::*field,
+static ZOT_Point *PutText(void *info, int32_t row, const void *value, const char *operation, char *ZOT_Point::*field,
                           int32_t ZOT_Point::*given) {
-    ZOT_Point *point = cellPoint(info, row, operation, kLookupMessage);
+    ZOT_Point *point = CellPoint(info, row, operation, kLookupMessage);
     if (!point || !value) return NULL;
     char *copy = zstr_Duplicate((const char *)value);
     if (!copy) {
-        printReport(operation, NULL, "Error creating string.");
+        PrintReport(operation, NULL, "Error creating string.");
         return NULL;
     }
     zmsc_HeapFree(point->*field);
@@ -138,16 +138,16 @@ static ZOT_Point *putText(void *info, int32_t row, const void *value, const char
     return point;
 }
 
-static int32_t getColor(void *info, int32_t row, void *value, const char *operation, double (ZOT_Point::*field)[4]) {
-    ZOT_Point *point = cellPoint(info, row, operation, kLookupMessage);
+static int32_t GetColor(void *info, int32_t row, void *value, const char *operation, double (ZOT_Point::*field)[4]) {
+    ZOT_Point *point = CellPoint(info, row, operation, kLookupMessage);
     if (!point || !value) return 0;
     memcpy(value, point->*field, sizeof(point->*field));
     return 1;
 }
 
-static int32_t putColor(void *info, int32_t row, const void *value, const char *operation,
+static int32_t PutColor(void *info, int32_t row, const void *value, const char *operation,
                         double (ZOT_Point::*field)[4], Zdis_Selector *(ZOT_Point::*markers)[2]) {
-    ZOT_Point *point = cellPoint(info, row, operation, kShortLookupMessage);
+    ZOT_Point *point = CellPoint(info, row, operation, kShortLookupMessage);
     if (!point || !value) return 0;
     const double *color = (const double *)value;
     for (int32_t component = 0; component < 4; component++) {
@@ -164,7 +164,7 @@ static int32_t putColor(void *info, int32_t row, const void *value, const char *
             Zerr_Report *cause = NULL;
             zdis_SelNewSetColor(marker, zotData->viewWindow[image][pane], color[0], color[1], color[2], &cause);
             if (cause) {
-                printReport(operation, cause, "Error setting selector color.");
+                PrintReport(operation, cause, "Error setting selector color.");
                 return 0;
             }
         }
@@ -173,11 +173,11 @@ static int32_t putColor(void *info, int32_t row, const void *value, const char *
 }
 
 int32_t IDGetCB(void *info, int32_t row, int32_t, void *value, int32_t size) {
-    return getText(info, row, value, size, "IDGetCB", &ZOT_Point::pointId, &ZOT_Point::hasPointId);
+    return GetText(info, row, value, size, "IDGetCB", &ZOT_Point::pointId, &ZOT_Point::hasPointId);
 }
 
 int32_t IDPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    ZOT_Point *point = putText(info, row, value, "IDPutCB", &ZOT_Point::pointId, &ZOT_Point::hasPointId);
+    ZOT_Point *point = PutText(info, row, value, "IDPutCB", &ZOT_Point::pointId, &ZOT_Point::hasPointId);
     if (!point) return 0;
     ZOT_Data *zotData = (ZOT_Data *)info;
     // The labels always follow the new ID; the T&E markers are placed only for a
@@ -185,7 +185,7 @@ int32_t IDPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
     if (HasTEPosition(point)) {
         Zerr_Report *cause = NULL;
         UpdateSelector(&cause, zotData, point);
-        if (cause) printReport("IDPutCB", cause, "Error updating selector.");
+        if (cause) PrintReport("IDPutCB", cause, "Error updating selector.");
     } else {
         RelabelMeasurementMarkers(zotData, point);
     }
@@ -193,126 +193,126 @@ int32_t IDPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
 }
 
 int32_t TELatitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "TELatitudeGetCB", &ZOT_Point::teLatitude, &ZOT_Point::hasTELatitude, kRaw);
+    return GetNumber(info, row, value, "TELatitudeGetCB", &ZOT_Point::teLatitude, &ZOT_Point::hasTELatitude, kRaw);
 }
 
 int32_t TELatitudePutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "TELatitudePutCB", kShortLookupMessage, &ZOT_Point::teLatitude,
+    return PutNumber(info, row, value, "TELatitudePutCB", kShortLookupMessage, &ZOT_Point::teLatitude,
                      &ZOT_Point::hasTELatitude, kRaw, kRecomputeAndMarkers);
 }
 
 int32_t TELongitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "TELongitudeGetCB", &ZOT_Point::teLongitude, &ZOT_Point::hasTELongitude,
+    return GetNumber(info, row, value, "TELongitudeGetCB", &ZOT_Point::teLongitude, &ZOT_Point::hasTELongitude,
                      kRaw);
 }
 
 int32_t TELongitudePutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "TELongitudePutCB", kShortLookupMessage, &ZOT_Point::teLongitude,
+    return PutNumber(info, row, value, "TELongitudePutCB", kShortLookupMessage, &ZOT_Point::teLongitude,
                      &ZOT_Point::hasTELongitude, kRaw, kRecomputeAndMarkers);
 }
 
 int32_t TEElevationGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "TEElevationGetCB", &ZOT_Point::teElevation, &ZOT_Point::hasTEElevation,
+    return GetNumber(info, row, value, "TEElevationGetCB", &ZOT_Point::teElevation, &ZOT_Point::hasTEElevation,
                      kLength);
 }
 
 int32_t TEElevationPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "TEElevationPutCB", kShortLookupMessage, &ZOT_Point::teElevation,
+    return PutNumber(info, row, value, "TEElevationPutCB", kShortLookupMessage, &ZOT_Point::teElevation,
                      &ZOT_Point::hasTEElevation, kLength, kRecomputeAndMarkers);
 }
 
 int32_t TEColorGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getColor(info, row, value, "TEColorGetCB", &ZOT_Point::teColor);
+    return GetColor(info, row, value, "TEColorGetCB", &ZOT_Point::teColor);
 }
 
 int32_t TEColorPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putColor(info, row, value, "TEColorPutCB", &ZOT_Point::teColor, &ZOT_Point::teSelector);
+    return PutColor(info, row, value, "TEColorPutCB", &ZOT_Point::teColor, &ZOT_Point::teSelector);
 }
 
 int32_t TECE90GetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "TECE90GetCB", &ZOT_Point::teCE90, &ZOT_Point::hasTECE90, kLength);
+    return GetNumber(info, row, value, "TECE90GetCB", &ZOT_Point::teCE90, &ZOT_Point::hasTECE90, kLength);
 }
 
 int32_t TECE90PutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "TECE90PutCB", kShortLookupMessage, &ZOT_Point::teCE90,
+    return PutNumber(info, row, value, "TECE90PutCB", kShortLookupMessage, &ZOT_Point::teCE90,
                      &ZOT_Point::hasTECE90, kLength, kRecompute);
 }
 
 int32_t TELE90GetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "TELE90GetCB", &ZOT_Point::teLE90, &ZOT_Point::hasTELE90, kLength);
+    return GetNumber(info, row, value, "TELE90GetCB", &ZOT_Point::teLE90, &ZOT_Point::hasTELE90, kLength);
 }
 
 int32_t TELE90PutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "TELE90PutCB", kShortLookupMessage, &ZOT_Point::teLE90,
+    return PutNumber(info, row, value, "TELE90PutCB", kShortLookupMessage, &ZOT_Point::teLE90,
                      &ZOT_Point::hasTELE90, kLength, kRecompute);
 }
 
 int32_t TEPointDescriptionGetCB(void *info, int32_t row, int32_t, void *value, int32_t size) {
-    return getText(info, row, value, size, "TEPointDescriptionGetCB", &ZOT_Point::teDescription,
+    return GetText(info, row, value, size, "TEPointDescriptionGetCB", &ZOT_Point::teDescription,
                    &ZOT_Point::hasTEDescription);
 }
 
 int32_t TEPointDescriptionPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putText(info, row, value, "TEPointDescriptionPutCB", &ZOT_Point::teDescription,
+    return PutText(info, row, value, "TEPointDescriptionPutCB", &ZOT_Point::teDescription,
                    &ZOT_Point::hasTEDescription)
                ? 1
                : 0;
 }
 
 int32_t MeasuredLatitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "MeasuredLatitudeGetCB", &ZOT_Point::measuredLatitude, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "MeasuredLatitudeGetCB", &ZOT_Point::measuredLatitude, &ZOT_Point::isMeasured,
                      kRaw);
 }
 
 int32_t MeasuredLongitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "MeasuredLongitudeGetCB", &ZOT_Point::measuredLongitude,
+    return GetNumber(info, row, value, "MeasuredLongitudeGetCB", &ZOT_Point::measuredLongitude,
                      &ZOT_Point::isMeasured, kRaw);
 }
 
 int32_t MeasuredElevationGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "MeasuredElevationGetCB", &ZOT_Point::measuredElevation,
+    return GetNumber(info, row, value, "MeasuredElevationGetCB", &ZOT_Point::measuredElevation,
                      &ZOT_Point::isMeasured, kLength);
 }
 
 int32_t MeasuredColorGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getColor(info, row, value, "MeasuredColorGetCB", &ZOT_Point::measuredColor);
+    return GetColor(info, row, value, "MeasuredColorGetCB", &ZOT_Point::measuredColor);
 }
 
 int32_t MeasuredColorPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putColor(info, row, value, "MeasuredColorPutCB", &ZOT_Point::measuredColor, &ZOT_Point::measuredSelector);
+    return PutColor(info, row, value, "MeasuredColorPutCB", &ZOT_Point::measuredColor, &ZOT_Point::measuredSelector);
 }
 
 int32_t DeltaLatitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "DeltaLatitudeGetCB", &ZOT_Point::deltaLatitude, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "DeltaLatitudeGetCB", &ZOT_Point::deltaLatitude, &ZOT_Point::isMeasured,
                      kLength);
 }
 
 int32_t DeltaLongitudeGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "DeltaLongitudeGetCB", &ZOT_Point::deltaLongitude, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "DeltaLongitudeGetCB", &ZOT_Point::deltaLongitude, &ZOT_Point::isMeasured,
                      kLength);
 }
 
 int32_t DeltaElevationGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "DeltaElevationGetCB", &ZOT_Point::deltaElevation, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "DeltaElevationGetCB", &ZOT_Point::deltaElevation, &ZOT_Point::isMeasured,
                      kLength);
 }
 
 int32_t MensurationErrorGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "MensurationErrorGetCB", &ZOT_Point::mensurationError,
+    return GetNumber(info, row, value, "MensurationErrorGetCB", &ZOT_Point::mensurationError,
                      &ZOT_Point::hasMensurationError, kPixels);
 }
 
 int32_t MensurationErrorPutCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return putNumber(info, row, value, "MensurationErrorPutCB", kLookupMessage, &ZOT_Point::mensurationError,
+    return PutNumber(info, row, value, "MensurationErrorPutCB", kLookupMessage, &ZOT_Point::mensurationError,
                      &ZOT_Point::hasMensurationError, kPixels, kRecompute);
 }
 
 int32_t IndividualCEGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "IndividualCEGetCB", &ZOT_Point::individualCE, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "IndividualCEGetCB", &ZOT_Point::individualCE, &ZOT_Point::isMeasured,
                      kLength);
 }
 
 int32_t IndividualLEGetCB(void *info, int32_t row, int32_t, void *value, int32_t) {
-    return getNumber(info, row, value, "IndividualLEGetCB", &ZOT_Point::individualLE, &ZOT_Point::isMeasured,
+    return GetNumber(info, row, value, "IndividualLEGetCB", &ZOT_Point::individualLE, &ZOT_Point::isMeasured,
                      kLength);
 }

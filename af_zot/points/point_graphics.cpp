@@ -2,8 +2,8 @@
 // and showing or hiding all of them.
 #include <string.h>
 
-#include "../geometry/geometry.h"
-#include "points_internal.h"
+#include "geometry/geometry.h"
+#include "points/points_internal.h"
 
 // One two-row, one-column matrix (x in row 0, y in row 1) carries every marker
 // position to the host. Made by the first CreateSelector and kept for the life of
@@ -25,7 +25,7 @@ void RelabelMeasurementMarkers(ZOT_Data *zotData, ZOT_Point *point) {
 }
 
 // err is never null here.
-static Zdis_Selector *createSelector(Zerr_Report **err, double imageY, double imageX, const char *label,
+static Zdis_Selector *MakeSelector(Zerr_Report **err, double imageY, double imageX, const char *label,
                                      const char *name, const double *color, int32_t image, ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     if (!sharedPointMatrix) {
@@ -72,7 +72,7 @@ Zdis_Selector *CreateSelector(double imageY, double imageX, const char *label, c
     Zerr_Report *local = NULL;
     Zerr_Report **slot = err ? err : &local;
     *slot = NULL;
-    Zdis_Selector *selector = createSelector(slot, imageY, imageX, label, name, color, image, zotData);
+    Zdis_Selector *selector = MakeSelector(slot, imageY, imageX, label, name, color, image, zotData);
     zerr_DeleteErrorReportEx(&local);
     return selector;
 }
@@ -99,7 +99,7 @@ TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *p
 }
 
 // err is never null here.
-static void updateSelector(Zerr_Report **err, ZOT_Data *zotData, ZOT_Point *point) {
+static void ReplaceTEMarkers(Zerr_Report **err, ZOT_Data *zotData, ZOT_Point *point) {
     Zerr_Report *cause = NULL;
     for (int32_t image = 0; image < 2; image++) {
         if (!point->teSelector[image]) continue;
@@ -131,7 +131,7 @@ void UpdateSelector(Zerr_Report **err, ZOT_Data *zotData, ZOT_Point *point) {
     Zerr_Report *local = NULL;
     Zerr_Report **slot = err ? err : &local;
     *slot = NULL;
-    updateSelector(slot, zotData, point);
+    ReplaceTEMarkers(slot, zotData, point);
     zerr_DeleteErrorReportEx(&local);
 }
 

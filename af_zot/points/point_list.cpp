@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "boundary/boundary_internal.h"
-#include "zot_point.h"
+#include "points/zot_point.h"
 
 void InitNewPoint(const ZOT_Data *zotData, ZOT_Point *point) {
     if (!point) return;

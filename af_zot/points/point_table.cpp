@@ -1,12 +1,46 @@
 // The point table: layout, labels, adding, inserting and deleting rows, units.
-#include "../geometry/geometry.h"
-#include "points_internal.h"
+#include "geometry/geometry.h"
+#include "points/points_internal.h"
 
 // Cell callbacks are handed to the host as pointers of its callback type.
 #define ZOT_CELL(callback) ((Zzui_CellCallback)(callback))
 
+// The point table's columns, in the order of the cell array of ui/af_zot.zml
+// (column 0 is the row header). On a map image the latitude and longitude
+// columns show Y and X.
+enum PointTableColumn {
+    kRowHeaderColumn,
+    kIDColumn,
+    kTELatitudeColumn,
+    kTELongitudeColumn,
+    kTEElevationColumn,
+    kTEColorColumn,
+    kTECE90Column,
+    kTELE90Column,
+    kTEDescriptionColumn,
+    kMeasuredLatitudeColumn,
+    kMeasuredLongitudeColumn,
+    kMeasuredElevationColumn,
+    kMeasuredColorColumn,
+    kDeltaLatitudeColumn,
+    kDeltaLongitudeColumn,
+    kDeltaElevationColumn,
+    kMensurationErrorColumn,
+    kIndividualHEColumn,
+    kIndividualVEColumn,
+    kColumnCount
+};
+
+// The table parameters of a column whose cells the user may edit, and of one
+// whose cells he may only read; both selectable, with the record as cell info.
+#define ZOT_EDITABLE_COLUMN(column, get, put)                                                                  \
+    "column", (int32_t)(column), "selectflag", on, "getcellvalue", ZOT_CELL(get), "putcellvalue", ZOT_CELL(put), \
+        "cellinfo", (void *)zotData
+#define ZOT_READ_ONLY_COLUMN(column, get) \
+    "column", (int32_t)(column), "selectflag", on, "getcellvalue", ZOT_CELL(get), "cellinfo", (void *)zotData
+
 // err is never null here.
-static void display(Zerr_Report **err, ZOT_Data *zotData) {
+static void ShowFrameAndTable(Zerr_Report **err, ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     if (zotData->imageCount == 1) zzml_PartTitleSet(zotData->leftCountLabel, "Points:");
     zzml_FrameDisplay(zotData->frame, &cause);
@@ -26,69 +60,55 @@ static void display(Zerr_Report **err, ZOT_Data *zotData) {
 
     const int32_t on = 1;
     zzml_SetParameters(
-        zotData->dataArray, &cause, "rowcount", (int32_t)0, "columncount", (int32_t)19, "deleteenable", on,
+        zotData->dataArray, &cause, "rowcount", (int32_t)0, "columncount", (int32_t)kColumnCount, "deleteenable", on,
         "deletecallback", (Zzui_DeleteCallback)deleteCB, "deleteinfo", (void *)zotData, "insertenable", on,
-        "insertcallback", (Zzui_InsertCallback)insertCB, "insertinfo", (void *)zotData, "column", (int32_t)0,
-        "selectflag", on, "cellinfo", (void *)zotData, "exclusivechangecallback",
-        (Zzui_ExclusiveChangeCallback)ExclusiveChangeCB, "exclusivechangeinfo", (void *)zotData,
-        "column", (int32_t)1, "selectflag", on, "getcellvalue", ZOT_CELL(IDGetCB), "putcellvalue",
-        ZOT_CELL(IDPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)2, "selectflag", on, "getcellvalue", ZOT_CELL(TELatitudeGetCB), "putcellvalue",
-        ZOT_CELL(TELatitudePutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)3, "selectflag", on, "getcellvalue", ZOT_CELL(TELongitudeGetCB), "putcellvalue",
-        ZOT_CELL(TELongitudePutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)4, "selectflag", on, "getcellvalue", ZOT_CELL(TEElevationGetCB), "putcellvalue",
-        ZOT_CELL(TEElevationPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)5, "selectflag", on, "getcellvalue", ZOT_CELL(TEColorGetCB), "putcellvalue",
-        ZOT_CELL(TEColorPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)6, "selectflag", on, "getcellvalue", ZOT_CELL(TECE90GetCB), "putcellvalue",
-        ZOT_CELL(TECE90PutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)7, "selectflag", on, "getcellvalue", ZOT_CELL(TELE90GetCB), "putcellvalue",
-        ZOT_CELL(TELE90PutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)8, "selectflag", on, "getcellvalue", ZOT_CELL(TEPointDescriptionGetCB), "putcellvalue",
-        ZOT_CELL(TEPointDescriptionPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)9, "selectflag", on, "getcellvalue", ZOT_CELL(MeasuredLatitudeGetCB), "cellinfo",
+        "insertcallback", (Zzui_InsertCallback)insertCB, "insertinfo", (void *)zotData,
+        "column", (int32_t)kRowHeaderColumn, "selectflag", on, "cellinfo", (void *)zotData,
+        "exclusivechangecallback", (Zzui_ExclusiveChangeCallback)ExclusiveChangeCB, "exclusivechangeinfo",
         (void *)zotData,
-        "column", (int32_t)10, "selectflag", on, "getcellvalue", ZOT_CELL(MeasuredLongitudeGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)11, "selectflag", on, "getcellvalue", ZOT_CELL(MeasuredElevationGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)12, "selectflag", on, "getcellvalue", ZOT_CELL(MeasuredColorGetCB), "putcellvalue",
-        ZOT_CELL(MeasuredColorPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)13, "selectflag", on, "getcellvalue", ZOT_CELL(DeltaLatitudeGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)14, "selectflag", on, "getcellvalue", ZOT_CELL(DeltaLongitudeGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)15, "selectflag", on, "getcellvalue", ZOT_CELL(DeltaElevationGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)16, "selectflag", on, "getcellvalue", ZOT_CELL(MensurationErrorGetCB), "putcellvalue",
-        ZOT_CELL(MensurationErrorPutCB), "cellinfo", (void *)zotData,
-        "column", (int32_t)17, "selectflag", on, "getcellvalue", ZOT_CELL(IndividualCEGetCB), "cellinfo",
-        (void *)zotData,
-        "column", (int32_t)18, "selectflag", on, "getcellvalue", ZOT_CELL(IndividualLEGetCB), "cellinfo",
-        (void *)zotData, (const char *)NULL);
+        ZOT_EDITABLE_COLUMN(kIDColumn, IDGetCB, IDPutCB),
+        ZOT_EDITABLE_COLUMN(kTELatitudeColumn, TELatitudeGetCB, TELatitudePutCB),
+        ZOT_EDITABLE_COLUMN(kTELongitudeColumn, TELongitudeGetCB, TELongitudePutCB),
+        ZOT_EDITABLE_COLUMN(kTEElevationColumn, TEElevationGetCB, TEElevationPutCB),
+        ZOT_EDITABLE_COLUMN(kTEColorColumn, TEColorGetCB, TEColorPutCB),
+        ZOT_EDITABLE_COLUMN(kTECE90Column, TECE90GetCB, TECE90PutCB),
+        ZOT_EDITABLE_COLUMN(kTELE90Column, TELE90GetCB, TELE90PutCB),
+        ZOT_EDITABLE_COLUMN(kTEDescriptionColumn, TEPointDescriptionGetCB, TEPointDescriptionPutCB),
+        ZOT_READ_ONLY_COLUMN(kMeasuredLatitudeColumn, MeasuredLatitudeGetCB),
+        ZOT_READ_ONLY_COLUMN(kMeasuredLongitudeColumn, MeasuredLongitudeGetCB),
+        ZOT_READ_ONLY_COLUMN(kMeasuredElevationColumn, MeasuredElevationGetCB),
+        ZOT_EDITABLE_COLUMN(kMeasuredColorColumn, MeasuredColorGetCB, MeasuredColorPutCB),
+        ZOT_READ_ONLY_COLUMN(kDeltaLatitudeColumn, DeltaLatitudeGetCB),
+        ZOT_READ_ONLY_COLUMN(kDeltaLongitudeColumn, DeltaLongitudeGetCB),
+        ZOT_READ_ONLY_COLUMN(kDeltaElevationColumn, DeltaElevationGetCB),
+        ZOT_EDITABLE_COLUMN(kMensurationErrorColumn, MensurationErrorGetCB, MensurationErrorPutCB),
+        ZOT_READ_ONLY_COLUMN(kIndividualHEColumn, IndividualCEGetCB),
+        ZOT_READ_ONLY_COLUMN(kIndividualVEColumn, IndividualLEGetCB), (const char *)NULL);
     if (cause) {
         ZOT_REPORT(err, "Display", cause, "Error setting cellarray parameters");
         return;
     }
 
     if (zotData->unitsAreDegrees) {
-        zzml_SetParameters(zotData->dataArray, &cause, "column", (int32_t)2, "columnformat", "dg mm ssssss N/S",
-                           "column", (int32_t)9, "columnformat", "dg mm ssssss N/S", "column", (int32_t)3,
-                           "columnformat", "dg mm ssssss E/W", "column", (int32_t)10, "columnformat",
+        zzml_SetParameters(zotData->dataArray, &cause, "column", (int32_t)kTELatitudeColumn, "columnformat",
+                           "dg mm ssssss N/S", "column", (int32_t)kMeasuredLatitudeColumn, "columnformat",
+                           "dg mm ssssss N/S", "column", (int32_t)kTELongitudeColumn, "columnformat",
+                           "dg mm ssssss E/W", "column", (int32_t)kMeasuredLongitudeColumn, "columnformat",
                            "dg mm ssssss E/W", (const char *)NULL);
     } else {
         // X (easting) is the longitude field and comes first; Y is the latitude field.
         zzml_SetParameters(
-            zotData->dataArray, &cause, "column", (int32_t)2, "columntitle", "T&E X", "getcellvalue",
+            zotData->dataArray, &cause, "column", (int32_t)kTELatitudeColumn, "columntitle", "T&E X", "getcellvalue",
             ZOT_CELL(TELongitudeGetCB), "putcellvalue", ZOT_CELL(TELongitudePutCB),
-            "column", (int32_t)3, "columntitle", "T&E Y", "getcellvalue", ZOT_CELL(TELatitudeGetCB), "putcellvalue",
-            ZOT_CELL(TELatitudePutCB),
-            "column", (int32_t)9, "columntitle", "Measured X", "getcellvalue", ZOT_CELL(MeasuredLongitudeGetCB),
-            "column", (int32_t)10, "columntitle", "Measured Y", "getcellvalue", ZOT_CELL(MeasuredLatitudeGetCB),
-            "column", (int32_t)13, "columntitle", "Delta X", "selectflag", on, "getcellvalue",
+            "column", (int32_t)kTELongitudeColumn, "columntitle", "T&E Y", "getcellvalue", ZOT_CELL(TELatitudeGetCB),
+            "putcellvalue", ZOT_CELL(TELatitudePutCB),
+            "column", (int32_t)kMeasuredLatitudeColumn, "columntitle", "Measured X", "getcellvalue",
+            ZOT_CELL(MeasuredLongitudeGetCB),
+            "column", (int32_t)kMeasuredLongitudeColumn, "columntitle", "Measured Y", "getcellvalue",
+            ZOT_CELL(MeasuredLatitudeGetCB),
+            "column", (int32_t)kDeltaLatitudeColumn, "columntitle", "Delta X", "selectflag", on, "getcellvalue",
             ZOT_CELL(DeltaLongitudeGetCB),
-            "column", (int32_t)14, "columntitle", "Delta Y", "selectflag", on, "getcellvalue",
+            "column", (int32_t)kDeltaLongitudeColumn, "columntitle", "Delta Y", "selectflag", on, "getcellvalue",
             ZOT_CELL(DeltaLatitudeGetCB), (const char *)NULL);
     }
     if (cause) ZOT_REPORT(err, "Display", cause, "Error setting cellarray parameters");
@@ -101,13 +121,13 @@ void Display(Zerr_Report **err, ZOT_Data *zotData) {
     if (!zotData)
         ZOT_REPORT(slot, "Display", NULL, "Invalid ZOT_Data * passed to the function.");
     else
-        display(slot, zotData);
+        ShowFrameAndTable(slot, zotData);
     zerr_DeleteErrorReportEx(&local);
 }
 
 // Shows text (a new heap string or null, freed here) in a label. formatCause is
 // the report of making the text. Returns false after reporting under "SetLabels".
-static bool setLabel(Zerr_Report **err, Zzml_Part *label, char *text, Zerr_Report *formatCause) {
+static bool ShowInLabel(Zerr_Report **err, Zzml_Part *label, char *text, Zerr_Report *formatCause) {
     if (formatCause || !text) {
         zmsc_HeapFree(text);
         ZOT_REPORT(err, "SetLabels", formatCause, "Error creating string.");
@@ -124,14 +144,14 @@ static bool setLabel(Zerr_Report **err, Zzml_Part *label, char *text, Zerr_Repor
 }
 
 // err is never null here.
-static void setLabels(Zerr_Report **err, ZOT_Data *zotData) {
+static void WriteLabels(Zerr_Report **err, ZOT_Data *zotData) {
     Zzml_Part *labels[4] = {zotData->avgCELabel, zotData->avgLELabel, zotData->ce90Label, zotData->le90Label};
     double values[4] = {zotData->meanHE, zotData->meanVE, zotData->ce90WithMensuration,
                         zotData->le90WithMensuration};
     for (int32_t index = 0; index < 4; index++) {
         Zerr_Report *cause = NULL;
         char *text = zstr_Sprintf(NULL, "%.3f", &cause, ToDisplayUnits(zotData, values[index]));
-        if (!setLabel(err, labels[index], text, cause)) return;
+        if (!ShowInLabel(err, labels[index], text, cause)) return;
     }
     Zzml_Part *countLabels[2] = {zotData->leftCountLabel, zotData->rightCountLabel};
     int32_t images = zotData->imageCount == 1 ? 1 : 2;
@@ -143,7 +163,7 @@ static void setLabels(Zerr_Report **err, ZOT_Data *zotData) {
             return;
         }
         char *text = zstr_Sprintf(NULL, "%d", &cause, count);
-        if (!setLabel(err, countLabels[image], text, cause)) return;
+        if (!ShowInLabel(err, countLabels[image], text, cause)) return;
     }
 }
 
@@ -154,12 +174,12 @@ void SetLabels(Zerr_Report **err, ZOT_Data *zotData) {
     if (!zotData)
         ZOT_REPORT(slot, "SetLabels", NULL, "Invalid ZOT_Data * passed to the function.");
     else
-        setLabels(slot, zotData);
+        WriteLabels(slot, zotData);
     zerr_DeleteErrorReportEx(&local);
 }
 
 // Tells the table how many points there are. Reports under operation; false on failure.
-static bool updateRowCount(Zerr_Report **err, const char *operation, const char *setMessage, ZOT_Data *zotData) {
+static bool UpdateRowCount(Zerr_Report **err, const char *operation, const char *setMessage, ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     int32_t count = zdlm_CountList(zotData->pointList, &cause);
     if (cause) {
@@ -188,14 +208,14 @@ int32_t ZOT_AddRow(Zerr_Report **err, ZOT_Data *zotData) {
         if (cause)
             ZOT_REPORT(slot, "ZOT_AddRow", cause, "Error adding element to list.");
         else
-            updateRowCount(slot, "ZOT_AddRow", "Error setting cellarray parameters.", zotData);
+            UpdateRowCount(slot, "ZOT_AddRow", "Error setting cellarray parameters.", zotData);
     }
     zerr_DeleteErrorReportEx(&local);
     return 0;
 }
 
 // Returns the report to print, or null.
-static Zerr_Report *insertRow(ZOT_Data *zotData, int32_t after, int32_t row) {
+static Zerr_Report *InsertRow(ZOT_Data *zotData, int32_t after, int32_t row) {
     Zerr_Report *report = NULL;
     Zerr_Report *cause = NULL;
     ZOT_Point point;
@@ -236,21 +256,21 @@ static Zerr_Report *insertRow(ZOT_Data *zotData, int32_t after, int32_t row) {
             return report;
         }
     }
-    updateRowCount(&report, "insertCB", "Error setting cellarray parameters.", zotData);
+    UpdateRowCount(&report, "insertCB", "Error setting cellarray parameters.", zotData);
     return report;
 }
 
 void insertCB(void *info, int32_t after, int32_t row) {
     ZOT_Data *zotData = (ZOT_Data *)info;
     if (!zotData) return;
-    Zerr_Report *report = insertRow(zotData, after, row);
+    Zerr_Report *report = InsertRow(zotData, after, row);
     if (!report) return;
     zerr_PrintErrorReport(report, 0, 0);
     zerr_DeleteErrorReportEx(&report);
 }
 
 // The current row after row deleted was deleted and count rows remain.
-static int32_t currentRowAfterDelete(int32_t current, int32_t deleted, int32_t count) {
+static int32_t CurrentRowAfterDelete(int32_t current, int32_t deleted, int32_t count) {
     if (deleted < current) return current - 1;
     if (deleted > current) return current;
     // The current point itself went: the next one moves into place, or, when it
@@ -260,7 +280,7 @@ static int32_t currentRowAfterDelete(int32_t current, int32_t deleted, int32_t c
 }
 
 // Returns the report to print, or null. The selection is freed on every path.
-static Zerr_Report *deleteRows(ZOT_Data *zotData) {
+static Zerr_Report *DeleteRows(ZOT_Data *zotData) {
     Zerr_Report *report = NULL;
     Zerr_Report *cause = NULL;
     int32_t rowCount = 0;
@@ -279,7 +299,7 @@ static Zerr_Report *deleteRows(ZOT_Data *zotData) {
     for (int32_t row = rowCount - 1; row >= 0; row--) {
         if (!zsel_SelectionIsSet(selection, row)) continue;
         count--;
-        zotData->currentRow = currentRowAfterDelete(zotData->currentRow, row, count);
+        zotData->currentRow = CurrentRowAfterDelete(zotData->currentRow, row, count);
         zzui_CASetExclusiveRow(zotData->dataArray, 0, zotData->currentRow, &cause);
         if (cause) {
             zsel_SelectionDeleteSelection(selection);
@@ -303,7 +323,7 @@ static Zerr_Report *deleteRows(ZOT_Data *zotData) {
 void deleteCB(void *info) {
     ZOT_Data *zotData = (ZOT_Data *)info;
     if (!zotData) return;
-    Zerr_Report *report = deleteRows(zotData);
+    Zerr_Report *report = DeleteRows(zotData);
     if (!report) return;
     zerr_PrintErrorReport(report, 0, 0);
     zerr_DeleteErrorReportEx(&report);

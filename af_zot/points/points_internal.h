@@ -2,7 +2,7 @@
 #ifndef ZOT_POINTS_INTERNAL_H
 #define ZOT_POINTS_INTERNAL_H
 
-#include "points.h"
+#include "points/points.h"
 
 // Gives every measurement marker of the point its pointId as label, in the main
 // and the zoomed pane of its image. Reports nothing.
@@ -14,15 +14,5 @@ const char *MarkerLabel(const ZOT_Point *point);
 // True when the point's reference position is complete (latitude, longitude and
 // elevation all given), so that its T&E markers can be placed.
 bool HasTEPosition(const ZOT_Point *point);
-
-// Which call stopped PlaceTEMarkers.
-enum TEMarkerStep { kTEMarkersPlaced, kTEGroundToImageFailed, kTEObjectToFileFailed, kTECreateSelectorFailed };
-
-// Places a T&E marker in each image of the tool (one in mono, two in stereo) at
-// the point's reference position, into teSelector, image 0 first. The slots are
-// expected empty. Stops at the first failing call, leaving its report in *cause
-// (never null) and telling which call it was; a marker that CreateSelector
-// returned with a failure is still stored, so that its owner can destroy it.
-TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *point);
 
 #endif

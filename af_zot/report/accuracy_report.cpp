@@ -5,10 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../boundary/output_file.h"
-#include "../geometry/geometry.h"
-#include "../points/zot_point.h"
-#include "report.h"
+#include "boundary/output_file.h"
+#include "geometry/geometry.h"
+#include "points/zot_point.h"
+#include "report/report.h"
 
 static const char *const kOperation = "CreateReport";
 
@@ -27,7 +27,10 @@ struct Sexagesimal {
     double seconds;
 };
 
-// decimals is how many the seconds are printed with: seconds that round to 60
+// 10^-decimals for the decimals the seconds are printed with.
+static const double kPowersOfTen[] = {1.0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6};
+
+// decimals (at most 6) is how many the seconds are printed with: seconds that round to 60
 // there carry into the minutes, and 60 minutes into the degrees, so that
 // 59.9996 seconds print as 0.000 of the next minute rather than as 60.000.
 static Sexagesimal ToSexagesimal(double value, int decimals) {
@@ -35,16 +38,29 @@ static Sexagesimal ToSexagesimal(double value, int decimals) {
     int32_t wholeDegrees = 0;
     ToDegreesMinutesSeconds(value, &wholeDegrees, &angle.minutes, &angle.seconds);
     int32_t magnitude = wholeDegrees < 0 ? -wholeDegrees : wholeDegrees;
-    char rounded[64];
-    snprintf(rounded, sizeof rounded, "%.*f", decimals, angle.seconds);
-    if (rounded[0] == '6' && rounded[1] == '0' && magnitude < INT32_MAX) {
-        angle.seconds = 0.0;
-        if (++angle.minutes == 60) {
-            angle.minutes = 0;
-            ++magnitude;
+    // Only seconds within a unit of the last decimal of 60 can print as 60
+    // (printing is asked only then: it costs more than the rest of the angle).
+    if (angle.seconds >= 60.0 - kPowersOfTen[decimals]) {
+        char rounded[64];
+        snprintf(rounded, sizeof rounded, "%.*f", decimals, angle.seconds);
+        if (rounded[0] == '6' && rounded[1] == '0' && magnitude < INT32_MAX) {
+            angle.seconds = 0.0;
+            if (++angle.minutes == 60) {
+                angle.minutes = 0;
+                ++magnitude;
+            }
         }
     }
-    snprintf(angle.degrees, sizeof angle.degrees, "%c%d", value < 0.0 ? '-' : '+', static_cast<int>(magnitude));
+    // "%c%d" of the sign and the whole degrees, written here.
+    char digits[12];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    angle.degrees[0] = value < 0.0 ? '-' : '+';
+    for (int i = 0; i < length; ++i) angle.degrees[1 + i] = digits[length - 1 - i];
+    angle.degrees[1 + length] = '\0';
     return angle;
 }
 
@@ -184,68 +200,68 @@ static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const 
     zmsc_HeapFree(quotedDescription);
 }
 
-static const char *const kRule = "-------------------------------------------------------------------------\r\n";
+// The pieces every formatted block shares: a rule, and the description box.
+#define REPORT_RULE "-------------------------------------------------------------------------\r\n"
+#define REPORT_DESCRIPTION_BOX                                                                               \
+    REPORT_RULE "|                                                        T&E Description|\r\n" \
+                "|%71s|\r\n" REPORT_RULE
 
-// The lines every formatted block shares: the description box.
-static void WriteDescriptionBox(ReportFile *out, const ZOT_Point *point) {
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|                                                        T&E Description|\r\n");
-    REPORT_PRINT(out, "|%71s|\r\n", TextOrEmpty(point->teDescription));
-    REPORT_PRINT(out, "%s", kRule);
-}
-
+// Each point's block is written with one call (a fault check and a stream
+// write), its blank lines after it included.
 static void WriteFormattedGeographic(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
     const Sexagesimal teLat = ToSexagesimal(point->teLatitude, kFormattedDecimals);
     const Sexagesimal teLon = ToSexagesimal(point->teLongitude, kFormattedDecimals);
     const Sexagesimal lat = ToSexagesimal(point->measuredLatitude, kFormattedDecimals);
     const Sexagesimal lon = ToSexagesimal(point->measuredLongitude, kFormattedDecimals);
     char mensuration[64];
-
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|      ID" "|  T&E Latitude" "| T&E Longitude" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
-    REPORT_PRINT(out, "|%8s" "|%4s %02d %6.3f" "|%4s %02d %6.3f" "|   %11.3f" "|%8.3f" "|%8.3f|\r\n",
+    REPORT_PRINT(out,
+                 REPORT_RULE
+                 "|      ID" "|  T&E Latitude" "| T&E Longitude" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n"
+                 "|%8s" "|%4s %02d %6.3f" "|%4s %02d %6.3f" "|   %11.3f" "|%8.3f" "|%8.3f|\r\n"
+                 REPORT_DESCRIPTION_BOX
+                 "|       Measured Latitude" "|      Measured Longitude" "|   Measured Elevation|\r\n"
+                 "|          %4s %02d %6.3f" "|          %4s %02d %6.3f" "|          %11.3f|\r\n"
+                 REPORT_RULE
+                 "|  Delta Latitude" "| Delta Longitude" "|  Delta Elevation" "|  Mensuration Error|\r\n"
+                 "|     %11.3f" "|     %11.3f" "|      %11.3f" "|        %s|\r\n"
+                 REPORT_RULE
+                 "|                      Individual HE" "|                      Individual VE|\r\n"
+                 "|                        %11.3f" "|                        %11.3f|\r\n"
+                 REPORT_RULE "\r\n\r\n",
                  TextOrEmpty(point->pointId), teLat.degrees, static_cast<int>(teLat.minutes), teLat.seconds,
                  teLon.degrees, static_cast<int>(teLon.minutes), teLon.seconds,
                  ToDisplayUnits(zotData, point->teElevation), ToDisplayUnits(zotData, point->teCE90),
-                 ToDisplayUnits(zotData, point->teLE90));
-    WriteDescriptionBox(out, point);
-    REPORT_PRINT(out, "|       Measured Latitude" "|      Measured Longitude" "|   Measured Elevation|\r\n");
-    REPORT_PRINT(out, "|          %4s %02d %6.3f" "|          %4s %02d %6.3f" "|          %11.3f|\r\n",
-                 lat.degrees, static_cast<int>(lat.minutes), lat.seconds, lon.degrees,
-                 static_cast<int>(lon.minutes), lon.seconds, ToDisplayUnits(zotData, point->measuredElevation));
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|  Delta Latitude" "| Delta Longitude" "|  Delta Elevation" "|  Mensuration Error|\r\n");
-    REPORT_PRINT(out, "|     %11.3f" "|     %11.3f" "|      %11.3f" "|        %s|\r\n",
-                 ToDisplayUnits(zotData, point->deltaLatitude), ToDisplayUnits(zotData, point->deltaLongitude),
-                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(mensuration, zotData, point, 11, 3));
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
-    REPORT_PRINT(out, "|                        %11.3f" "|                        %11.3f|\r\n",
-                 ToDisplayUnits(zotData, point->individualCE), ToDisplayUnits(zotData, point->individualLE));
-    REPORT_PRINT(out, "%s", kRule);
+                 ToDisplayUnits(zotData, point->teLE90), TextOrEmpty(point->teDescription), lat.degrees,
+                 static_cast<int>(lat.minutes), lat.seconds, lon.degrees, static_cast<int>(lon.minutes), lon.seconds,
+                 ToDisplayUnits(zotData, point->measuredElevation), ToDisplayUnits(zotData, point->deltaLatitude),
+                 ToDisplayUnits(zotData, point->deltaLongitude), ToDisplayUnits(zotData, point->deltaElevation),
+                 MensurationPixels(mensuration, zotData, point, 11, 3), ToDisplayUnits(zotData, point->individualCE),
+                 ToDisplayUnits(zotData, point->individualLE));
 }
 
 static void WriteFormattedMap(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
     char mensuration[64];
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|      ID" "|         T&E X" "|         T&E Y" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n");
-    REPORT_PRINT(out, "|%8s" "| %13.3f" "| %13.3f" "| %13.3f" "|%8.3f" "|%8.3f|\r\n", TextOrEmpty(point->pointId),
-                 point->teLongitude, point->teLatitude, ToDisplayUnits(zotData, point->teElevation),
-                 ToDisplayUnits(zotData, point->teCE90), ToDisplayUnits(zotData, point->teLE90));
-    WriteDescriptionBox(out, point);
-    REPORT_PRINT(out, "|             Measured X" "|             Measured Y" "|     Measured Elevation|\r\n");
-    REPORT_PRINT(out, "|          %13.3f" "|          %13.3f" "|          %13.3f|\r\n", point->measuredLongitude,
-                 point->measuredLatitude, ToDisplayUnits(zotData, point->measuredElevation));
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|         Delta X" "|         Delta Y" "|  Delta Elevation" "|  Mensuration Error|\r\n");
-    REPORT_PRINT(out, "|   %13.3f" "|   %13.3f" "|    %13.3f" "|      %s|\r\n",
+    REPORT_PRINT(out,
+                 REPORT_RULE
+                 "|      ID" "|         T&E X" "|         T&E Y" "| T&E Elevation" "|T&E CE90" "|T&E LE90|\r\n"
+                 "|%8s" "| %13.3f" "| %13.3f" "| %13.3f" "|%8.3f" "|%8.3f|\r\n"
+                 REPORT_DESCRIPTION_BOX
+                 "|             Measured X" "|             Measured Y" "|     Measured Elevation|\r\n"
+                 "|          %13.3f" "|          %13.3f" "|          %13.3f|\r\n"
+                 REPORT_RULE
+                 "|         Delta X" "|         Delta Y" "|  Delta Elevation" "|  Mensuration Error|\r\n"
+                 "|   %13.3f" "|   %13.3f" "|    %13.3f" "|      %s|\r\n"
+                 REPORT_RULE
+                 "|                      Individual HE" "|                      Individual VE|\r\n"
+                 "|                      %13.3f" "|                      %13.3f|\r\n"
+                 REPORT_RULE "\r\n\r\n",
+                 TextOrEmpty(point->pointId), point->teLongitude, point->teLatitude,
+                 ToDisplayUnits(zotData, point->teElevation), ToDisplayUnits(zotData, point->teCE90),
+                 ToDisplayUnits(zotData, point->teLE90), TextOrEmpty(point->teDescription), point->measuredLongitude,
+                 point->measuredLatitude, ToDisplayUnits(zotData, point->measuredElevation),
                  ToDisplayUnits(zotData, point->deltaLongitude), ToDisplayUnits(zotData, point->deltaLatitude),
-                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(mensuration, zotData, point, 13, 3));
-    REPORT_PRINT(out, "%s", kRule);
-    REPORT_PRINT(out, "|                      Individual HE" "|                      Individual VE|\r\n");
-    REPORT_PRINT(out, "|                      %13.3f" "|                      %13.3f|\r\n",
+                 ToDisplayUnits(zotData, point->deltaElevation), MensurationPixels(mensuration, zotData, point, 13, 3),
                  ToDisplayUnits(zotData, point->individualCE), ToDisplayUnits(zotData, point->individualLE));
-    REPORT_PRINT(out, "%s", kRule);
 }
 
 // The title with the name parts of the images; false when a name cannot be parsed.
@@ -296,7 +312,6 @@ static void WriteReport(Zerr_Report **err, ReportFile *out, const ZOT_Data *zotD
             } else {
                 WriteFormattedMap(out, zotData, point);
             }
-            REPORT_PRINT(out, "\r\n\r\n");
         }
     }
 }

@@ -1,16 +1,16 @@
 // Opening a T&E file into the tool's points, and saving the points to one.
-#include "te_files.h"
+#include "tefile/te_files.h"
 
 #include <stdexcept>
 #include <stdio.h>
 #include <string.h>
 #include <vector>
 
-#include "../boundary/boundary.h"
-#include "../boundary/output_file.h"
-#include "../geometry/geometry.h"
-#include "../points/points_internal.h"
-#include "te_point_loader.h"
+#include "boundary/boundary.h"
+#include "boundary/output_file.h"
+#include "geometry/geometry.h"
+#include "points/points.h"
+#include "tefile/te_point_loader.h"
 #include "zerrexception.h"
 
 // The capacity hint of a new point list.
@@ -19,7 +19,7 @@ static const int32_t kPointListGrowth = 256;
 // A reference point as the tool holds it: the T&E values, every has-flag set,
 // the record's default colours, no markers yet. The texts are heap copies owned
 // by point; a copy that could not be made is left null.
-static void makePoint(const ZOT_Data *zotData, const TEPoint &tePoint, ZOT_Point *point) {
+static void MakePoint(const ZOT_Data *zotData, const TEPoint &tePoint, ZOT_Point *point) {
     InitNewPoint(zotData, point);
     point->pointId = zstr_Duplicate(tePoint.id.c_str());
     point->teDescription = zstr_Duplicate(tePoint.description.c_str());
@@ -39,7 +39,7 @@ static void makePoint(const ZOT_Data *zotData, const TEPoint &tePoint, ZOT_Point
 }
 
 // Releases what a point record that never reached the list owns.
-static void releasePoint(ZOT_Point *point) {
+static void ReleasePoint(ZOT_Point *point) {
     for (int32_t image = 0; image < 2; image++) {
         Zerr_Report *ignored = NULL;
         if (point->teSelector[image]) zdis_SelNewDestroy(point->teSelector[image], &ignored);
@@ -53,12 +53,12 @@ static void releasePoint(ZOT_Point *point) {
 }
 
 // Sets the table's row count; a failure is the caller's through the slot.
-static void setRowCount(Zerr_Report **slot, ZOT_Data *zotData, int32_t count) {
+static void SetRowCount(Zerr_Report **slot, ZOT_Data *zotData, int32_t count) {
     zzml_SetParameters(zotData->dataArray, slot, "rowcount", count, (const char *)NULL);
 }
 
 // A failure here does not undo the open; it is shown to the user.
-static void recomputeAfterOpen(ZOT_Data *zotData) {
+static void RecomputeAfterOpen(ZOT_Data *zotData) {
     Zerr_Report *cause = NULL;
     CalculateValues(&cause, zotData);
     if (!cause) return;
@@ -69,7 +69,7 @@ static void recomputeAfterOpen(ZOT_Data *zotData) {
 }
 
 // Releases a list of points that never became the tool's, and the list.
-static void discardPoints(Zdlm_List **list) {
+static void DiscardPoints(Zdlm_List **list) {
     if (!*list) return;
     DeleteAllPoints(*list);
     Zerr_Report *ignored = NULL;
@@ -81,7 +81,7 @@ static void discardPoints(Zdlm_List **list) {
 // A latitude beyond a pole places a marker somewhere, but no ground length can
 // be computed for it, so every later statistic would fail; such a file is
 // refused before anything of the tool changes. Raises through zerr.
-static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePoints) {
+static void CheckLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePoints) {
     for (size_t index = 0; index < tePoints.size(); index++) {
         const double latitude = tePoints[index].latitude;
         if (latitude >= -90.0 && latitude <= 90.0) continue;
@@ -94,7 +94,7 @@ static void checkLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePo
 }
 
 // True when a point of the tool is measured.
-static bool hasMeasurements(ZOT_Data *zotData) {
+static bool HasMeasurements(ZOT_Data *zotData) {
     Zerr_Report *ignored = NULL;
     int32_t count = zdlm_CountList(zotData->pointList, &ignored);
     zerr_DeleteErrorReportEx(&ignored);
@@ -107,7 +107,7 @@ static bool hasMeasurements(ZOT_Data *zotData) {
 }
 
 // Keeps the name of the file the points are in, so that no report replaces it unasked.
-static void rememberTEFile(ZOT_Data *zotData, const char *fileName) {
+static void RememberTEFile(ZOT_Data *zotData, const char *fileName) {
     char *copy = zstr_Duplicate(fileName);
     if (!copy) return;
     zmsc_HeapFree(zotData->teFileName);
@@ -136,15 +136,15 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         // A file that cannot be read or that holds an invalid line raises here,
         // before anything of the tool has changed.
         loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
-        if (zotData->unitsAreDegrees) checkLatitudes(zerr, tePoints);
+        if (zotData->unitsAreDegrees) CheckLatitudes(zerr, tePoints);
         // The measurements about to be replaced are offered for a report first,
         // as closing offers them.
-        if (zotData->reportPending && hasMeasurements(zotData)) OfferReport(zotData, "ZOT_OpenTEFile", true);
+        if (zotData->reportPending && HasMeasurements(zotData)) OfferReport(zotData, "ZOT_OpenTEFile", true);
 
         newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
         for (const TEPoint &tePoint : tePoints) {
-            makePoint(zotData, tePoint, &pending);
+            MakePoint(zotData, tePoint, &pending);
             pendingOwned = true;
             if (!pending.pointId || !pending.teDescription) zerr.Throw(__LINE__, "Error creating string.");
             PlaceTEMarkers(zerr.Slot(), zotData, &pending);
@@ -154,24 +154,24 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
             pendingOwned = false;
         }
         // The table shows no rows while its list is exchanged.
-        setRowCount(zerr.Slot(), zotData, 0);
+        SetRowCount(zerr.Slot(), zotData, 0);
         zerr.Check(__LINE__);
         Zdlm_List *oldPoints = zotData->pointList;
         zotData->pointList = newPoints;
         newPoints = NULL;
         replacing = true;
-        discardPoints(&oldPoints);
+        DiscardPoints(&oldPoints);
         zotData->reportPending = 1;
         int32_t count = (int32_t)tePoints.size();
-        setRowCount(zerr.Slot(), zotData, count);
+        SetRowCount(zerr.Slot(), zotData, count);
         zerr.Check(__LINE__);
         replacing = false;
-        rememberTEFile(zotData, fileName);
+        RememberTEFile(zotData, fileName);
         // Picks pending for a point that is gone would measure the new first point.
         ClearImageCoordinates(zotData);
         // The statistics, labels and table cells of the points just dropped must
         // not outlive them.
-        recomputeAfterOpen(zotData);
+        RecomputeAfterOpen(zotData);
         // Row 0 is current also when the file held no points, so that currentRow
         // never points past the end of the new list.
         zotData->currentRow = 0;
@@ -193,14 +193,14 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     } catch (...) {
         zerr.Log(__LINE__);
     }
-    if (pendingOwned) releasePoint(&pending);
-    discardPoints(&newPoints);
+    if (pendingOwned) ReleasePoint(&pending);
+    DiscardPoints(&newPoints);
     if (replacing) {
         // The table shows exactly the points of the list.
         Zerr_Report *ignored = NULL;
         int32_t count = zdlm_CountList(zotData->pointList, &ignored);
         zerr_DeleteErrorReportEx(&ignored);
-        setRowCount(&ignored, zotData, count);
+        SetRowCount(&ignored, zotData, count);
         zerr_DeleteErrorReportEx(&ignored);
     }
     zmsc_HeapFree(fileName);
@@ -208,7 +208,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
 
 // Copies the reference values of every point; every point is written whatever
 // its flags say, and no measured value. err is never null here.
-static bool collectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPoint> &tePoints) {
+static bool CollectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPoint> &tePoints) {
     Zerr_Report *cause = NULL;
     int32_t count = zdlm_CountList(zotData->pointList, &cause);
     if (cause) {
@@ -236,17 +236,17 @@ static bool collectPoints(Zerr_Report **err, ZOT_Data *zotData, std::vector<TEPo
 }
 
 // err is never null here.
-static void saveTEFile(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
+static void SaveTEFile(Zerr_Report **err, ZOT_Data *zotData, const char *fileName) {
     if (IsOpenImage(zotData, fileName)) {
         ZOT_REPORT(err, "ZOT_SaveTEFile", NULL, "%s is an image the tool has open; it was not overwritten.", fileName);
         return;
     }
     try {
         std::vector<TEPoint> tePoints;
-        if (!collectPoints(err, zotData, tePoints)) return;
+        if (!CollectPoints(err, zotData, tePoints)) return;
         TEPointLoader loader;
         loader.saveFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
-        rememberTEFile(zotData, fileName);
+        RememberTEFile(zotData, fileName);
     } catch (const TEFileException &caught) {
         // The system's reason (a folder missing, no permission, a full disk) is the cause.
         Zerr_Report *reason = caught.reason().empty()
@@ -276,7 +276,7 @@ void ZOT_SaveTEFile(ZOT_Data *zotData, int32_t argc, char **argv, Zerr_Report **
         if (!fileName)
             ZOT_REPORT(slot, "ZOT_SaveTEFile", NULL, "Error creating string.");
         else
-            saveTEFile(slot, zotData, fileName);
+            SaveTEFile(slot, zotData, fileName);
         zmsc_HeapFree(fileName);
     }
     zerr_DeleteErrorReportEx(&local);

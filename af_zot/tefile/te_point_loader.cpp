@@ -6,7 +6,7 @@
 // format. A field that is not exactly the number or angle it should hold makes
 // its line invalid, and so does a value that is infinite: one such value would
 // poison every statistic of the set.
-#include "te_point_loader.h"
+#include "tefile/te_point_loader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -18,24 +18,22 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "../boundary/output_file.h"
+#include "boundary/output_file.h"
 #include "zarvolog.h"
 
-namespace {
-
-const char *const kSource = "TEPointLoader";
-const char *const kFormatMessage = "Incorrect format for T&E File.";
-const int kMinimumTabs = 6;
+static const char *const kSource = "TEPointLoader";
+static const char *const kFormatMessage = "Incorrect format for T&E File.";
+static const int kMinimumTabs = 6;
 // The doubles nearest 1/60 and 1/3600.
-const double kPerMinute = 0.016666666666666666;
-const double kPerSecond = 0.0002777777777777778;
+static const double kPerMinute = 0.016666666666666666;
+static const double kPerSecond = 0.0002777777777777778;
 // Every double is written with this many significant digits.
-const int kDigits = 11;
+static const int kDigits = 11;
 
 // line is the source line that raises, for the log; reason, when given, is
 // taken as why (the innermost report of its chain) and deleted.
-[[noreturn]] void throwFile(const char *operation, int line, const char *format, const char *fileName,
-                            Zerr_Report *reason = nullptr) {
+[[noreturn]] static void ThrowFile(const char *operation, int line, const char *format, const char *fileName,
+                                   Zerr_Report *reason = nullptr) {
     const int length = std::snprintf(nullptr, 0, format, fileName);
     std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     std::snprintf(&message[0], message.size() + 1, format, fileName);
@@ -46,8 +44,10 @@ const int kDigits = 11;
     throw TEFileException(operation, line, message, why);
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+namespace {
 
 // A piece of a line: [begin, end).
 struct Text {
@@ -58,18 +58,20 @@ struct Text {
     std::string quoted() const { return "\"" + std::string(begin, end) + "\""; }
     Text trimmed() const {
         Text t = *this;
-        while (!t.empty() && isSpace(*t.begin)) ++t.begin;
-        while (!t.empty() && isSpace(t.end[-1])) --t.end;
+        while (!t.empty() && IsSpace(*t.begin)) ++t.begin;
+        while (!t.empty() && IsSpace(t.end[-1])) --t.end;
         return t;
     }
     bool holds(char c) const { return std::find(begin, end, c) != end; }
-    bool holdsSpace() const { return std::find_if(begin, end, isSpace) != end; }
+    bool holdsSpace() const { return std::find_if(begin, end, IsSpace) != end; }
 };
+
+}  // namespace
 
 // The value of the digits (and decimal point and exponent) in text, which holds
 // no sign. Values beyond the range of a double come back infinite (to be
 // rejected) or as zero (underflow), as strtod gives them.
-double decimalValue(const char *begin, const char *end) {
+static double DecimalValue(const char *begin, const char *end) {
     double value = 0.0;
     const std::from_chars_result result = std::from_chars(begin, end, value, std::chars_format::general);
     if (result.ec != std::errc::result_out_of_range) return value;
@@ -81,7 +83,7 @@ double decimalValue(const char *begin, const char *end) {
     long long firstFraction = -1;  // index of the first nonzero digit after it
     bool afterPoint = false;
     const char *p = begin;
-    for (; p < end && (isDigit(*p) || *p == '.'); ++p) {
+    for (; p < end && (IsDigit(*p) || *p == '.'); ++p) {
         if (*p == '.') {
             afterPoint = true;
         } else if (afterPoint) {
@@ -99,7 +101,7 @@ double decimalValue(const char *begin, const char *end) {
         ++p;
         const bool negative = p < end && *p == '-';
         if (p < end && (*p == '-' || *p == '+')) ++p;
-        for (; p < end && isDigit(*p); ++p) {
+        for (; p < end && IsDigit(*p); ++p) {
             if (exponent < 1000000000) exponent = exponent * 10 + (*p - '0');
         }
         if (negative) exponent = -exponent;
@@ -111,48 +113,48 @@ double decimalValue(const char *begin, const char *end) {
 // also [sign] digits [. digits] [(e|E) [sign] digits] with a digit before or
 // after the point. minus tells whether a minus sign was written (so that -0
 // keeps its sign). A value beyond the range of a double comes back infinite.
-bool readNumber(Text text, bool whole, double &value, bool &minus) {
+static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
     const char *at = text.begin;
     minus = at < text.end && *at == '-';
     if (at < text.end && (*at == '-' || *at == '+')) ++at;
     const char *digits = at;
     size_t mantissaDigits = 0;
-    while (at < text.end && isDigit(*at)) ++at, ++mantissaDigits;
+    while (at < text.end && IsDigit(*at)) ++at, ++mantissaDigits;
     if (!whole && at < text.end && *at == '.') {
         ++at;
-        while (at < text.end && isDigit(*at)) ++at, ++mantissaDigits;
+        while (at < text.end && IsDigit(*at)) ++at, ++mantissaDigits;
     }
     if (mantissaDigits == 0) return false;
     if (!whole && at < text.end && (*at == 'e' || *at == 'E')) {
         ++at;
         if (at < text.end && (*at == '-' || *at == '+')) ++at;
         const char *exponent = at;
-        while (at < text.end && isDigit(*at)) ++at;
+        while (at < text.end && IsDigit(*at)) ++at;
         if (at == exponent) return false;
     }
     if (at != text.end) return false;
-    value = decimalValue(digits, at);
+    value = DecimalValue(digits, at);
     if (minus) value = -value;
     return true;
 }
 
 // The parts of a D M S (blank-separated) or D:M:S text.
-std::vector<Text> splitParts(Text text, bool colons) {
+static std::vector<Text> SplitParts(Text text, bool colons) {
     std::vector<Text> parts;
     const char *at = text.begin;
     while (at <= text.end) {
         const char *stop = at;
-        while (stop < text.end && (colons ? *stop != ':' : !isSpace(*stop))) ++stop;
+        while (stop < text.end && (colons ? *stop != ':' : !IsSpace(*stop))) ++stop;
         parts.push_back({at, stop});
         at = stop + 1;
         // Blanks between parts come in runs.
-        while (!colons && at < text.end && isSpace(*at)) ++at;
+        while (!colons && at < text.end && IsSpace(*at)) ++at;
     }
     return parts;
 }
 
 // A hemisphere letter in either case, or 0.
-char hemisphereLetter(char c) {
+static char HemisphereLetter(char c) {
     const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     return (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') ? upper : 0;
 }
@@ -160,16 +162,16 @@ char hemisphereLetter(char c) {
 // A coordinate field as read: the value (negative for S and W) and the
 // hemisphere letter written with it (0 for none). False with a problem for the
 // user when the field is not exactly one of the three forms.
-bool readCoordinate(Text field, double &value, char &letter, std::string &problem) {
+static bool ReadCoordinate(Text field, double &value, char &letter, std::string &problem) {
     Text body = field.trimmed();
     if (body.empty()) {
         problem = "is empty";
         return false;
     }
-    letter = hemisphereLetter(*body.begin);
+    letter = HemisphereLetter(*body.begin);
     if (letter) {
         ++body.begin;
-    } else if ((letter = hemisphereLetter(body.end[-1])) != 0) {
+    } else if ((letter = HemisphereLetter(body.end[-1])) != 0) {
         --body.end;
     }
     body = body.trimmed();
@@ -180,7 +182,7 @@ bool readCoordinate(Text field, double &value, char &letter, std::string &proble
     // Chosen in this order: a blank, a colon, neither.
     const bool blanks = body.holdsSpace();
     if (blanks || body.holds(':')) {
-        const std::vector<Text> parts = splitParts(body, !blanks);
+        const std::vector<Text> parts = SplitParts(body, !blanks);
         static const char *const kPartNames[] = {"degrees", "minutes", "seconds"};
         double numbers[3] = {0.0, 0.0, 0.0};
         bool minus = false;
@@ -188,7 +190,7 @@ bool readCoordinate(Text field, double &value, char &letter, std::string &proble
             double number = 0.0;
             bool partMinus = false;
             const bool whole = i < 2;
-            if (!readNumber(parts[i], whole, number, partMinus)) {
+            if (!ReadNumber(parts[i], whole, number, partMinus)) {
                 problem = parts[i].quoted() + " in " + field.quoted() + " is not " +
                           (whole ? "a whole number" : "a number") + (i < 3 ? std::string(" of ") + kPartNames[i] : "");
                 return false;
@@ -205,7 +207,7 @@ bool readCoordinate(Text field, double &value, char &letter, std::string &proble
         if (minus) value = -value;
     } else {
         bool minus = false;
-        if (!readNumber(body, false, value, minus)) {
+        if (!ReadNumber(body, false, value, minus)) {
             problem = field.quoted() + " is not a number";
             return false;
         }
@@ -219,12 +221,12 @@ bool readCoordinate(Text field, double &value, char &letter, std::string &proble
 }
 
 // A length field: one finite number, blanks around it ignored.
-bool readLength(Text field, double &value, std::string &problem) {
+static bool ReadLength(Text field, double &value, std::string &problem) {
     const Text body = field.trimmed();
     bool minus = false;
     if (body.empty()) {
         problem = "is empty";
-    } else if (!readNumber(body, false, value, minus)) {
+    } else if (!ReadNumber(body, false, value, minus)) {
         problem = field.quoted() + " is not a number";
     } else if (!std::isfinite(value)) {
         problem = field.quoted() + " is too large";
@@ -236,7 +238,7 @@ bool readLength(Text field, double &value, std::string &problem) {
 
 // splitDegrees with the whole degrees as a double, which holds any finite value
 // exactly; non-finite values come back whole in the seconds.
-void splitExact(double value, double &wholeDegrees, int &minutes, double &seconds) {
+static void SplitExact(double value, double &wholeDegrees, int &minutes, double &seconds) {
     if (!std::isfinite(value)) {
         wholeDegrees = 0.0;
         minutes = 0;
@@ -251,7 +253,7 @@ void splitExact(double value, double &wholeDegrees, int &minutes, double &second
     wholeDegrees = value < 0 ? -whole : whole;
 }
 
-void appendNumber(std::string &out, double value) {
+static void AppendNumber(std::string &out, double value) {
     // Within 11 digits of the largest double a value rounds up beyond it and
     // would read back as infinite, so the file could not be loaded again; it
     // is written rounded toward zero instead.
@@ -269,31 +271,30 @@ void appendNumber(std::string &out, double value) {
 // A TAB or line feed inside a text field would split the field or the line,
 // and a NUL byte end it, making the whole file unreadable; they are written as
 // spaces.
-void appendText(std::string &out, const std::string &text) {
+static void AppendText(std::string &out, const std::string &text) {
     for (char c : text) out += (c == '\t' || c == '\n' || c == '\0') ? ' ' : c;
 }
 
 // D M S with single spaces; the sign comes from the value, since the whole
 // degrees of a value between -1 and 0 are 0.
-void appendDegrees(std::string &out, double value) {
+static void AppendDegrees(std::string &out, double value) {
     if (!std::isfinite(value)) {
-        appendNumber(out, value);
+        AppendNumber(out, value);
         return;
     }
     double whole = 0.0;
     int minutes = 0;
     double seconds = 0.0;
-    splitExact(value, whole, minutes, seconds);
+    SplitExact(value, whole, minutes, seconds);
     if (value < 0) out += '-';
     char text[400];
     // %.0f writes the whole degrees exactly, however large; the format does not
     // depend on the locale as no decimal point is written.
     std::snprintf(text, sizeof text, "%.0f %d ", std::fabs(whole), minutes);
     out += text;
-    appendNumber(out, seconds);
+    AppendNumber(out, seconds);
 }
 
-}  // namespace
 
 TEFormatException::TEFormatException(int line, const std::string &field, const std::string &problem)
     : ZarvoLog::CPPException<std::invalid_argument>(kSource, "TEPointLoader::processLine", line, kFormatMessage),
@@ -314,7 +315,7 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     // empty, a device such as /dev/zero never ends, and a pipe may never deliver.
     std::ifstream in;
     if (std::filesystem::is_regular_file(fileName, ignored)) in.open(fileName, std::ios::in | std::ios::binary);
-    if (!in.is_open()) throwFile("TEPointLoader::loadFile", __LINE__, "Error opening T&E file %s.", fileName);
+    if (!in.is_open()) ThrowFile("TEPointLoader::loadFile", __LINE__, "Error opening T&E file %s.", fileName);
     std::string line;
     int lineNumber = 0;
     // getline succeeds for a last line without a line feed too, and fails when
@@ -332,7 +333,7 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     }
     // A read that failed (an I/O error, or a line too long for memory) is no end
     // of file: the points read so far are not all of the file's.
-    if (in.bad()) throwFile("TEPointLoader::loadFile", __LINE__, "Error reading T&E file %s.", fileName);
+    if (in.bad()) ThrowFile("TEPointLoader::loadFile", __LINE__, "Error reading T&E file %s.", fileName);
 }
 
 // Every field is read strictly: a value that is not exactly what its field
@@ -377,7 +378,9 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
     for (int index = 1; index <= 2; ++index) {
         double &value = coordinates[index - 1];
         char letter = 0;
-        if (!readCoordinate(fields[index], value, letter, problem)) throw TEFormatException(1, fieldName(index), problem);
+        if (!ReadCoordinate(fields[index], value, letter, problem)) {
+            throw TEFormatException(1, fieldName(index), problem);
+        }
         // A geographic file puts the latitude first.
         const bool latitude = unitsAreDegrees && index == 1;
         if (letter && !unitsAreDegrees) {
@@ -396,7 +399,7 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
     point.longitude = coordinates[unitsAreDegrees ? 1 : 0];
     double *lengths[3] = {&point.elevation, &point.circularError90, &point.linearError90};
     for (int index = 3; index <= 5; ++index) {
-        if (!readLength(fields[index], *lengths[index - 3], problem))
+        if (!ReadLength(fields[index], *lengths[index - 3], problem))
             throw TEFormatException(1, fieldName(index), problem);
     }
     point.description.assign(fields[6].begin, fields[6].end);
@@ -408,46 +411,50 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
     static const char kWriteMessage[] = "Error writing T&E file %s.";
     ZOT_OutputFile out;
     Zerr_Report *reason = nullptr;
-    if (!OpenOutputFile(&reason, fileName, &out)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
+    if (!OpenOutputFile(&reason, fileName, &out)) {
+        ThrowFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
+    }
     std::string line;
     for (size_t index = 0; index < points.size() && !out.failed; ++index) {
         const TEPoint &point = points[index];
         line.clear();
-        appendText(line, point.id);
+        AppendText(line, point.id);
         line += '\t';
         if (unitsAreDegrees) {
-            appendDegrees(line, point.latitude);
+            AppendDegrees(line, point.latitude);
             line += '\t';
-            appendDegrees(line, point.longitude);
+            AppendDegrees(line, point.longitude);
         } else {
-            appendNumber(line, point.longitude);
+            AppendNumber(line, point.longitude);
             line += '\t';
-            appendNumber(line, point.latitude);
+            AppendNumber(line, point.latitude);
         }
         for (double value : {point.elevation, point.circularError90, point.linearError90}) {
             line += '\t';
-            appendNumber(line, value);
+            AppendNumber(line, value);
         }
         line += '\t';
-        appendText(line, point.description);
+        AppendText(line, point.description);
         line += "\r\n";
         WriteOutputText(&out, line.c_str());
     }
-    if (!CloseOutputFile(&reason, &out, true)) throwFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
+    if (!CloseOutputFile(&reason, &out, true)) {
+        ThrowFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
+    }
 }
 
 double TEPointLoader::parseCoordinate(const std::string &field) {
     double value = 0.0;
     char letter = 0;
     std::string problem;
-    if (!readCoordinate({field.data(), field.data() + field.size()}, value, letter, problem))
+    if (!ReadCoordinate({field.data(), field.data() + field.size()}, value, letter, problem))
         throw TEFormatException(1, "", problem);
     return value;
 }
 
 void TEPointLoader::splitDegrees(double value, int &degrees, int &minutes, double &seconds) {
     double whole = 0.0;
-    splitExact(value, whole, minutes, seconds);
+    SplitExact(value, whole, minutes, seconds);
     // Whole degrees beyond the range of int (no real angle) are clamped rather
     // than converted with undefined behaviour.
     const double limit = static_cast<double>(std::numeric_limits<int>::max());

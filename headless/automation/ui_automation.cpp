@@ -190,6 +190,8 @@ std::vector<QueuedAnswer> QueuedAnswers() {
 }
 
 void DropAnswers() { zui::TheState().answers.clear(); }
+
+void SetDialogAsker(DialogAsker asker) { zui::SetDialogAsker(std::move(asker)); }
 std::vector<std::string> QuestionsAsked() { return zui::TheState().questions; }
 void ClearQuestions() { zui::TheState().questions.clear(); }
 

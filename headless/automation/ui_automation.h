@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "toolkit/ui/app_function.h"
+#include "toolkit/ui/dialog_asker.h"
 #include "ztypes.h"
 
 namespace zha {
@@ -121,6 +122,12 @@ struct QueuedAnswer {
 std::vector<QueuedAnswer> QueuedAnswers();
 // Forgets the queued answers.
 void DropAnswers();
+// A front end whose user answers dialogs as they come, when none is queued
+// (toolkit/ui/dialog_asker.h); an empty asker removes it.
+using DialogQuestion = zui::DialogQuestion;
+using DialogReply = zui::DialogReply;
+using DialogAsker = zui::DialogAsker;
+void SetDialogAsker(DialogAsker asker);
 // Every question asked since the last reset, oldest first: a yes/no question's
 // text, or a file query's title.
 std::vector<std::string> QuestionsAsked();

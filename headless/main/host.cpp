@@ -5,6 +5,7 @@
 #include "app/module_loader.h"
 #include "automation/automation_core.h"
 #include "automation/ui_automation.h"
+#include "serve/serve_main.h"
 #include "session/session.h"
 #include "zerr.h"
 #include "zzml.h"
@@ -29,6 +30,11 @@ bool ReadCommandLine(const std::vector<std::string> &args, Options *options, std
         const std::string &arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options->help = true;
+            continue;
+        }
+        // serve reads its own options.
+        if (options->command == "serve") {
+            options->operands.push_back(arg);
             continue;
         }
         std::string *target = nullptr;
@@ -90,6 +96,7 @@ bool CheckUiScript(std::string *why) {
 
 std::string HostHelp() {
     return "Usage: zot-host [OPTIONS] run SESSION...\n"
+           "       zot-host [OPTIONS] serve [--root DIR] [--bind ADDR] [--port N] [SESSION]\n"
            "       zot-host [OPTIONS] functions\n"
            "       zot-host --help\n"
            "\n"
@@ -99,7 +106,8 @@ std::string HostHelp() {
            "Commands:\n"
            "  run SESSION...   Runs each session file in turn, each on a fresh host.\n"
            "  functions        Lists the module's application functions.\n"
-           "  assess REPORT    Assesses a condensed report to the published standards (assess --help).\n"
+           "  assess REPORT    Assesses a condensed report to the published standards (assess --help).\n" +
+           zsrv::ServeHelp() +
            "\n"
            "Options:\n"
            "  --module PATH    The module file to load (default: " ZOT_DEFAULT_MODULE ").\n"
@@ -126,7 +134,7 @@ int HostMain(const std::vector<std::string> &args, std::ostream &out, std::ostre
         out << HostHelp();
         return kHostOk;
     }
-    if (options.command != "run" && options.command != "functions") {
+    if (options.command != "run" && options.command != "functions" && options.command != "serve") {
         err << "zot-host: error: "
             << (options.command.empty() ? std::string("no command given") : "unknown command " + options.command)
             << " (zot-host --help shows the usage)\n";
@@ -164,6 +172,7 @@ int HostMain(const std::vector<std::string> &args, std::ostream &out, std::ostre
         return kHostSetup;
     }
 
+    if (options.command == "serve") return zsrv::ServeMain(options.operands, options.uiDir, module.Names(), out, err);
     int status = kHostOk;
     for (const std::string &session : options.operands)
         if (runner.RunFile(session).status != 0) status = kHostFailed;

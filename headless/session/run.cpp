@@ -22,7 +22,8 @@ const Command *Find(const std::vector<Command> &commands, const char *Command::*
 // One run of one session.
 class Run {
 public:
-    Run(std::ostream &out, std::ostream &err, const std::string &name) : out_(out), err_(err), name_(name) {}
+    Run(std::ostream &out, std::ostream &err, const std::string &name, bool keepToolsOpen)
+        : out_(out), err_(err), name_(name), keepToolsOpen_(keepToolsOpen) {}
 
     SessionOutcome Go(const std::string &text);
 
@@ -40,6 +41,7 @@ private:
     std::ostream &out_;
     std::ostream &err_;
     std::string name_;
+    bool keepToolsOpen_;
     Words lines_;
     int line_ = 0;  // the line being run, from 1; the index of the next line
     SessionOutcome outcome_;
@@ -191,8 +193,10 @@ void Run::Finish() {
     if (unused > 0)
         err_ << name_ << ": warning: " << unused << (unused == 1 ? " dialog answer was" : " dialog answers were")
              << " never used\n";
-    if (ToolsOpen() > 0) out_ << "  (closing the tool left open at the end of the session)\n";
-    CloseOpenTools();
+    if (!keepToolsOpen_) {
+        if (ToolsOpen() > 0) out_ << "  (closing the tool left open at the end of the session)\n";
+        CloseOpenTools();
+    }
 
     outcome_.status = outcome_.stopped || outcome_.checksFailed > 0 ? 1 : 0;
     out_ << "== " << name_ << ": " << outcome_.commands << (outcome_.commands == 1 ? " command, " : " commands, ")
@@ -282,7 +286,7 @@ SessionOutcome SessionRunner::RunText(const std::string &text, const std::string
         ResetHost(std::string());
         return outcome;
     }
-    Run run(out_, err_, name);
+    Run run(out_, err_, name, keepToolsOpen_);
     return run.Go(text);
 }
 

@@ -39,6 +39,9 @@ public:
     void SetUiDir(const std::string &dir);
     // Names the module's functions for `show functions`.
     void SetFunctionNames(const std::vector<std::string> &names) { functionNames_ = names; }
+    // Leaves a tool that is open at the end of a run open, for a front end
+    // that takes over from the session, instead of closing it.
+    void KeepToolsOpen(bool keep) { keepToolsOpen_ = keep; }
 
     // Runs the session file at path (shown in messages as given).
     SessionOutcome RunFile(const std::string &path);
@@ -50,6 +53,7 @@ private:
     std::ostream &err_;
     std::string uiDir_;
     std::vector<std::string> functionNames_;
+    bool keepToolsOpen_ = false;
 };
 
 // The session language, every command with its arguments and meaning.

@@ -180,7 +180,8 @@ TEST_F(ClosingTest, AReportThatFailsAsksForTheFileNameAgain) {
         } else {
             Session().Close();
         }
-        EXPECT_EQ(zha::QuestionsAsked(), (std::vector<std::string>{kQuestion, "Report file", "Report file", "Report file"}));
+        EXPECT_EQ(zha::QuestionsAsked(),
+                  (std::vector<std::string>{kQuestion, "Report file", "Report file", "Report file"}));
         EXPECT_EQ(zha::PrintedReports().size(), 2u);
         EXPECT_NE(zt::ReadText(report).find("Mean horizontal error"), std::string::npos);
         ExpectClosed(byLayer ? 1 : 2);

@@ -10,12 +10,9 @@
 
 namespace {
 
-const std::vector<std::string> kNames = {
-    "ZOT_SelectImages",   "ZOT_Start",     "ZOT_SelectTool",       "ZOT_OpenTEFile",
-    "ZOT_SaveTEFile",     "ZOT_DriveTo",   "ZOT_ClearMeasurement", "ZOT_AcceptMeasurement",
-    "ZOT_ToggleGraphics", "ZOT_CloseTool", "ZOT_UpdateUnits",      "ZOT_AddRow",
-    "ZOT_CreateReport",   "ZOT_ZOTType",   "ZOT_SetAutoDrive",     "ZOT_SetFormat",
-};
+#define ZT_LISTED_NAME(name) #name,
+const std::vector<std::string> kNames = {AF_ZOT_APPLICATION_FUNCTIONS(ZT_LISTED_NAME)};
+#undef ZT_LISTED_NAME
 
 class ListingTest : public ::testing::Test {
 protected:

@@ -12,20 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "boundary/exports.h"
 #include "zhost.h"
 
 namespace {
 
 const char kModulePath[] = ZOT_BINARY_DIR "/af_zot.so";
 
-const std::set<std::string> kExported = {
-    "af_zotInstanceTitleListGet", "af_zotZOT_SelectImages",     "af_zotZOT_Start",
-    "af_zotZOT_SelectTool",       "af_zotZOT_OpenTEFile",       "af_zotZOT_SaveTEFile",
-    "af_zotZOT_DriveTo",          "af_zotZOT_ClearMeasurement", "af_zotZOT_AcceptMeasurement",
-    "af_zotZOT_ToggleGraphics",   "af_zotZOT_CloseTool",        "af_zotZOT_UpdateUnits",
-    "af_zotZOT_AddRow",           "af_zotZOT_CreateReport",     "af_zotZOT_ZOTType",
-    "af_zotZOT_SetAutoDrive",     "af_zotZOT_SetFormat",
-};
+#define ZT_EXPORTED_NAME(name) "af_zot" #name,
+const std::set<std::string> kExported = {"af_zotInstanceTitleListGet", AF_ZOT_APPLICATION_FUNCTIONS(ZT_EXPORTED_NAME)};
+#undef ZT_EXPORTED_NAME
 
 std::vector<char> ReadFile(const char *path) {
     std::ifstream in(path, std::ios::binary);

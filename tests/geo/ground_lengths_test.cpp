@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include <GeographicLib/Ellipsoid.hpp>
+#include <GeographicLib/Math.hpp>
+
 #include "geo/geo_test_support.h"
 
 namespace zgt {
@@ -85,6 +88,12 @@ TEST_F(GroundLengthsTest, ADegreeOfLongitudeFollowsTheParallelAtTheGivenLatitude
     ASSERT_TRUE(std::isfinite(geodesic)) << "GeodSolve did not answer";
     EXPECT_NEAR(geodesic, Lon(ParametersOf(geographic), 0.001, 45.0), 1e-4);
     EXPECT_NEAR(0.0, Lon(ParametersOf(geographic), 1.0, 90.0), 1e-6);
+    // The ellipsoid's exact-degree radius, to 1e-12 relative, up to the poles.
+    const GeographicLib::Ellipsoid &wgs84 = GeographicLib::Ellipsoid::WGS84();
+    for (double latitude : {0.0, 1e-9, -7.25, 44.999999, 45.0, 45.000001, -63.4, 89.99, 89.9999999, -90.0}) {
+        const double expected = wgs84.CircleRadius(latitude) * GeographicLib::Math::degree();
+        EXPECT_NEAR(expected, Lon(nullptr, 1.0, latitude), 1e-12 * expected) << latitude;
+    }
 
     std::string report;
     Lon(nullptr, 1.0, 90.5, &report);

@@ -188,8 +188,8 @@ TEST_F(TransformsTest, RpcLongitudesAcrossTheAntimeridianAreTheSameMeridian) {
         zt::StereoOptions options;
         options.centerLon = centre;
         const zt::RpcModel model = zt::StereoModel(options, 0);
-        XForm fileToMap =
-            FileToMap(zt::WriteRpcImage(File(centre > 0 ? "east.tif" : "west.tif"), model, zt::RpcStorage::RpcTxt).path);
+        const std::string file = File(centre > 0 ? "east.tif" : "west.tif");
+        XForm fileToMap = FileToMap(zt::WriteRpcImage(file, model, zt::RpcStorage::RpcTxt).path);
         ASSERT_TRUE(fileToMap);
         const double across = centre > 0 ? -179.9999 : 179.9999;
         double x = 0, y = 0, expectedX = 0, expectedY = 0;

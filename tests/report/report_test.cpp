@@ -486,7 +486,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"zdlm_GetAddr", 1, "Error getting element from list"},
                       FailureCase{"zdlm_GetAddr", 3, "Error getting element from list"},
                       FailureCase{"zdlm_GetAddr", 4, "Error getting element from list"},
-                      FailureCase{"zfio_Fprintf", 20, "Error writing %s"},
+                      FailureCase{"zfio_Fprintf", 15, "Error writing %s"},  // the first point's block
                       FailureCase{"zfio_Open", 1, "Error creating %s"},
                       FailureCase{"zfio_Close", 1, "Error writing %s"}),
     [](const ::testing::TestParamInfo<FailureCase> &info) {

@@ -1,6 +1,7 @@
 // Photogrammetric blocks of images with RPC sensor models ("NITF RPC"), and
-// conversions through them. The block keeps each image's model ready, so a
-// conversion allocates nothing.
+// conversions through them. The block keeps each image's model ready (with its
+// linear form, the start of every intersection), so a conversion allocates
+// nothing.
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -47,7 +48,7 @@ const zhg::Rpc *ModelOf(const Zpho_ModelInfo *info, int32_t image) {
 }
 
 bool InDomain(const zhg::Rpc &m, double lon, double lat, double h) {
-    return std::fabs(lon - m.lonOff) <= zhg::kRpcDomain * std::fabs(m.lonScale) &&
+    return std::fabs(zhg::LongitudeFromOffset(m, lon)) <= zhg::kRpcDomain * std::fabs(m.lonScale) &&
            std::fabs(lat - m.latOff) <= zhg::kRpcDomain * std::fabs(m.latScale) &&
            std::fabs(h - m.heightOff) <= zhg::kRpcDomain * std::fabs(m.heightScale);
 }
@@ -82,15 +83,64 @@ bool SolveNormal(double N[3][3], const double b[3], double d[3]) {
     return std::isfinite(d[0]) && std::isfinite(d[1]) && std::isfinite(d[2]);
 }
 
+// Adds the rows of one model's linear form (file x and y in the unknowns u,
+// the ground in the left model's normalised units) to the normal equations of
+// the least-squares intersection; false when the model has no linear form.
+bool AddLinearRows(const zhg::Rpc &model, const zhg::Rpc &left, const double *point, double N[3][3], double b[3]) {
+    if (!model.hasLinear) return false;
+    // The model's normalised coordinates are offset + factor * u.
+    const double factor[3] = {left.lonScale / model.lonScale, left.latScale / model.latScale,
+                              left.heightScale / model.heightScale};
+    const double offset[3] = {zhg::LongitudeFromOffset(model, left.lonOff) / model.lonScale,
+                              (left.latOff - model.latOff) / model.latScale,
+                              (left.heightOff - model.heightOff) / model.heightScale};
+    for (int row = 0; row < 2; ++row) {
+        const double *a = model.linear[row];
+        double J[3], r = point[row] - a[0];
+        for (int c = 0; c < 3; ++c) {
+            J[c] = a[1 + c] * factor[c];
+            r -= a[1 + c] * offset[c];
+        }
+        for (int i = 0; i < 3; ++i) {
+            b[i] += J[i] * r;
+            for (int j = 0; j < 3; ++j) N[i][j] += J[i] * J[j];
+        }
+    }
+    return true;
+}
+
+// The starting point of an intersection (degrees and metres): where the rays
+// of the two models made linear at their centres meet, in the least-squares
+// sense; it lies within the models' non-linear parts (well under a metre on
+// ordinary models) of the answer. Without linear forms, the left ray at the
+// left model's height offset. False when the rays do not meet.
+bool StartingPoint(const zhg::Rpc &left, const zhg::Rpc &right, const double *leftPoint, const double *rightPoint,
+                   double g[3]) {
+    double N[3][3] = {}, b[3] = {}, u[3];
+    if (!AddLinearRows(left, left, leftPoint, N, b) || !AddLinearRows(right, left, rightPoint, N, b)) {
+        g[2] = left.heightOff;
+        return zhg::RpcFileToGround(left, leftPoint[0], leftPoint[1], g[2], &g[0], &g[1]);
+    }
+    if (!SolveNormal(N, b, u)) return false;
+    g[0] = left.lonOff + u[0] * left.lonScale;
+    g[1] = left.latOff + u[1] * left.latScale;
+    g[2] = left.heightOff + u[2] * left.heightScale;
+    return InDomain(left, g[0], g[1], g[2]) && InDomain(right, g[0], g[1], g[2]);
+}
+
 // Intersects the rays of one point pair: Gauss-Newton on the two models'
-// ground-to-image functions, starting from the left ray at the left model's
-// height offset; converged once a step moves the point less than 0.1 mm.
+// ground-to-image functions from the starting point; converged once a step
+// moves the point less than 0.1 mm.
 bool Intersect(const zhg::Rpc &left, const zhg::Rpc &right, const double *leftPoint, const double *rightPoint,
                double *ground) {
     constexpr int kMaxIterations = 20;
     constexpr double kStepMeters = 1e-4;
-    double g[3] = {0.0, 0.0, left.heightOff};
-    if (!zhg::RpcFileToGround(left, leftPoint[0], leftPoint[1], g[2], &g[0], &g[1])) return false;
+    if (!std::isfinite(leftPoint[0]) || !std::isfinite(leftPoint[1]) || !std::isfinite(rightPoint[0]) ||
+        !std::isfinite(rightPoint[1])) {
+        return false;
+    }
+    double g[3];
+    if (!StartingPoint(left, right, leftPoint, rightPoint, g)) return false;
     // Unknowns are solved in the left model's normalised units, which keeps the
     // normal equations well scaled (degrees and metres differ by 1e5).
     const double scale[3] = {left.lonScale, left.latScale, left.heightScale};

@@ -4,6 +4,7 @@
 #ifndef ZHG_GEO_INTERNAL_H
 #define ZHG_GEO_INTERNAL_H
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -19,12 +20,33 @@ namespace zhg {
 // A rational polynomial camera model. Each polynomial has 20 terms in the order
 //   1, L, P, H, LP, LH, PH, L^2, P^2, H^2, PLH, L^3, LP^2, LH^2, L^2P, P^3, PH^2, L^2H, P^2H, H^3
 // of the normalised longitude L, latitude P and height H; line and sample count
-// from pixel centres. Read-only once built, so a conversion allocates nothing.
+// from pixel centres. Read-only once built (RpcFromMetadata), so a conversion
+// allocates nothing.
 struct Rpc {
     double lineOff = 0, sampOff = 0, latOff = 0, lonOff = 0, heightOff = 0;
     double lineScale = 1, sampScale = 1, latScale = 1, lonScale = 1, heightScale = 1;
-    double lineNum[20] = {}, lineDen[20] = {}, sampNum[20] = {}, sampDen[20] = {};
+    // The coefficients by term, the four polynomials side by side so that they
+    // are evaluated together: {line numerator, line denominator, sample
+    // numerator, sample denominator} of term i.
+    alignas(32) double coefficients[20][4] = {};
+    // The model made linear at its centre: file x (row 0) and y (row 1) as
+    // c + cL * L + cP * P + cH * H of the normalised coordinates, the starting
+    // guess of every inversion. Valid when hasLinear.
+    double linear[2][4] = {};
+    bool hasLinear = false;
+    // 1 / lonScale, 1 / latScale, 1 / heightScale: normalising multiplies.
+    double inverseScale[3] = {1, 1, 1};
 };
+
+// A longitude's difference from the model's longitude offset (degrees), taken
+// the short way round the globe, so that a model near the 180th meridian maps
+// points on both sides of it. Every conversion relates a longitude to the model
+// through this one function.
+inline double LongitudeFromOffset(const Rpc &rpc, double lon) {
+    double east = lon - rpc.lonOff;
+    if (east > 180.0 || east <= -180.0) east -= 360.0 * std::ceil((east - 180.0) / 360.0);
+    return east;
+}
 
 // Normalised coordinates further than this many scales from the offsets lie
 // far beyond anything the polynomials were fitted to; iterations that wander
@@ -109,6 +131,9 @@ bool AffineInverse(const double geoTransform[6], double inverse[6], const char *
 Zxfr_XForm *NewAffineXForm(const double geoTransform[6], const char *fileName, std::string *message);
 // A new RPC transform (file to map), counted as live kind "xform".
 Zxfr_XForm *NewRpcXForm(const Rpc &rpc, const char *fileName);
+// The radius of the parallel at latitude (degrees, at most 90 from the
+// equator) on the ellipsoid, in metres.
+double ParallelRadius(const GeographicLib::Ellipsoid &ellipsoid, double latitude);
 // Gives parameters the coordinate system srs and its ellipsoid.
 void SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialReference &srs);
 

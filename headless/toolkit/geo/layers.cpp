@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
 #include <cpl_conv.h>
@@ -26,7 +25,6 @@ struct Zimg_LayerImpl {
     bool hasGeoTransform = false;
     double geoTransform[6] = {};
     std::string crsWkt;  // empty when the dataset names no coordinate system
-    bool nitf = false;  // read by GDAL's NITF driver
     bool rpcPresent = false;
     bool rpcValid = false;
     zhg::Rpc rpc;
@@ -100,10 +98,7 @@ bool Near(double a, double b) { return std::fabs(a - b) <= 1e-12 * std::fabs(b);
 bool Describe(const Zimg_LayerImpl &layer, Georeferencing *g, std::string *message) {
     const char *file = layer.fileName.c_str();
     g->srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    // A NITF's geotransform comes from its corner coordinates (whole arc-seconds,
-    // no terrain): a complete RPC00B model is its real georeferencing. Other
-    // images with a geotransform (orthoimages) are read through it.
-    if (!layer.hasGeoTransform || (layer.nitf && layer.rpcValid)) {
+    if (!layer.hasGeoTransform) {
         if (!layer.rpcPresent) {
             *message = std::string("Image ") + file + " is not georeferenced.";
             return false;
@@ -234,12 +229,15 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
         width = GDALGetRasterBandXSize(band);
         height = GDALGetRasterBandYSize(band);
         impl->hasGeoTransform = GDALGetGeoTransform(ds, impl->geoTransform) == CE_None;
-        const char *driver = GDALGetDriverShortName(GDALGetDatasetDriver(ds));
-        impl->nitf = driver && std::strcmp(driver, "NITF") == 0;
         const char *wkt = GDALGetProjectionRef(ds);
         impl->crsWkt = wkt ? wkt : "";
         impl->rpcValid = zhg::RpcFromMetadata(GDALGetMetadata(ds, "RPC"), impl->fileName.c_str(), &impl->rpc,
                                               &impl->rpcPresent, &impl->rpcProblem);
+        // A NITF's geotransform comes from its corner coordinates (whole
+        // arc-seconds, no terrain): a complete RPC00B model is its real
+        // georeferencing. Other images with a geotransform are read through it.
+        const char *driver = GDALGetDriverShortName(GDALGetDatasetDriver(ds));
+        if (impl->rpcValid && driver && EQUAL(driver, "NITF")) impl->hasGeoTransform = false;
         GDALClose(ds);
     }
     Zimg_Layer *layer = new Zimg_Layer{width, height, impl.release()};

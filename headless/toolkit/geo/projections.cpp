@@ -37,6 +37,27 @@ const GeographicLib::Ellipsoid &EllipsoidOf(const Zprj_ProParameters *parameters
 
 }  // namespace
 
+// In closed form: a cos(beta) = a cos(phi) / hypot(cos(phi), (1 - f)
+// sin(phi)), beta being the parametric latitude; the ellipsoid's own degree
+// functions give the same to 1e-15, at several times the cost. Beyond 45
+// degrees the latitude goes to radians as its complement, which loses nothing,
+// so that the radius keeps its relative precision up to the poles.
+double zhg::ParallelRadius(const GeographicLib::Ellipsoid &ellipsoid, double latitude) {
+    constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+    const double magnitude = std::fabs(latitude);
+    double sine = 0.0, cosine = 0.0;
+    if (magnitude <= 45.0) {
+        sine = std::sin(magnitude * kRadiansPerDegree);
+        cosine = std::cos(magnitude * kRadiansPerDegree);
+    } else {
+        const double complement = (90.0 - magnitude) * kRadiansPerDegree;
+        sine = std::cos(complement);
+        cosine = std::sin(complement);
+    }
+    const double polar = (1.0 - ellipsoid.Flattening()) * sine;
+    return ellipsoid.EquatorialRadius() * cosine / std::sqrt(cosine * cosine + polar * polar);
+}
+
 void zhg::SetCoordinateSystem(Zprj_ProParameters *parameters, const OGRSpatialReference &srs) {
     parameters->srs = srs;
     parameters->ellipsoid = EllipsoidOf(srs);
@@ -113,5 +134,5 @@ double zprj_ConvertLonSizeToMeters(Zint_Context *, const Zprj_ProParameters *par
                   latitude);
         return 0.0;
     }
-    return EllipsoidOf(parameters).CircleRadius(latitude) * deltaLongitude * GeographicLib::Math::degree();
+    return zhg::ParallelRadius(EllipsoidOf(parameters), latitude) * deltaLongitude * GeographicLib::Math::degree();
 }

@@ -137,9 +137,12 @@ Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_B
         return nullptr;
     }
     // All points are mapped before any is written, so a failure leaves out
-    // untouched even when it is in.
+    // untouched even when it is in. A few points (the usual one) need no heap.
     const int n = in->columns;
-    std::vector<double> result(2 * static_cast<size_t>(n));
+    constexpr int kOnStack = 8;
+    double few[2 * kOnStack];
+    std::vector<double> many(n > kOnStack ? 2 * static_cast<size_t>(n) : 0);
+    double *result = n > kOnStack ? many.data() : few;
     for (int c = 0; c < n; ++c) {
         if (!MapPlanar(*xform, in->data[c], in->data[n + c], &result[c], &result[n + c])) {
             zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr,
@@ -148,7 +151,7 @@ Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_B
             return nullptr;
         }
     }
-    for (size_t i = 0; i < result.size(); ++i) out->data[i] = result[i];
+    for (size_t i = 0; i < 2 * static_cast<size_t>(n); ++i) out->data[i] = result[i];
     return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
+#include "toolkit/ui/dialog_asker.h"
 #include "toolkit/ui/ui_model.h"
 #include "zstr.h"
 #include "zzml.h"
@@ -34,6 +35,27 @@ State &TheState() {
     static State state;
     return state;
 }
+
+namespace {
+
+DialogAsker &TheAsker() {
+    static DialogAsker asker;
+    return asker;
+}
+
+// With no answer queued, the front end's user answers, when a front end asks:
+// the answer is queued, and the dialog takes it as any queued answer.
+void AskFrontEnd(const DialogQuestion &question) {
+    State &state = TheState();
+    if (!state.answers.empty() || !TheAsker()) return;
+    const DialogReply reply = TheAsker()(question);
+    static const AnswerKind kKinds[] = {AnswerKind::Yes, AnswerKind::No, AnswerKind::Cancel, AnswerKind::FileName};
+    state.answers.push_front(Answer{kKinds[reply.kind], reply.fileName});
+}
+
+}  // namespace
+
+void SetDialogAsker(DialogAsker asker) { TheAsker() = std::move(asker); }
 
 bool ParseAlive(const Zzml_ParseResult *result) {
     const std::vector<Zzml_ParseResult *> &parses = TheState().parses;
@@ -316,6 +338,7 @@ int32_t zzml_QueryYesNo(Zzml_Root *root, const char *question, const char *first
     }
     zui::State &state = zui::TheState();
     state.questions.push_back(question);
+    zui::AskFrontEnd(zui::DialogQuestion{false, question, {first, second}, ""});
     if (state.answers.empty()) return 0;
     const zui::Answer answer = state.answers.front();
     if (answer.kind == zui::AnswerKind::FileName) {
@@ -347,6 +370,7 @@ char *zzml_FileNameListQuery(Zzml_Part *query, Zzml_Part *parent, Zerr_Report **
     }
     zui::State &state = zui::TheState();
     state.questions.push_back(query->title);
+    zui::AskFrontEnd(zui::DialogQuestion{true, query->title, {}, query->pattern});
     if (state.answers.empty()) return nullptr;
     const zui::Answer answer = state.answers.front();
     if (answer.kind == zui::AnswerKind::Yes) {

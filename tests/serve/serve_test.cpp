@@ -1,0 +1,435 @@
+// The workspace server on loopback, in-process: access checks, bad requests,
+// each action with the view after it, paths kept in the root, tiles and
+// overviews, the report question answered through the page, and the session
+// it records.
+#include <gdal.h>
+#include <cpl_vsi.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/actions.h"
+#include "fixtures/files.h"
+#include "fixtures/geo_images.h"
+#include "fixtures/temp_dir.h"
+#include "fixtures/tool.h"
+#include "serve/http_server.h"
+#include "serve/workspace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+const char kToken[] = "0123456789abcdef0123456789abcdef";
+// Two reference points of the 100 x 80 fixture image (1e-4 degree pixels from
+// 7 E, 45 N): P1 at pixel (20, 30), P2 at (50, 50).
+const char kPoints[] = "P1\t44.997\t7.002\t500\t0.5\t1.0\tfirst point\nP2\t44.995\t7.005\t510\t0.5\t1.0\tsecond\n";
+
+struct Answer {
+    int status = 0;
+    json body;
+    std::string text;
+    httplib::Headers headers;
+};
+
+class ServeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zt::InstallModule();
+        saved_ = fs::current_path();
+        fs::current_path(dir_.Path());
+        zt::ImageOptions options;
+        options.width = 100;
+        options.height = 80;
+        zt::WriteGeographicImage(dir_.File("mono.tif"), options);
+        zt::WriteText(dir_.File("points.txt"), kPoints);
+        workspace_ = std::make_unique<zsrv::Workspace>(dir_.Path());
+        workspace_->Thread().Run([] { zapp::ResetHost(ZOT_SOURCE_DIR "/ui"); });
+        zsrv::ServerOptions server;
+        server.port = 0;
+        server.token = kToken;
+        server.webDir = ZOT_SOURCE_DIR "/ui/web";
+        server.leafletDir = ZOT_LEAFLET_DIR;
+        server_ = std::make_unique<zsrv::HttpServer>(server, *workspace_);
+        std::string why;
+        ASSERT_TRUE(server_->Bind(&why)) << why;
+        serving_ = std::thread([this] { server_->Serve(); });
+        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
+    }
+    void TearDown() override {
+        server_->Stop();
+        serving_.join();
+        server_.reset();
+        workspace_.reset();
+        fs::current_path(saved_);
+    }
+
+    static Answer Read(const httplib::Result &result) {
+        Answer answer;
+        if (!result) return answer;
+        answer.status = result->status;
+        answer.text = result->body;
+        answer.headers = result->headers;
+        answer.body = json::parse(result->body, nullptr, false);
+        return answer;
+    }
+    Answer Get(const std::string &path, httplib::Headers headers = {{"X-Zot-Token", kToken}}) {
+        return Read(client_->Get(path, headers));
+    }
+    Answer Post(const std::string &path, const std::string &body,
+                httplib::Headers headers = {{"X-Zot-Token", kToken}}) {
+        return Read(client_->Post(path, headers, body, "application/json"));
+    }
+    // An action that must run; the reply's body.
+    json Act(const json &request) {
+        const Answer answer = Post("/api/action", request.dump());
+        EXPECT_EQ(answer.status, 200) << request.dump() << ": " << answer.text;
+        return answer.body;
+    }
+    void StartAndOpen() {
+        Act({{"action", "start"}, {"left", "mono.tif"}});
+        Act({{"action", "open"}, {"file", "points.txt"}});
+    }
+    std::string Session() { return Get("/api/session").text; }
+    static std::string Label(const json &reply, const std::string &name) {
+        for (const json &script : reply["view"]["scripts"])
+            for (const json &frame : script["parts"])
+                for (const json &part : frame["parts"])
+                    if (part["name"] == name) return part["value"];
+        return "(no label " + name + ")";
+    }
+
+    zt::TempDir dir_;
+    fs::path saved_;
+    std::unique_ptr<zsrv::Workspace> workspace_;
+    std::unique_ptr<zsrv::HttpServer> server_;
+    std::thread serving_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(ServeTest, EveryRequestNeedsTheTokenAndChangesComeOnlyFromThePagesOrigin) {
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server_->Port());
+    const std::string accept = R"({"action":"accept"})";
+    const struct {
+        const char *what;
+        bool post;
+        std::string path;
+        httplib::Headers headers;
+        int status;
+    } cases[] = {
+        {"no token", false, "/api/view", {}, 403},
+        {"a wrong token", false, "/api/view", {{"X-Zot-Token", "0123"}}, 403},
+        {"the page without a token", false, "/", {}, 403},
+        {"the token as a parameter", false, std::string("/api/view?token=") + kToken, {}, 200},
+        {"the token's cookie", false, "/api/view",
+         {{"Cookie", "a=b; zot_token_" + std::to_string(server_->Port()) + "=" + kToken}}, 200},
+        {"another port's cookie", false, "/api/view", {{"Cookie", std::string("zot_token_1=") + kToken}}, 403},
+        {"a page of another origin", true, "/api/action",
+         {{"X-Zot-Token", kToken}, {"Origin", "http://evil.example"}}, 403},
+        {"a cross-site request", true, "/api/action", {{"X-Zot-Token", kToken}, {"Sec-Fetch-Site", "cross-site"}}, 403},
+        {"another host name", false, "/api/view", {{"X-Zot-Token", kToken}, {"Host", "evil.example:80"}}, 403},
+        {"the page's own origin", true, "/api/action", {{"X-Zot-Token", kToken}, {"Origin", origin}}, 200},
+    };
+    for (const auto &c : cases) {
+        const Answer answer = c.post ? Post(c.path, accept, c.headers) : Get(c.path, c.headers);
+        EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.text;
+    }
+    // Opening the printed address moves the token into a cookie the page's
+    // scripts cannot read, and off the address bar.
+    const Answer opened = Get(std::string("/?token=") + kToken, {});
+    EXPECT_EQ(opened.status, 302);
+    const std::string cookie = opened.headers.find("Set-Cookie")->second;
+    EXPECT_NE(cookie.find(std::string("=") + kToken), std::string::npos);
+    EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
+    EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+    EXPECT_EQ(Get("/").status, 200);
+    EXPECT_EQ(Get("/leaflet/leaflet.js").status, 200);
+    EXPECT_EQ(Get("/web/../../etc/passwd").status, 404);
+}
+
+TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
+    StartAndOpen();
+    const json before = Get("/api/view").body;
+    const std::string session = Session();
+    fs::create_directory(dir_.File("sub"));
+    const struct {
+        std::string body;
+        int status;
+        const char *says;
+    } cases[] = {
+        {"{not json", 400, "JSON object"},
+        {"[1, 2]", 400, "JSON object"},
+        {R"({"action":"fly"})", 400, "there is no action \"fly\""},
+        {R"({"action":"click","image":0,"view":0,"x":5})", 400, "\"y\" is missing"},
+        {R"({"action":"click","image":"left","view":0,"x":5,"y":5})", 400, "\"image\" must be a whole number"},
+        {R"({"action":"click","image":2,"view":0,"x":5,"y":5})", 400, "\"image\" must be below 2"},
+        {R"({"action":"click","image":0,"view":0,"x":100.5,"y":5})", 400, "outside the left image, which is 100 x 80"},
+        {R"({"action":"click","image":1,"view":0,"x":5,"y":5})", 400, "there is no right main pane"},
+        {R"({"action":"row","row":2})", 400, "row 3 is not in the table, which has 2 rows"},
+        {R"({"action":"edit","row":0,"column":19,"text":"1"})", 400, "column 19"},
+        {R"({"action":"edit","row":0,"column":1,"text":"a\u0001b"})", 400, "control characters"},
+        {R"({"action":"units","units":"cubits"})", 400, "meters or feet"},
+        {R"({"action":"open","file":"../points.txt"})", 400, "leads out of the workspace folder"},
+        {R"({"action":"open","file":"/etc/passwd"})", 400, "absolute path"},
+        {R"({"action":"open","file":"missing.txt"})", 400, "there is no file"},
+        {R"({"action":"open","file":"sub"})", 400, "is a folder"},
+        {R"({"action":"report","file":"nowhere/r.txt"})", 400, "there is no folder \"nowhere\""},
+        {R"({"action":"accept","window":{"first":-1,"count":5}})", 400, "\"window\""},
+        {"{\"action\":\"edit\",\"row\":0,\"column\":8,\"text\":\"" + std::string(300 * 1024, 'x') + "\"}", 413,
+         "too large"},
+    };
+    for (const auto &c : cases) {
+        const Answer answer = Post("/api/action", c.body);
+        EXPECT_EQ(answer.status, c.status) << c.body.substr(0, 80) << ": " << answer.text;
+        const std::string error = answer.body.is_object() ? answer.body.value("error", "") : "";
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.body.substr(0, 80) << ": " << answer.text;
+    }
+    for (const char *path : {"/api/tile/0/1/0/0.png", "/api/tile/0/0/9/0.png", "/api/tile/1/0/0/0.png", "/api/nothing"})
+        EXPECT_EQ(Get(path).status, 404) << path;
+    EXPECT_EQ(Get("/api/tile/0/0/99999999999999999999/0.png").status, 400);
+    EXPECT_EQ(Get("/api/view?first=-4").status, 400);
+    EXPECT_EQ(Get("/api/markers?pane=0,0,1,2").status, 400);
+    EXPECT_EQ(Post("/api/answer", R"({"answer":"yes"})").status, 409);
+    EXPECT_EQ(Session(), session);
+    EXPECT_EQ(Get("/api/view").body["view"], before["view"]);
+}
+
+TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
+    using Check = std::function<void(const json &reply)>;
+    const auto table = [](const json &r) { return r["view"]["table"]; };
+    const struct {
+        json request;
+        Check check;
+    } steps[] = {
+        {{{"action", "start"}, {"left", "mono.tif"}},
+         [&](const json &r) {
+             EXPECT_EQ(r["view"]["panes"].size(), 2u);
+             EXPECT_EQ(r["images"][0]["width"], 100);
+             EXPECT_EQ(r["images"][0]["minZoom"], 0);
+         }},
+        {{{"action", "open"}, {"file", "points.txt"}},
+         [&](const json &r) {
+             EXPECT_EQ(table(r)["rowCount"], 2);
+             EXPECT_EQ(table(r)["currentRow"], 0);
+             EXPECT_EQ(table(r)["rows"][0]["cells"][1], "P1");
+         }},
+        {{{"action", "graphics"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+        {{{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 20.25}, {"y", 30.5}},
+         [&](const json &r) { EXPECT_EQ(Label(r, "leftcount"), "1"); }},
+        {{{"action", "accept"}},
+         [&](const json &r) {
+             EXPECT_EQ(table(r)["currentRow"], 1);
+             EXPECT_NE(table(r)["rows"][0]["cells"][9], "");
+             EXPECT_EQ(Label(r, "leftcount"), "0");
+         }},
+        {{{"action", "edit"}, {"row", 0}, {"column", 16}, {"text", "0.5"}},
+         [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][16], "0.500"); }},
+        {{{"action", "units"}, {"units", "feet"}},
+         [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][4], "1640.420"); }},
+        {{{"action", "format"}, {"format", "condensed"}},
+         [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+        {{{"action", "report"}, {"file", "report.csv"}},
+         [&](const json &r) { EXPECT_EQ(r["result"]["filesWritten"], json::array({"report.csv"})); }},
+        {{{"action", "addrow"}}, [&](const json &r) { EXPECT_EQ(table(r)["rowCount"], 3); }},
+        {{{"action", "insert"}, {"row", 1}, {"below", false}},
+         [&](const json &r) {
+             EXPECT_EQ(table(r)["rowCount"], 4);
+             EXPECT_EQ(table(r)["currentRow"], 2);
+         }},
+        {{{"action", "select"}, {"rows", {1, 3}}},
+         [&](const json &r) { EXPECT_EQ(table(r)["selected"], json({1, 3})); }},
+        {{{"action", "delete"}}, [&](const json &r) { EXPECT_EQ(table(r)["rowCount"], 2); }},
+        {{{"action", "row"}, {"row", 0}}, [&](const json &r) { EXPECT_EQ(table(r)["currentRow"], 0); }},
+        {{{"action", "clear"}}, [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][9], ""); }},
+        {{{"action", "autodrive"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+        {{{"action", "drive"}},
+         [&](const json &r) {
+             const json &zoomed = r["view"]["panes"][1];
+             const double centre = (zoomed["scrollX"].get<double>() + zoomed["canvasWidth"].get<double>() / 2) /
+                                   zoomed["scale"].get<double>();
+             EXPECT_NEAR(centre, 20, 1) << "the zoomed pane centred on P1";
+         }},
+        {{{"action", "tool"}, {"tool", "pointselect"}},
+         [&](const json &r) { EXPECT_EQ(r["view"]["toolSets"].back()["chosen"], "pointselect"); }},
+        {{{"action", "keeptool"}, {"on", false}},
+         [&](const json &r) { EXPECT_FALSE(r["view"]["toolSets"].back()["kept"]); }},
+        {{{"action", "save"}, {"file", "saved.txt"}},
+         [&](const json &) { EXPECT_TRUE(fs::exists(dir_.File("saved.txt"))); }},
+        {{{"action", "open"}, {"file", "mono.tif"}},
+         [&](const json &r) {
+             EXPECT_NE(r["result"].dump().find("Incorrect format for T&E File."), std::string::npos) << r["result"];
+             EXPECT_EQ(table(r)["rowCount"], 2);
+         }},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.request.dump());
+        step.check(Act(step.request));
+    }
+    EXPECT_FALSE(fs::exists(dir_.File("mono.tif.aux.xml"))) << "tiles leave no side files";
+}
+
+TEST_F(ServeTest, MarkersAndRowsAreSentOnlyForWhatAPaneAndTheTableShow) {
+    StartAndOpen();
+    const auto markers = [&](const std::string &panes) { return Get("/api/markers?" + panes).body["panes"]; };
+    // Markers start hidden: counted, not sent.
+    json answer = markers("pane=0,0,0,0,100,80");
+    EXPECT_EQ(answer[0]["markers"].size(), 0u);
+    EXPECT_EQ(answer[0]["hidden"], 2);
+    Act({{"action", "graphics"}, {"on", true}});
+    answer = markers("pane=0,0,0,0,100,80&pane=0,1,15,25,25,35");
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_EQ(answer[0]["markers"].size(), 2u);
+    ASSERT_EQ(answer[1]["markers"].size(), 1u) << answer[1];
+    const json &p1 = answer[1]["markers"][0];
+    EXPECT_EQ(p1["kind"], "T&E");
+    EXPECT_EQ(p1["label"], "P1");
+    EXPECT_NEAR(p1["x"].get<double>(), 20, 1e-6);
+    EXPECT_NEAR(p1["y"].get<double>(), 30, 1e-6);
+    EXPECT_EQ(p1["colour"], json({1.0, 0.0, 0.0}));
+
+    const json rows = Get("/api/view?first=1&count=1").body["view"]["table"];
+    EXPECT_EQ(rows["rowCount"], 2);
+    ASSERT_EQ(rows["rows"].size(), 1u);
+    EXPECT_EQ(rows["rows"][0]["cells"][1], "P2");
+}
+
+TEST_F(ServeTest, FilesAreListedReadAndWrittenOnlyInsideTheRoot) {
+    zt::TempDir outside;
+    zt::WriteText(outside.File("secret.txt"), kPoints);
+    fs::create_directory_symlink(outside.Path(), dir_.File("out"));
+    fs::create_symlink(outside.File("secret.txt"), dir_.File("link.txt"));
+    fs::create_directory(dir_.File("data"));
+    fs::create_symlink(dir_.File("points.txt"), dir_.File("data/inner.txt"));
+    zt::WriteText(dir_.File(".hidden"), "x");
+
+    json names = json::array();
+    const Answer listing = Get("/api/files?dir=");
+    for (const json &entry : listing.body["entries"]) names.push_back(entry["name"]);
+    EXPECT_EQ(listing.status, 200) << listing.text;
+    EXPECT_EQ(names, json({"data", "mono.tif", "points.txt"}));
+    EXPECT_EQ(Get("/api/files?dir=data").body["entries"][0]["name"], "inner.txt");
+    EXPECT_EQ(Get("/api/files?dir=out").status, 400);
+    EXPECT_EQ(Get("/api/files?dir=..").status, 400);
+    EXPECT_EQ(Get("/api/download?path=link.txt").status, 400);
+    EXPECT_EQ(Get("/api/download?path=out/secret.txt").status, 400);
+    EXPECT_EQ(Get("/api/download?path=data/inner.txt").text, kPoints);
+    Act({{"action", "start"}, {"left", "mono.tif"}});
+    EXPECT_EQ(Post("/api/action", R"({"action":"open","file":"link.txt"})").status, 400);
+    EXPECT_EQ(Post("/api/action", R"({"action":"save","file":"out/new.txt"})").status, 400);
+    EXPECT_EQ(Act({{"action", "open"}, {"file", "data/inner.txt"}})["view"]["table"]["rowCount"], 2);
+    EXPECT_FALSE(fs::exists(outside.File("new.txt")));
+}
+
+// A tile as RGBA pixels, decoded with GDAL.
+std::vector<uint8_t> Pixels(const std::string &png) {
+    VSILFILE *file = VSIFileFromMemBuffer("/vsimem/serve_test.png",
+                                          reinterpret_cast<GByte *>(const_cast<char *>(png.data())), png.size(), FALSE);
+    VSIFCloseL(file);
+    GDALDatasetH ds = GDALOpen("/vsimem/serve_test.png", GA_ReadOnly);
+    std::vector<uint8_t> pixels;
+    if (ds && GDALGetRasterXSize(ds) == 256 && GDALGetRasterYSize(ds) == 256 && GDALGetRasterCount(ds) == 4) {
+        pixels.resize(256 * 256 * 4);
+        if (GDALDatasetRasterIO(ds, GF_Read, 0, 0, 256, 256, pixels.data(), 256, 256, GDT_Byte, 4, nullptr, 4,
+                                256 * 4, 1) != CE_None)
+            pixels.clear();
+    }
+    if (ds) GDALClose(ds);
+    VSIUnlink("/vsimem/serve_test.png");
+    return pixels;
+}
+
+TEST_F(ServeTest, TilesShowTheImageStretchedAndTransparentBeyondItAndOverviewsAreBuiltOnRequest) {
+    // A dark field with a bright square and one hot pixel: the stretch cuts
+    // the hot pixel off and maps the field and the square to black and white.
+    GDALDatasetH ds = GDALOpen(dir_.File("mono.tif").c_str(), GA_Update);
+    std::vector<uint8_t> values(100 * 80, 40);
+    for (int y = 10; y < 40; ++y)
+        for (int x = 10; x < 40; ++x) values[y * 100 + x] = 90;
+    values[70 * 100 + 90] = 250;
+    ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, 100, 80, values.data(), 100, 80, GDT_Byte, 0, 0),
+              CE_None);
+    GDALClose(ds);
+    Act({{"action", "start"}, {"left", "mono.tif"}});
+
+    const Answer tile = Get("/api/tile/0/0/0/0.png");
+    ASSERT_EQ(tile.status, 200);
+    EXPECT_EQ(tile.headers.find("Content-Type")->second, "image/png");
+    const std::vector<uint8_t> pixels = Pixels(tile.text);
+    ASSERT_EQ(pixels.size(), 256u * 256 * 4);
+    const auto at = [&](int x, int y, int channel) { return pixels[(y * 256 + x) * 4 + channel]; };
+    EXPECT_EQ(at(15, 15, 0), 255);  // the square
+    EXPECT_EQ(at(50, 50, 0), 0);    // the field
+    EXPECT_EQ(at(90, 70, 0), 255);  // the hot pixel, clipped
+    EXPECT_EQ(at(50, 50, 3), 255);
+    EXPECT_EQ(at(120, 50, 3), 0);   // beyond the image's 100 columns
+    EXPECT_EQ(at(50, 90, 3), 0);    // beyond its 80 rows
+
+    EXPECT_EQ(Post("/api/overviews", R"({"image":1})").status, 400);
+    ASSERT_EQ(Post("/api/overviews", R"({"image":0})").status, 202);
+    json image;
+    for (int i = 0; i < 500; ++i) {
+        image = Get("/api/view").body["images"][0];
+        if (!image.contains("overviewBuild") || !image["overviewBuild"]["running"]) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GE(image["overviews"], 1) << image.dump();
+    EXPECT_TRUE(fs::exists(dir_.File("mono.tif.ovr")));
+    EXPECT_EQ(Get("/api/tile/0/0/0/0.png").status, 200);
+}
+
+TEST_F(ServeTest, ClosingWithResultsNotReportedAsksThePageAndWaitsForItsAnswers) {
+    StartAndOpen();
+    Act({{"action", "click"}, {"image", 0}, {"view", 0}, {"x", 20}, {"y", 30}});
+    Act({{"action", "accept"}});
+    const json asked = Act({{"action", "close"}});
+    ASSERT_TRUE(asked["question"].is_object()) << asked.dump();
+    EXPECT_EQ(asked["question"]["text"], "Would you like to create a report?");
+    EXPECT_EQ(asked["question"]["buttons"], json({"No", "Yes"}));
+    EXPECT_EQ(Post("/api/action", R"({"action":"accept"})").status, 409);
+    EXPECT_EQ(Get("/api/view").body["question"]["text"], "Would you like to create a report?");
+    EXPECT_EQ(Post("/api/answer", R"({"answer":"file","file":"r.txt"})").status, 400);
+
+    const json fileQuery = Post("/api/answer", R"({"answer":"yes"})").body;
+    ASSERT_TRUE(fileQuery["question"].is_object()) << fileQuery.dump();
+    EXPECT_TRUE(fileQuery["question"]["fileQuery"]);
+    EXPECT_EQ(Post("/api/answer", R"({"answer":"file","file":"../r.txt"})").status, 400);
+    const json closed = Post("/api/answer", R"({"answer":"file","file":"r.txt"})").body;
+    EXPECT_TRUE(closed["question"].is_null());
+    EXPECT_EQ(closed["view"]["toolsOpen"], 0);
+    EXPECT_NE(zt::ReadText(dir_.File("r.txt")).find("ZOT Report for mono.tif"), std::string::npos);
+    const std::string session = Session();
+    EXPECT_NE(session.find("accept\nanswer yes\nanswer file r.txt\nclose\n"), std::string::npos) << session;
+}
+
+TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
+    fs::create_directory(dir_.File("data"));
+    fs::copy_file(dir_.File("points.txt"), dir_.File("data/points two.txt"));
+    Act({{"action", "start"}, {"left", "mono.tif"}});
+    Act({{"action", "open"}, {"file", "data/points two.txt"}});
+    Act({{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 0.1 + 0.2}, {"y", 1e-7}});
+    Act({{"action", "accept"}});
+    Act({{"action", "edit"}, {"row", 0}, {"column", 8}, {"text", "a \"quoted\"\tword\\"}});
+    Act({{"action", "edit"}, {"row", 1}, {"column", 11}, {"text", "3"}});
+    Act({{"action", "select"}, {"rows", json::array()}});
+    EXPECT_EQ(Session(),
+              "# Recorded by zot-host serve. Keep this file in the workspace folder: its file names are relative "
+              "to it.\n# Replay with: zot-host run FILE\n"
+              "start mono.tif\n"
+              "open \"data/points two.txt\"\n"
+              "click left zoom 0.30000000000000004 1e-07\n"
+              "accept\n"
+              "edit 1 8 \"a \\\"quoted\\\"\\tword\\\\\"\n"
+              "edit 2 11 3\n"
+              "expect error\n"
+              "select none\n");
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+// Dialogs: the file browser (confined by the server to the workspace folder),
+// the start dialog and the tool's questions.
+
+import { api } from './api.js';
+
+export const IMAGE_FILES = ['.tif', '.tiff', '.ntf', '.nitf', '.img', '.jp2', '.vrt', '.png', '.jpg'];
+export const TEXT_FILES = ['.txt', '.csv'];
+
+let lastFolder = '';
+
+function sizeText(bytes) {
+  if (bytes < 1024) return `${bytes} B`;
+  if (bytes < 1024 * 1024) return `${(bytes / 1024).toFixed(1)} KB`;
+  return `${(bytes / 1024 / 1024).toFixed(1)} MB`;
+}
+
+function joinPath(folder, name) {
+  return folder ? `${folder}/${name}` : name;
+}
+
+// Resolves with a path relative to the workspace folder, or null when cancelled.
+export function chooseFile({ title, save = false, endings = null, suggestion = '' }) {
+  const dialog = document.getElementById('file-dialog');
+  const list = document.getElementById('file-list');
+  const name = document.getElementById('file-name');
+  const error = document.getElementById('file-error');
+  const pathLine = document.getElementById('file-path');
+  const ok = document.getElementById('file-ok');
+  document.getElementById('file-title').textContent = title;
+  ok.textContent = save ? 'Save' : 'Open';
+  name.value = suggestion;
+  error.textContent = '';
+  let folder = lastFolder;
+
+  const show = async (next) => {
+    let listing;
+    try {
+      listing = await api.files(next);
+    } catch (e) {
+      if (next !== '') return show('');
+      error.textContent = e.message;
+      return;
+    }
+    folder = listing.folder;
+    const crumbs = [['workspace', '']];
+    folder.split('/').filter(Boolean).forEach((part, i, parts) => crumbs.push([part, parts.slice(0, i + 1).join('/')]));
+    pathLine.replaceChildren(
+      ...crumbs.flatMap(([label, target], i) => {
+        const link = document.createElement('a');
+        link.textContent = label;
+        link.addEventListener('click', () => show(target));
+        return i ? [' / ', link] : [link];
+      }),
+    );
+    const entries = listing.entries.filter(
+      (e) => e.folder || !endings || endings.some((end) => e.name.toLowerCase().endsWith(end)),
+    );
+    list.replaceChildren(
+      ...entries.map((entry) => {
+        const item = document.createElement('li');
+        item.className = entry.folder ? 'folder' : 'file';
+        item.innerHTML = '<span class="name"></span><span class="size"></span>';
+        item.querySelector('.name').textContent = entry.name;
+        item.querySelector('.size').textContent = entry.folder ? '' : sizeText(entry.size);
+        item.addEventListener('click', () => {
+          if (entry.folder) return show(joinPath(folder, entry.name));
+          name.value = entry.name;
+          list.querySelectorAll('.chosen').forEach((e) => e.classList.remove('chosen'));
+          item.classList.add('chosen');
+        });
+        item.addEventListener('dblclick', () => !entry.folder && ok.click());
+        return item;
+      }),
+    );
+    if (!entries.length) list.innerHTML = '<li class="size">(no matching files here)</li>';
+  };
+
+  return new Promise((resolve) => {
+    const done = (value) => {
+      ok.onclick = null;
+      document.getElementById('file-cancel').onclick = null;
+      dialog.onclose = null;
+      dialog.close();
+      resolve(value);
+    };
+    ok.onclick = (event) => {
+      event.preventDefault();
+      const chosen = name.value.trim();
+      if (!chosen) {
+        error.textContent = 'Choose a file, or type its name.';
+        return;
+      }
+      lastFolder = folder;
+      done(chosen.includes('/') ? chosen : joinPath(folder, chosen));
+    };
+    document.getElementById('file-cancel').onclick = () => done(null);
+    dialog.onclose = () => resolve(null);
+    dialog.showModal();
+    show(folder);
+    name.focus();
+  });
+}
+
+// Resolves with {left, right} (right "" for mono), or null.
+export function askStart() {
+  const dialog = document.getElementById('start-dialog');
+  const chosen = { left: '', right: '' };
+  const label = (side) => {
+    document.getElementById(`start-${side}`).textContent = chosen[side] || 'none';
+  };
+  label('left');
+  label('right');
+  const pick = (side) => async () => {
+    const file = await chooseFile({ title: `${side === 'left' ? 'Left' : 'Right'} image`, endings: IMAGE_FILES });
+    if (file) chosen[side] = file;
+    label(side);
+    dialog.showModal();
+  };
+  document.getElementById('start-pick-left').onclick = pick('left');
+  document.getElementById('start-pick-right').onclick = pick('right');
+  document.getElementById('start-no-right').onclick = () => {
+    chosen.right = '';
+    label('right');
+  };
+  return new Promise((resolve) => {
+    document.getElementById('start-ok').onclick = (event) => {
+      event.preventDefault();
+      if (!chosen.left) return;
+      dialog.close();
+      resolve(chosen);
+    };
+    document.getElementById('start-cancel').onclick = () => {
+      dialog.close();
+      resolve(null);
+    };
+    dialog.showModal();
+  });
+}
+
+// A yes/no question of the tool: resolves with "yes", "no" or "cancel".
+export function askQuestion(question) {
+  const dialog = document.getElementById('question-dialog');
+  document.getElementById('question-text').textContent = question.text;
+  const menu = document.getElementById('question-buttons');
+  return new Promise((resolve) => {
+    const buttons = question.buttons.map((text) => {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.textContent = text;
+      button.onclick = () => {
+        dialog.onclose = null;
+        dialog.close();
+        resolve(/^yes$/i.test(text) ? 'yes' : /^no$/i.test(text) ? 'no' : 'cancel');
+      };
+      return button;
+    });
+    menu.replaceChildren(...buttons);
+    dialog.onclose = () => resolve('cancel');
+    dialog.showModal();
+    buttons[buttons.length - 1]?.focus();
+  });
+}

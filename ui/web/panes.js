@@ -1,0 +1,250 @@
+// One viewer pane of the tool: its image drawn from the server's tiles in
+// Leaflet's pixel space, the markers the tool placed, and the picks waiting
+// to be accepted. Image file position (x, y), with (0, 0) the top-left corner
+// of the first pixel, is Leaflet's lat/lng (-y, x) in CRS.Simple, so that one
+// image pixel is one screen pixel at zoom 0 and 2^z at zoom z.
+
+/* global L */
+
+const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
+const MAX_ZOOM = 7; // 128 screen pixels per image pixel
+const PICK_COLOUR = '#ffd866';
+
+function toLatLng(x, y) {
+  return L.latLng(-y, x);
+}
+
+function zoomText(zoom) {
+  const factor = Math.pow(2, zoom);
+  return factor >= 1 ? `${+factor.toFixed(factor < 10 ? 2 : 1)}×` : `1:${+(1 / factor).toFixed(1)}`;
+}
+
+function rgb(colour) {
+  const c = colour.map((v) => Math.round(Math.max(0, Math.min(1, v)) * 255));
+  return `rgb(${c[0]}, ${c[1]}, ${c[2]})`;
+}
+
+export class Pane {
+  // callbacks: pick(pane, x, y), moved(pane), focus(pane)
+  constructor(parent, id, callbacks) {
+    this.id = id;
+    this.name = PANE_NAMES[id.image][id.view];
+    this.callbacks = callbacks;
+    this.markers = [];
+    this.picks = [];
+    this.measuring = false;
+    this.appliedKey = null;
+    this.imageKey = null;
+
+    this.element = document.createElement('div');
+    this.element.className = 'pane';
+    this.element.dataset.pane = this.name;
+    this.head = document.createElement('div');
+    this.head.className = 'pane-head';
+    this.head.innerHTML =
+      '<span class="name"></span><span class="file"></span><span class="picks"></span><span class="zoom"></span>';
+    this.head.querySelector('.name').textContent =
+      (id.image === 0 ? 'Left' : 'Right') + (id.view === 0 ? ' · main' : ' · zoomed');
+    this.mapElement = document.createElement('div');
+    this.mapElement.className = 'pane-map';
+    this.note = document.createElement('div');
+    this.note.className = 'pane-note';
+    this.note.hidden = true;
+    this.element.append(this.head, this.mapElement, this.note);
+    parent.append(this.element);
+
+    this.map = L.map(this.mapElement, {
+      crs: L.CRS.Simple,
+      minZoom: -8,
+      maxZoom: MAX_ZOOM,
+      zoomSnap: 0,
+      zoomDelta: 0.5,
+      wheelPxPerZoomLevel: 90,
+      zoomAnimation: false,
+      fadeAnimation: false,
+      doubleClickZoom: false,
+      keyboard: false,
+      attributionControl: false,
+      boxZoom: false,
+    });
+    this.map.setView([0, 0], 0);
+    this.canvas = document.createElement('canvas');
+    this.canvas.className = 'overlay';
+    this.map.getContainer().append(this.canvas);
+    this.map.on('move zoom resize viewreset', () => this.draw());
+    this.map.on('zoom', () => this.showZoom());
+    this.map.on('moveend', () => this.callbacks.moved(this));
+    this.map.on('click', (event) => {
+      if (!this.measuring || !this.image) return;
+      this.callbacks.pick(this, event.latlng.lng, -event.latlng.lat);
+    });
+    this.mapElement.addEventListener('mouseenter', () => this.callbacks.focus(this));
+    new ResizeObserver(() => {
+      this.map.invalidateSize({ pan: false });
+      this.draw();
+    }).observe(this.mapElement);
+  }
+
+  // The image the pane shows: {image, file, width, height, minZoom, revision, ...} or null.
+  setImage(image) {
+    const key = image ? `${image.file}|${image.revision}|${image.width}` : null;
+    if (key === this.imageKey) return;
+    this.imageKey = key;
+    this.image = image && image.width ? image : null;
+    if (this.tiles) this.map.removeLayer(this.tiles);
+    this.tiles = null;
+    this.head.querySelector('.file').textContent = image ? image.file : '';
+    if (!this.image) return;
+    const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
+    this.tiles = L.tileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+      tileSize: 256,
+      minZoom: -8,
+      maxZoom: MAX_ZOOM,
+      minNativeZoom: image.minZoom,
+      maxNativeZoom: 0,
+      bounds,
+      noWrap: true,
+      keepBuffer: 1,
+    });
+    this.tiles.addTo(this.map);
+    this.map.setMinZoom(Math.min(image.minZoom - 1, 0));
+    this.draw();
+  }
+
+  // Applies the scale and scroll position the tool gave the pane, when they
+  // changed: the pane's centre then shows what the tool's pane centres.
+  applyToolView(view) {
+    if (!view || !view.hasImage || !this.image) return;
+    const key = [view.scale, view.scrollX, view.scrollY, view.canvasWidth, view.canvasHeight].join('|');
+    if (key === this.appliedKey) return;
+    this.appliedKey = key;
+    const scale = view.scale > 0 ? view.scale : 1;
+    const x = (view.scrollX + view.canvasWidth / 2) / scale;
+    const y = (view.scrollY + view.canvasHeight / 2) / scale;
+    this.map.setView(toLatLng(x, y), Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom()), {
+      animate: false,
+    });
+    this.showZoom();
+  }
+
+  centreOn(x, y) {
+    this.map.setView(toLatLng(x, y), this.map.getZoom(), { animate: false });
+  }
+
+  zoomBy(steps) {
+    this.map.setZoom(this.map.getZoom() + steps, { animate: false });
+  }
+
+  setMeasuring(on) {
+    this.measuring = on;
+    this.mapElement.classList.toggle('measuring', on);
+  }
+
+  setMarkers(markers) {
+    this.markers = markers;
+    this.draw();
+  }
+
+  // The picks this page made that the tool still holds, and how many it holds.
+  setPicks(picks, count) {
+    this.picks = picks;
+    this.head.querySelector('.picks').textContent = count ? `${count} ${count === 1 ? 'pick' : 'picks'} pending` : '';
+    this.draw();
+  }
+
+  setNote(element) {
+    this.note.replaceChildren(...(element ? [element] : []));
+    this.note.hidden = !element;
+  }
+
+  // [image, view, x0, y0, x1, y1]: the part of the image in view, with a margin.
+  bounds() {
+    const b = this.map.getBounds().pad(0.1);
+    return [this.id.image, this.id.view, b.getWest(), -b.getNorth(), b.getEast(), -b.getSouth()].map((v) =>
+      Number.isInteger(v) ? v : +v.toFixed(3),
+    );
+  }
+
+  showZoom() {
+    this.head.querySelector('.zoom').textContent = zoomText(this.map.getZoom());
+  }
+
+  draw() {
+    const size = this.map.getSize();
+    const ratio = window.devicePixelRatio || 1;
+    if (this.canvas.width !== size.x * ratio || this.canvas.height !== size.y * ratio) {
+      this.canvas.width = size.x * ratio;
+      this.canvas.height = size.y * ratio;
+      this.canvas.style.width = `${size.x}px`;
+      this.canvas.style.height = `${size.y}px`;
+    }
+    const g = this.canvas.getContext('2d');
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.clearRect(0, 0, size.x, size.y);
+    g.font = '12px "DejaVu Sans Mono", monospace';
+    g.lineJoin = 'round';
+    for (const marker of this.markers) {
+      const p = this.map.latLngToContainerPoint(toLatLng(marker.x, marker.y));
+      if (p.x < -50 || p.y < -50 || p.x > size.x + 50 || p.y > size.y + 50) continue;
+      drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label);
+    }
+    for (const pick of this.picks) {
+      const p = this.map.latLngToContainerPoint(toLatLng(pick.x, pick.y));
+      drawMarker(g, p, 'pick', PICK_COLOUR, '');
+    }
+  }
+
+  destroy() {
+    this.map.remove();
+    this.element.remove();
+  }
+}
+
+// Each kind its own shape: a T&E point an open square, a measurement a
+// diagonal cross, a pending pick an upright cross; each drawn over a dark halo
+// so it shows on bright and dark ground alike.
+function drawMarker(g, p, kind, colour, label) {
+  const x = Math.round(p.x) + 0.5;
+  const y = Math.round(p.y) + 0.5;
+  const path = () => {
+    g.beginPath();
+    if (kind === 'T&E') {
+      g.rect(x - 6, y - 6, 12, 12);
+    } else if (kind === 'pick') {
+      g.moveTo(x - 7, y);
+      g.lineTo(x - 2, y);
+      g.moveTo(x + 2, y);
+      g.lineTo(x + 7, y);
+      g.moveTo(x, y - 7);
+      g.lineTo(x, y - 2);
+      g.moveTo(x, y + 2);
+      g.lineTo(x, y + 7);
+    } else {
+      g.moveTo(x - 6, y - 6);
+      g.lineTo(x + 6, y + 6);
+      g.moveTo(x + 6, y - 6);
+      g.lineTo(x - 6, y + 6);
+    }
+  };
+  path();
+  g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
+  g.lineWidth = 4;
+  g.stroke();
+  path();
+  g.strokeStyle = colour;
+  g.lineWidth = 2;
+  g.stroke();
+  if (kind === 'pick') {
+    g.fillStyle = colour;
+    g.fillRect(x - 0.5, y - 0.5, 1, 1);
+  }
+  if (label) {
+    const lx = x + 9;
+    const ly = kind === 'T&E' ? y - 8 : y + 16;
+    g.lineWidth = 3;
+    g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
+    g.strokeText(label, lx, ly);
+    g.fillStyle = colour;
+    g.fillText(label, lx, ly);
+  }
+}
