@@ -35,6 +35,7 @@ void zmsc_HeapFree(void *block) {
 }
 
 void *zmsc_AddressOf_vselGCPMethods(void) {
+    zhc::CountCall("zmsc_AddressOf_vselGCPMethods");
     // Only its address matters: it tells the marker package which kind of
     // marker the caller wants.
     static const int gcpMethods = 0;

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <new>
 #include <string_view>
 
 #include "toolkit/core/core_support.h"
@@ -111,8 +111,9 @@ struct State {
     std::mutex mutex;
     // Call counts since the last FaultClear, by operation.
     CounterTable calls;
-    // For each armed operation, the call numbers that must fail.
-    std::map<std::string, std::multiset<long>, std::less<>> armed;
+    // For each armed operation, the call numbers that must fail, each with
+    // whether it runs out of memory (throws) rather than reports.
+    std::map<std::string, std::multimap<long, bool>, std::less<>> armed;
     CounterTable live;
     std::vector<std::string> printed;
 };
@@ -139,14 +140,14 @@ std::atomic<void (*)(const char *)> faultObserver{nullptr};
 
 void SetFaultObserver(void (*observer)(const char *operation)) { faultObserver.store(observer); }
 
-void FaultInject(const std::string &operation, int nth) {
+void FaultInject(const std::string &operation, int nth, bool outOfMemory) {
     if (nth < 1) return;
     State &s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
     // From here on every call is counted, so the count now plus nth is exactly
     // the nth call from now.
     const long calls = s.calls.FindLocked(operation, true)->value.load();
-    s.armed[operation].insert(calls + nth);
+    s.armed[operation].emplace(calls + nth, outOfMemory);
     SetWatch(watch::kArmed, true);
 }
 
@@ -175,6 +176,7 @@ bool watch::Hit(const char *operation, Zerr_Report **err) {
         return false;
     }
     bool fail = false;
+    bool outOfMemory = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         const long call = counter->value.fetch_add(1) + 1;
@@ -183,16 +185,18 @@ bool watch::Hit(const char *operation, Zerr_Report **err) {
             auto hit = armed->second.find(call);
             if (hit != armed->second.end()) {
                 fail = true;
+                outOfMemory = hit->second;
                 armed->second.erase(hit);
                 if (armed->second.empty()) s.armed.erase(armed);
                 SetWatch(kArmed, !s.armed.empty());
             }
         }
     }
-    if (fail && err) *err = zerr_CreateErrorReport(counter->name.c_str(), 0, 2, nullptr, "Injected failure.");
     if (fail) {
         if (void (*observer)(const char *) = faultObserver.load()) observer(counter->name.c_str());
     }
+    if (outOfMemory) throw std::bad_alloc();
+    if (fail && err) *err = zerr_CreateErrorReport(counter->name.c_str(), 0, 2, nullptr, "Injected failure.");
     return fail;
 }
 

@@ -45,8 +45,10 @@ inline void CountCall(const char *operation) {
     if (watch::state.load(std::memory_order_relaxed) != 0) watch::Count(operation);
 }
 // Makes the nth call (1 = the next one) of the named operation, counted from
-// now, fail. Several operations may be armed at once.
-void FaultInject(const std::string &operation, int nth);
+// now, fail. Several operations may be armed at once. With outOfMemory the call
+// throws std::bad_alloc instead of reporting, as it would when one of its own
+// allocations finds no memory.
+void FaultInject(const std::string &operation, int nth, bool outOfMemory = false);
 // Disarms every fault and forgets the call counts.
 void FaultClear();
 // Switches call counting on or off (off by default). Calls are counted while

@@ -70,8 +70,27 @@ void zerr_DeleteErrorReportEx(Zerr_Report **report) {
     }
 }
 
-const char *zerr_ReportOperation(const Zerr_Report *report) { return report ? report->operation.c_str() : ""; }
-const char *zerr_ReportMessage(const Zerr_Report *report) { return report ? report->message.c_str() : ""; }
-int32_t zerr_ReportLine(const Zerr_Report *report) { return report ? report->line : 0; }
-int32_t zerr_ReportSeverity(const Zerr_Report *report) { return report ? report->severity : 0; }
-const Zerr_Report *zerr_ReportCause(const Zerr_Report *report) { return report ? report->cause : nullptr; }
+const char *zerr_ReportOperation(const Zerr_Report *report) {
+    zhc::CountCall("zerr_ReportOperation");
+    return report ? report->operation.c_str() : "";
+}
+
+const char *zerr_ReportMessage(const Zerr_Report *report) {
+    zhc::CountCall("zerr_ReportMessage");
+    return report ? report->message.c_str() : "";
+}
+
+int32_t zerr_ReportLine(const Zerr_Report *report) {
+    zhc::CountCall("zerr_ReportLine");
+    return report ? report->line : 0;
+}
+
+int32_t zerr_ReportSeverity(const Zerr_Report *report) {
+    zhc::CountCall("zerr_ReportSeverity");
+    return report ? report->severity : 0;
+}
+
+const Zerr_Report *zerr_ReportCause(const Zerr_Report *report) {
+    zhc::CountCall("zerr_ReportCause");
+    return report ? report->cause : nullptr;
+}

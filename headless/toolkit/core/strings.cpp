@@ -64,6 +64,7 @@ char *zstr_Sprintf(char *buffer, const char *format, Zerr_Report **err, ...) {
 }
 
 int32_t zstr_CharCount(const char *text, char ch) {
+    zhc::CountCall("zstr_CharCount");
     int32_t count = 0;
     if (text) {
         for (; *text; ++text) count += (*text == ch);
@@ -108,12 +109,14 @@ void zstr_StringListDelete(Zstr_StringList **list, Zerr_Report **err) {
 }
 
 int32_t ztxt_Text_strcmp(const char *a, const char *b) {
+    zhc::CountCall("ztxt_Text_strcmp");
     if (!a && !b) return 0;
     if (!a || !b) return 1;
     return sign(std::strcmp(a, b));
 }
 
 int32_t ztxt_Text_sprintf(char *buffer, const char *format, ...) {
+    zhc::CountCall("ztxt_Text_sprintf");
     if (!buffer) return 0;
     va_list args;
     va_start(args, format);
