@@ -2,7 +2,7 @@
 // fixture report (the sample stereo pair's condensed report in feet), Chromium
 // opens it in a light and a dark scheme and for print, with no console error,
 // no page error and no request beyond the file itself. Screenshots are kept in
-// the build folder (ZOT_BUILD, default build/) as artefacts.
+// the build folder (ZOT_BUILD_DIR, default build/) as artefacts.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -11,9 +11,9 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
+import { buildDir as build } from './harness.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const build = path.resolve(root, process.env.ZOT_BUILD ?? 'build');
 const fixture = path.join(root, 'tests/data/assess/stereo_feet.csv');
 
 test('the assessment page renders in light, dark and print without an error', async (t) => {
