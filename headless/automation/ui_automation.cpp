@@ -3,6 +3,7 @@
 #include "automation/ui_automation.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "automation/automation_core.h"
 #include "toolkit/ui/ui_model.h"
@@ -240,6 +241,36 @@ bool CellRow(const std::string &table, int32_t row, std::vector<std::string> *te
         return false;
     }
     if (texts) *texts = t.shown[static_cast<size_t>(row)];
+    return true;
+}
+
+bool CellNumbers(const std::string &table, int32_t row, std::vector<double> *numbers, Zerr_Report **err) {
+    ClearErr(err);
+    Zzml_Part *part = FindTable(table, "CellNumbers", err);
+    if (!part) return false;
+    zui::Table &t = *part->table;
+    if (row < 0 || row >= t.config.rowCount) {
+        Fail(err, "CellNumbers", __LINE__, nullptr, "Table \"%s\" has no row %d (%d rows).", table.c_str(), row,
+             t.config.rowCount);
+        return false;
+    }
+    const std::vector<zui::Column> columns = t.config.columns;  // a callback may change the table
+    const Zzml_ParseResult *owner = part->owner;
+    numbers->assign(columns.size(), std::nan(""));
+    // As in a redraw, a get callback that asks for one is refused.
+    const bool redrawing = t.redrawing;
+    t.redrawing = true;
+    for (size_t column = 0; column < columns.size(); ++column) {
+        const zui::Column &setup = columns[column];
+        double value = 0;
+        if (setup.kind != zui::ColumnKind::Number || !setup.get) continue;
+        if (setup.get(setup.cellInfo, row, static_cast<int32_t>(column), &value, 0)) (*numbers)[column] = value;
+        if (!zui::ParseAlive(owner)) {
+            Fail(err, "CellNumbers", __LINE__, nullptr, "Table \"%s\" was freed while it was read.", table.c_str());
+            return false;
+        }
+    }
+    t.redrawing = redrawing;
     return true;
 }
 
