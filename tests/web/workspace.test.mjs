@@ -165,6 +165,12 @@ test('the assessment follows every accept, edit and clear; a flagged point leads
     assert.equal(await page.locator('#assessment .plots figure svg').count(), 3);
     assert.match(await panel('.flagged button'), /^G06 · HE/);
     await page.screenshot({ path: path.join(artefactDir, 'workspace-assessment.png') });
+    await page.locator('#assessment').screenshot({ path: path.join(artefactDir, 'assessment-panel.png') });
+    await page.click('#assessment .tabs button[data-plot="scatter"]');
+    await page.click('#assessment figure[data-plot="scatter"]');
+    await page.screenshot({ path: path.join(artefactDir, 'assessment-plot.png') });
+    await page.keyboard.press('Escape');
+    assert.equal(await page.locator('#assessment figure[data-plot="scatter"] svg').count(), 1, 'back in its place');
 
     const row = Number(await page.getAttribute('#assessment .flagged button', 'data-row'));
     const id = page.locator(`.row[data-row="${row}"] .cell[data-column="1"]`);

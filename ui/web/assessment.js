@@ -7,24 +7,24 @@
 
 import { api } from './api.js';
 
-// [key in the figures, label, vertical only, headline]
+// [key in the figures, label, vertical only, headline, what it is]
 const FIGURES = [
-  ['rmse_x', 'RMSEx (east)', false, false],
-  ['rmse_y', 'RMSEy (north)', false, false],
-  ['rmse_r', 'RMSEr', false, true],
-  ['rmse_z', 'RMSEz', true, true],
-  ['ce90_order_statistic', 'CE90, 90th percentile', false, true],
-  ['ce90_tool', 'CE90, tool k(r)', false, false],
-  ['le90_order_statistic', 'LE90, 90th percentile', true, true],
-  ['le90_tool', 'LE90, tool k(r)', true, false],
-  ['nssda_accuracy_r', 'NSSDA horizontal (95 %)', false, false],
-  ['nssda_accuracy_z', 'NSSDA vertical (95 %)', true, false],
+  ['rmse_x', 'RMSEx (east)', false, false, 'Root mean square of dE'],
+  ['rmse_y', 'RMSEy (north)', false, false, 'Root mean square of dN'],
+  ['rmse_r', 'RMSEr', false, true, 'sqrt(RMSEx² + RMSEy²)'],
+  ['rmse_z', 'RMSEz', true, true, 'Root mean square of dU'],
+  ['ce90_order_statistic', 'CE90 empirical', false, true, '90th percentile of HE (order statistic)'],
+  ['ce90_tool', 'CE90 tool k(r)', false, false, "The tool's |mean| + k(r) sd against the T&E points"],
+  ['le90_order_statistic', 'LE90 empirical', true, true, '90th percentile of |VE| (order statistic)'],
+  ['le90_tool', 'LE90 tool k(r)', true, false, "The tool's |mean| + k(r) sd against the T&E points"],
+  ['nssda_accuracy_r', 'NSSDA horiz. 95 %', false, false, 'NSSDA Accuracy_r at 95 % confidence'],
+  ['nssda_accuracy_z', 'NSSDA vert. 95 %', true, false, 'NSSDA Accuracy_z = 1.9600 RMSEz'],
 ];
 
 const PLOTS = [
-  ['vectorMap', 'Residual vectors'],
-  ['histogram', 'Horizontal errors (HE)'],
-  ['scatter', 'dE against dN'],
+  ['vectorMap', 'Vectors'],
+  ['histogram', 'Histogram'],
+  ['scatter', 'dE / dN'],
 ];
 
 const AXES = [['bias_east', 'east'], ['bias_north', 'north'], ['bias_up', 'up']];
@@ -37,7 +37,9 @@ function element(tag, className, text) {
 }
 
 function metres(figure) {
-  return figure && typeof figure.value === 'number' ? figure.value.toFixed(3) : '–';
+  const cell = element('td', '', figure && typeof figure.value === 'number' ? figure.value.toFixed(3) : '–');
+  if (cell.textContent === '–') cell.title = 'Not defined for these points; the statements say why';
+  return cell;
 }
 
 // An <svg> from the server's text. Its <style> is dropped: the page's policy
@@ -69,19 +71,27 @@ export class AssessmentPanel {
     this.flagged = element('div', 'flagged');
     this.statements = element('details', 'statements');
     this.statements.open = true;
-    this.plots = element('details', 'plots');
-    this.plots.open = true;
-    this.plots.append(element('summary', '', 'Plots (click to enlarge)'));
-    this.figuresOfPlots = PLOTS.map(([key, caption]) => {
+    // One plot at a time, chosen by its tab; each enlarges on a click.
+    this.plots = element('div', 'plots');
+    const tabs = element('div', 'tabs segmented');
+    this.figuresOfPlots = PLOTS.map(([key, caption], i) => {
       const figure = element('figure');
       figure.dataset.plot = key;
       figure.title = `${caption}: click to enlarge`;
-      figure.append(element('div', 'svg'), element('figcaption', '', caption));
+      figure.hidden = i > 0;
+      figure.append(element('div', 'svg'), element('figcaption', '', `${caption} · click to enlarge`));
       figure.addEventListener('click', () => this.enlarge(figure));
-      this.plots.append(figure);
+      const tab = element('button', i === 0 ? 'on' : '', caption);
+      tab.dataset.plot = key;
+      tab.addEventListener('click', () => {
+        for (const other of tabs.children) other.classList.toggle('on', other === tab);
+        for (const other of this.figuresOfPlots) other.hidden = other !== figure;
+      });
+      tabs.append(tab);
       return figure;
     });
-    this.body.append(this.figures, this.bias, this.flagged, this.statements, this.plots);
+    this.plots.append(tabs, ...this.figuresOfPlots);
+    this.body.append(this.figures, this.bias, this.flagged, this.plots, this.statements);
     section.append(this.empty, this.body);
     dialog.addEventListener('close', () => this.shrink());
     dialog.addEventListener('click', () => dialog.close());
@@ -123,16 +133,20 @@ export class AssessmentPanel {
 
     const head = element('tr');
     head.append(element('th', '', 'metres'), ...sets.map(([, title]) => element('th', '', title)));
-    const rows = FIGURES.filter(([, , v]) => vertical || !v).map(([key, label, , headline]) => {
+    const rows = FIGURES.filter(([, , v]) => vertical || !v).map(([key, label, , headline, what]) => {
       const row = element('tr', headline ? 'headline' : '');
       row.dataset.figure = key;
-      row.append(element('td', '', label), ...sets.map(([set]) => element('td', '', metres(summary.figures[set][key]))));
+      row.title = what;
+      row.append(element('td', '', label), ...sets.map(([set]) => metres(summary.figures[set][key])));
       return row;
     });
     this.figures.replaceChildren(head, ...rows);
 
-    const biased = AXES.filter(([key]) => summary.figures.all[key]).map(([, axis]) => axis);
-    this.bias.textContent = biased.length ? `Bias: the mean error ${biased.join(', ')} exceeds 25 % of its RMSE.` : '';
+    const biased = sets.map(([set, title]) => {
+      const axes = AXES.filter(([key]) => summary.figures[set][key]).map(([, axis]) => axis);
+      return axes.length ? `${title.replace(/ \d+$/, '').toLowerCase()}: ${axes.join(', ')}` : '';
+    }).filter(Boolean);
+    this.bias.textContent = biased.length ? `Bias (mean error over 25 % of the RMSE): ${biased.join('; ')}` : '';
     this.bias.hidden = !biased.length;
 
     this.flagged.replaceChildren();
@@ -169,7 +183,7 @@ export class AssessmentPanel {
     const svg = figure.querySelector('.svg > *');
     if (!svg) return;
     this.enlarged = figure;
-    this.dialog.replaceChildren(svg, element('p', 'hint', `${figure.querySelector('figcaption').textContent}. Click or Esc to close.`));
+    this.dialog.replaceChildren(svg, element('p', 'hint', 'Click or Esc to close.'));
     this.dialog.showModal();
   }
 
