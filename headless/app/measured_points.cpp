@@ -55,8 +55,8 @@ zassess::ResidualSet MeasuredResiduals(std::vector<int32_t> *rows) {
     std::vector<double> n;
     std::vector<std::string> texts;
     for (int32_t row = 0; row < rowCount; ++row) {
-        if (!zha::CellNumbers(kPointTable, row, &n, nullptr) || std::isnan(n[measN]) || std::isnan(n[measE])) continue;
-        if (!zha::CellRow(kPointTable, row, &texts, nullptr)) continue;
+        if (!zha::CellValues(kPointTable, row, &n, &texts, nullptr) || std::isnan(n[measN]) || std::isnan(n[measE]))
+            continue;
         // An empty cell is what the report writes as zero.
         const auto value = [&](int32_t c, double scale) { return std::isnan(n[c]) ? 0.0 : n[c] * scale; };
         zassess::Residual p;
