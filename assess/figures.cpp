@@ -198,7 +198,7 @@ Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<Poin
 
 // The outlier test on one component (HE, or |VE|): from the largest value
 // down, a value is flagged while it exceeds kOutlierRatio times the RMS of the
-// values left besides it. Only the largest few can be flagged, so they are
+// values left besides it, and at least kOutlierMinimumRest values are left. Only the largest few can be flagged, so they are
 // selected (linear) and sorted, in a window that grows when all of it is
 // flagged. A value equal to a flagged one is flagged too (its rest is smaller),
 // so the flagged values are exactly those above the first that passes. Sets
@@ -228,7 +228,7 @@ void FlagLargeResiduals(const std::vector<double> &values, std::vector<PointFlag
         sum = total;
         left = n;
         size_t rank = 0;
-        while (rank < top.size() && left >= 2) {
+        while (rank < top.size() && left > kOutlierMinimumRest) {
             const double square = top[rank];
             if (!(square > limit * std::max(0.0, sum - square) / static_cast<double>(left - 1))) break;
             sum -= square;

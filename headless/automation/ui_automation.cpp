@@ -3,6 +3,7 @@
 #include "automation/ui_automation.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "automation/automation_core.h"
 #include "toolkit/ui/ui_model.h"
@@ -240,6 +241,47 @@ bool CellRow(const std::string &table, int32_t row, std::vector<std::string> *te
         return false;
     }
     if (texts) *texts = t.shown[static_cast<size_t>(row)];
+    return true;
+}
+
+bool CellValues(const std::string &table, int32_t row, std::vector<double> *numbers, std::vector<std::string> *texts,
+                Zerr_Report **err) {
+    ClearErr(err);
+    Zzml_Part *part = FindTable(table, "CellValues", err);
+    if (!part) return false;
+    zui::Table &t = *part->table;
+    if (row < 0 || row >= t.config.rowCount) {
+        Fail(err, "CellValues", __LINE__, nullptr, "Table \"%s\" has no row %d (%d rows).", table.c_str(), row,
+             t.config.rowCount);
+        return false;
+    }
+    const std::vector<zui::Column> columns = t.config.columns;  // a callback may change the table
+    const Zzml_ParseResult *owner = part->owner;
+    numbers->assign(columns.size(), std::nan(""));
+    texts->assign(columns.size(), std::string());
+    // As in a redraw, a get callback that asks for one is refused.
+    const bool redrawing = t.redrawing;
+    t.redrawing = true;
+    for (size_t column = 0; column < columns.size(); ++column) {
+        const zui::Column &setup = columns[column];
+        const int32_t c = static_cast<int32_t>(column);
+        if (!setup.get) continue;
+        if (setup.kind == zui::ColumnKind::Number) {
+            double value = 0;
+            if (setup.get(setup.cellInfo, row, c, &value, 0)) (*numbers)[column] = value;
+        } else if (setup.kind == zui::ColumnKind::Text) {
+            char buffer[256] = {0};
+            if (setup.get(setup.cellInfo, row, c, buffer, sizeof buffer)) {
+                buffer[sizeof buffer - 1] = '\0';  // the callback may leave it unterminated
+                (*texts)[column] = buffer;
+            }
+        }
+        if (!zui::ParseAlive(owner)) {
+            Fail(err, "CellValues", __LINE__, nullptr, "Table \"%s\" was freed while it was read.", table.c_str());
+            return false;
+        }
+    }
+    t.redrawing = redrawing;
     return true;
 }
 

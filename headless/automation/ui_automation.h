@@ -153,6 +153,13 @@ std::vector<std::string> CellColumnKinds(const std::string &table);
 int32_t CellColumnByTitle(const std::string &table, const std::string &title);
 bool CellText(const std::string &table, int32_t row, int32_t column, std::string *text, Zerr_Report **err);
 bool CellRow(const std::string &table, int32_t row, std::vector<std::string> *texts, Zerr_Report **err);
+// The values of a row as its get callbacks give them, unformatted: by column,
+// numbers[c] the number of a number cell, unrounded, in the units the table
+// shows (NaN for an empty cell and other kinds), texts[c] the text of a text
+// cell (cut to 255 bytes as the table shows it; "" for an empty cell and other
+// kinds). Reading runs the callbacks as a redraw would, and keeps nothing.
+bool CellValues(const std::string &table, int32_t row, std::vector<double> *numbers, std::vector<std::string> *texts,
+                Zerr_Report **err);
 // Types text into a cell: parsed by the column kind (a number, degrees minutes
 // seconds with a hemisphere letter in a DMS column, three or four colour
 // components from 0 to 1, or text) and handed to the column's put callback; the

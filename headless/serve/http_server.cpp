@@ -287,6 +287,13 @@ struct HttpServer::Impl {
             const Workspace::Reply reply = workspace.Markers(panes);
             SendJson(r, reply.status, reply.body);
         });
+        server.Get("/api/assessment", [this](const httplib::Request &q, httplib::Response &r) {
+            long long known = -1;
+            if (q.has_param("known") && !ParseWhole(q.get_param_value("known"), &known))
+                return SendError(r, 400, "known must be a whole number from 0");
+            const Workspace::Reply reply = workspace.Assessment(known);
+            SendJson(r, reply.status, reply.body);
+        });
         server.Get("/api/session", [this](const httplib::Request &, httplib::Response &r) {
             r.set_header("Content-Disposition", "attachment; filename=\"workspace.session\"");
             r.set_content(workspace.SessionText(), "text/plain; charset=utf-8");

@@ -1,5 +1,6 @@
 #include "workspace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <sstream>
 
 #include "app/actions.h"
+#include "app/measured_points.h"
 #include "app/view.h"
 #include "app/view_json.h"
 #include "automation/ui_automation.h"
@@ -48,9 +50,62 @@ bool WriteWhole(const std::string &path, const std::string &text) {
 // The images as the view names them.
 const char *const kImageNames[] = {"left", "right"};
 
+// Actions that leave the measured points as they are; any other may change them.
+bool LeavesPointsAlone(const std::string &action) {
+    static const char *const kNames[] = {"click", "row",  "select", "drive", "autodrive", "graphics",
+                                         "keeptool", "tool", "format", "units", "save",      "report"};
+    for (const char *name : kNames)
+        if (action == name) return true;
+    return false;
+}
+
+bool SameResidual(const zassess::Residual &a, const zassess::Residual &b) {
+    return a.id == b.id && a.description == b.description && a.refX == b.refX && a.refY == b.refY &&
+           a.measX == b.measX && a.measY == b.measY && a.refZ == b.refZ && a.measZ == b.measZ && a.dE == b.dE &&
+           a.dN == b.dN && a.dU == b.dU && a.refCE90 == b.refCE90 && a.refLE90 == b.refLE90 &&
+           a.mensurationPixels == b.mensurationPixels;
+}
+
+bool SamePoints(const zassess::ResidualSet &a, const zassess::ResidualSet &b) {
+    return a.title == b.title && a.geographic == b.geographic && a.vertical == b.vertical &&
+           std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), SameResidual);
+}
+
+// The assessment as the page shows it (Workspace::Assessment); rows holds each point's table row.
+json AssessmentReply(const zassess::ResidualSet &set, const std::vector<int32_t> &rows, long long revision) {
+    if (set.points.empty()) return json{{"revision", revision}, {"measured", 0}};
+    const zassess::DisplayAssessment shown = zassess::AssessForDisplay(set);
+    json summary = shown.figures;
+    json flagged = json::array();
+    const json &residuals = summary["residuals"];
+    for (size_t i = 0; i < residuals.size() && flagged.size() < kMaxFlaggedShown; ++i) {
+        const json &point = residuals[i];
+        if (!point["flagged"].get<bool>()) continue;
+        json entry{{"id", point["id"]},
+                   {"row", rows[i]},
+                   {"he_m", point["he_m"]},
+                   {"ratio_horizontal", point["ratio_horizontal"]}};
+        if (set.vertical) {
+            entry["up_m"] = point["up_m"];
+            entry["ratio_vertical"] = point["ratio_vertical"];
+        }
+        flagged.push_back(entry);
+    }
+    summary.erase("residuals");
+    return json{{"revision", revision},
+                {"measured", set.points.size()},
+                {"summary", summary},
+                {"flagged", flagged},
+                {"plots",
+                 {{"vectorMap", shown.plots.vectorMap},
+                  {"histogram", shown.plots.histogram},
+                  {"scatter", shown.plots.scatter}}}};
+}
+
 }  // namespace
 
 Workspace::Workspace(const std::string &root) : root_(root) {
+    assessment_.reply = AssessmentReply(assessment_.points, assessment_.rows, assessment_.revision);
     thread_.Run([this] {
         zha::SetDialogAsker([this](const zha::DialogQuestion &question) { return dialogs_.Ask(question); });
     });
@@ -159,6 +214,7 @@ json Workspace::Snapshot(const RowWindow &rows) {
     json body{{"view", zapp::ToJson(view)},
               {"images", ImagesJson()},
               {"session", json{{"lines", recording_.Lines()}}},
+              {"changes", changes_.load()},
               {"question", nullptr}};
     std::lock_guard<std::mutex> lock(mutex_);
     lastView_ = body;
@@ -178,6 +234,7 @@ void Workspace::Record(const std::vector<std::string> &words, bool ok) {
 void Workspace::RecordReplayed(const std::vector<std::string> &words) { Record(words, true); }
 
 void Workspace::AfterReplay() {
+    ++changes_;
     thread_.Run([this] { Snapshot(RowWindow{0, kDefaultRows}); });
 }
 
@@ -224,6 +281,7 @@ Workspace::Reply Workspace::Act(const json &request) {
                          if (!action.check(zapp::BuildView(before), &refusal)) return Refused(400, refusal);
                      }
                      const zapp::ActionResult result = action.run();
+                     if (!LeavesPointsAlone(action.name)) ++changes_;
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
                      body["result"] = zapp::ToJson(result);
@@ -299,6 +357,29 @@ Workspace::Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
         }
         return Reply{200, json{{"panes", answer}}};
     });
+}
+
+void Workspace::UpdateAssessment() {
+    const long long changes = changes_;
+    if (assessment_.changes == changes) return;
+    assessment_.changes = changes;
+    std::vector<int32_t> rows;
+    zassess::ResidualSet points = zapp::MeasuredResiduals(&rows);
+    if (rows == assessment_.rows && SamePoints(points, assessment_.points)) return;
+    json reply = AssessmentReply(points, rows, assessment_.revision + 1);
+    assessment_.points = std::move(points);
+    assessment_.rows = std::move(rows);
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++assessment_.revision;
+    assessment_.reply = std::move(reply);
+}
+
+Workspace::Reply Workspace::Assessment(long long known) {
+    // While the tool waits for an answer, the points are as they were.
+    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { UpdateAssessment(); });
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (known == assessment_.revision) return {200, json{{"revision", known}, {"unchanged", true}}};
+    return {200, assessment_.reply};
 }
 
 Workspace::Reply Workspace::Files(const std::string &folder) {

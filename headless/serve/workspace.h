@@ -24,6 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "assess.h"
 #include "dialogs.h"
 #include "module_thread.h"
 #include "recording.h"
@@ -41,6 +42,8 @@ constexpr long long kDefaultRows = 100;
 constexpr long long kMaxRows = 2000;
 // Markers sent for one pane at most; a pane showing more draws the first ones.
 constexpr size_t kMaxPaneMarkers = 5000;
+// Flagged points listed in the assessment reply at most (all are counted).
+constexpr size_t kMaxFlaggedShown = 100;
 
 // A pane's visible part, in image file coordinates.
 struct PaneBounds {
@@ -77,6 +80,18 @@ public:
     Reply Answer(const nlohmann::json &request);
     // The markers each pane shows inside its bounds.
     Reply Markers(const std::vector<PaneBounds> &panes);
+    // The accuracy assessment of the measured points (assess/assess.h), as the
+    // page shows it beside the figures:
+    //   {"revision": R, "measured": N, "summary": {...}, "flagged": [...],
+    //    "plots": {"vectorMap": "<svg...", "histogram": ..., "scatter": ...}}
+    // summary is AssessmentJson without its per-point list; flagged lists the
+    // flagged points (ID, table row, HE, ratios), the first kMaxFlaggedShown.
+    // With no measured point: {"revision": R, "measured": 0}. Worked out on
+    // the module thread once per change of the points: the view's "changes"
+    // counts the actions that may change them, and the points are read again
+    // only when it moved, assessed again only when they differ. A page that
+    // holds revision `known` gets {"revision": known, "unchanged": true}.
+    Reply Assessment(long long known);
     Reply Files(const std::string &folder);
     Reply StartOverviews(const nlohmann::json &request);
     // A tile of the image shown in image slot 0 (left) or 1 (right): its PNG
@@ -101,6 +116,13 @@ private:
         std::shared_ptr<TileImage> tiles;
         std::string error;  // why it cannot be shown
     };
+    struct AssessmentCache {
+        long long changes = -1;  // the point changes counted when the points were read
+        long long revision = 0;  // moves when the measured points differ
+        zassess::ResidualSet points;
+        std::vector<int32_t> rows;
+        nlohmann::json reply;
+    };
     struct OverviewBuild {
         bool running = false;
         double done = 0;
@@ -115,6 +137,7 @@ private:
     nlohmann::json ImagesJson();
     nlohmann::json QuestionJson();
     void NoteImages(const std::vector<std::string> &files);  // module thread
+    void UpdateAssessment();  // module thread
     // Waits for reply, or until the tool asks a question; an action's reply
     // then waits on for the answer (Answer).
     Reply Await(std::shared_future<Reply> reply, bool action);
@@ -132,6 +155,10 @@ private:
     nlohmann::json lastView_;
     RowWindow lastRows_{0, kDefaultRows};
     std::string teFile_;  // relative to the root
+    std::atomic<long long> changes_{0};  // actions run that may have changed the points
+    // Written on the module thread only; other threads read its revision and
+    // reply under mutex_.
+    AssessmentCache assessment_;
     ModuleThread thread_;  // last: ends first, with the work it has queued
 };
 

@@ -134,6 +134,8 @@ TEST(AssessOutliers, FlagsBlundersFromTheLargestDownAndNothingElse) {
         {"vertical", {{1, 0, 0.1}, {0, 1, -0.1}, {-1, 0, 0.1}, {0, -1, -0.1}, {1, 1, 5}}, {false, false, false, false, true}},
         // Normal-looking scatter: 2.9 RMSE of the rest passes.
         {"none", {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {2.9, 0, 0}}, {false, false, false, false, false}},
+        // Ten times the RMS of three others: too few to tell a blunder (it was flagged once).
+        {"too few", {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {10, 0, 0}}, {false, false, false, false}},
     };
     for (const Case &c : cases) {
         const Assessment a = Assess(Set(c.rows, true));

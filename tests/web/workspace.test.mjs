@@ -148,6 +148,49 @@ test('mono: main and zoomed panes side by side, a pick shows at once, an accept 
   });
 });
 
+test('the assessment follows every accept, edit and clear; a flagged point leads to its row', async () => {
+  await inWorkspace(MONO, async ({ dir, page }) => {
+    const panel = (selector) => page.textContent(`#assessment ${selector}`);
+    assert.equal(await page.isVisible('#assessment'), true);
+    assert.match(await panel('.empty'), /No measured points yet/);
+    const points = await truth(dir, 'geographic');
+    for (const [i, point] of points.entries()) {
+      for (const [x, y] of picks(point.left_picks)) await clickImage(page, 'left zoom', x, y, 7);
+      await page.keyboard.press('Enter');
+      await settled(page);
+      assert.equal(await page.getAttribute('#assessment', 'data-measured'), String(i + 1), `after accept ${i + 1}`);
+    }
+    assert.match(await panel('.figures th:nth-child(2)'), /^All 10$/);
+    assert.match(await panel('.figures tr[data-figure="rmse_r"]'), /RMSEr\s*\d+\.\d{3}/);
+    assert.equal(await page.locator('#assessment .plots figure svg').count(), 3);
+    assert.match(await panel('.flagged button'), /^G06 · HE/);
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-assessment.png') });
+    await page.locator('#assessment').screenshot({ path: path.join(artefactDir, 'assessment-panel.png') });
+    await page.click('#assessment .tabs button[data-plot="scatter"]');
+    await page.click('#assessment figure[data-plot="scatter"]');
+    await page.screenshot({ path: path.join(artefactDir, 'assessment-plot.png') });
+    await page.keyboard.press('Escape');
+    assert.equal(await page.locator('#assessment figure[data-plot="scatter"] svg').count(), 1, 'back in its place');
+
+    const row = Number(await page.getAttribute('#assessment .flagged button', 'data-row'));
+    const id = page.locator(`.row[data-row="${row}"] .cell[data-column="1"]`);
+    await id.dblclick();
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type('G06-bad');
+    await page.keyboard.press('Enter');
+    await settled(page);
+    assert.match(await panel('.flagged button'), /^G06-bad · HE/, 'an edit shows');
+
+    await page.click('#assessment .flagged button');
+    await settled(page);
+    assert.equal((await view(page)).table.currentRow, row, 'the flagged point is the current one');
+    await page.click('#clear');
+    await settled(page);
+    assert.match(await panel('.figures th:nth-child(2)'), /^All 9$/);
+    assert.match(await panel('.flagged'), /No point flagged/);
+  });
+});
+
 test('table editing: a value typed in feet is kept as feet, rows are added, inserted and deleted', async () => {
   await inWorkspace(MONO, async ({ page }) => {
       await page.click('#units button[data-units="feet"]');

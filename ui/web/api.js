@@ -29,6 +29,7 @@ export const api = {
   files: (folder) => request('GET', `/api/files?dir=${encodeURIComponent(folder)}`),
   markers: (panes) =>
     request('GET', '/api/markers?' + panes.map((p) => 'pane=' + p.join(',')).join('&')),
+  assessment: (known) => request('GET', `/api/assessment?known=${known}`),
   buildOverviews: (image) => request('POST', '/api/overviews', { image }),
   downloadUrl: (path) => `/api/download?path=${encodeURIComponent(path)}`,
 };

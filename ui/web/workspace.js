@@ -3,6 +3,7 @@
 // change goes to the server as an action; the reply carries the view after it.
 
 import { api } from './api.js';
+import { AssessmentPanel } from './assessment.js';
 import { Pane } from './panes.js';
 import { PointTable } from './table.js';
 import { chooseFile, askStart, askQuestion, TEXT_FILES } from './dialogs.js';
@@ -28,6 +29,10 @@ const table = new PointTable($('table-scroll'), $('table-head'), $('table-body')
   select: (rows) => act({ action: 'select', rows }),
   edit: (row, column, text) => act({ action: 'edit', row, column, text }),
   needRows: () => refresh(),
+});
+
+const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), {
+  chooseRow: (row) => act({ action: 'row', row }),
 });
 
 // ---- Talking to the server ----
@@ -132,6 +137,8 @@ function apply(reply, action) {
   $('table-caption').textContent = view.table.present
     ? `Points (${view.table.rowCount}${view.table.currentRow >= 0 ? `, current ${view.table.currentRow + 1}` : ''})`
     : 'Points';
+  assessment.show(open);
+  if (assessment.stale(reply)) queued(() => assessment.load(reply.changes));
   showFilesWritten(view.filesWritten);
   $('download-session').title = `The ${reply.session.lines} actions taken so far, as a session that zot-host run replays`;
   reconcilePicks(frame);
@@ -418,5 +425,5 @@ document.addEventListener('keydown', (event) => {
   keys[key]();
 });
 
-window.zotWorkspace = { state, refresh, act };
+window.zotWorkspace = { state, refresh, act, assessment };
 refresh();
