@@ -36,7 +36,7 @@ struct Residual {
     double dE = 0, dN = 0, dU = 0;
     // The reference point's own accuracy at 90 %: circular (horizontal) and linear (vertical).
     double refCE90 = 0, refLE90 = 0;
-    double mensurationPixels = 0;  // the analyst's pointing error, in pixels
+    double mensurationPixels = 0;  // the analyst's pointing error, in pixels; NaN when the image has no pixel size
 };
 
 struct ResidualSet {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "constants.h"
@@ -216,6 +217,11 @@ bool ReadCondensedReport(const std::string &input, ResidualSet *set, std::string
         double value[kFields] = {0};
         for (size_t k = 0; k < kFields; ++k) {
             if (k == 0 || k == 6) continue;
+            // Without a pixel size the tool writes no mensuration error: unknown, not zero.
+            if (k == 13 && fields[k].empty()) {
+                value[k] = std::numeric_limits<double>::quiet_NaN();
+                continue;
+            }
             const bool position = k == 1 || k == 2 || k == 7 || k == 8;
             if (!(position ? ParsePosition(fields[k], geographicForm, &value[k]) : ParseNumber(fields[k], &value[k]))) {
                 *error = "line " + std::to_string(recordLine) + ", column " + std::to_string(k + 1) + " (" +

@@ -130,7 +130,7 @@ std::string ResidualsCsv(const ResidualSet &set, const Assessment &a) {
             << Fixed(p.measY, positionDecimals) << ',' << Fixed(p.refZ, 4) << ',' << Fixed(p.measZ, 4) << ','
             << Fixed(p.dE, 6) << ',' << Fixed(p.dN, 6) << ',' << (set.vertical ? Fixed(p.dU, 6) : "") << ','
             << Fixed(std::hypot(p.dE, p.dN), 6) << ',' << Fixed(p.refCE90, 6) << ',' << Fixed(p.refLE90, 6) << ','
-            << Fixed(p.mensurationPixels, 6) << ',' << (flag.flagged ? "yes" : "no") << ',' << Decimal(flag.ratioH, 3)
+            << Decimal(p.mensurationPixels, 6) << ',' << (flag.flagged ? "yes" : "no") << ',' << Decimal(flag.ratioH, 3)
             << ',' << Decimal(flag.ratioV, 3) << '\n';
     }
     return out.str();

@@ -67,7 +67,7 @@ zassess::ResidualSet MeasuredResiduals(std::vector<int32_t> *rows) {
         p.refZ = value(refZ, metres), p.measZ = value(measZ, metres);
         p.dE = value(dE, metres), p.dN = value(dN, metres), p.dU = value(dU, metres);
         p.refCE90 = value(ce90, metres), p.refLE90 = value(le90, metres);
-        p.mensurationPixels = value(pixels, 1);
+        p.mensurationPixels = n[pixels];  // none without a pixel size, as the report writes it
         set.points.push_back(std::move(p));
         if (rows) rows->push_back(row);
     }

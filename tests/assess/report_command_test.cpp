@@ -86,6 +86,14 @@ TEST(AssessReport, ReadsBothFormsUnitsAndQuotings) {
     }
     EXPECT_DOUBLE_EQ(set.points[0].refX, 1.0);
     EXPECT_DOUBLE_EQ(set.points[0].measY, 2.0);
+
+    // An image without a pixel size: the report leaves the mensuration error out, and so does the CSV.
+    ASSERT_TRUE(zassess::ReadCondensedReport(
+        Head(false, false, false) + "M5,1,2,3,4,5,Pole,1,2,3,0.15,0.2,0,,0.25,0\n", &set, &error))
+        << error;
+    EXPECT_TRUE(std::isnan(set.points[0].mensurationPixels));
+    const std::string csv = zassess::ResidualsCsv(set, zassess::Assess(set));
+    EXPECT_NE(csv.find(",4.000000,5.000000,,no,"), std::string::npos) << csv;
 }
 
 TEST(AssessReport, RefusesWhatIsNoCondensedReport) {
