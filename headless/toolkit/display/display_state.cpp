@@ -82,8 +82,9 @@ namespace {
 
 // The names in use, with how many use each. Entries of a std::map never move.
 // Never destroyed: markers may outlive it at exit otherwise.
-std::map<std::string, long> &NamesInUse() {
-    static std::map<std::string, long> *names = new std::map<std::string, long>;
+using NameTable = std::map<std::string, long, std::less<>>;
+NameTable &NamesInUse() {
+    static NameTable *names = new NameTable;
     return *names;
 }
 
@@ -100,10 +101,15 @@ ZdisName &ZdisName::operator=(const ZdisName &other) {
     return *this;
 }
 
-ZdisName &ZdisName::operator=(const std::string &text) {
+ZdisName &ZdisName::operator=(std::string_view text) {
+    // The same text again (markers are made in runs of one kind) keeps its entry.
+    if (shared_ && shared_->first == text) return *this;
     Release();
     if (!text.empty()) {
-        shared_ = &*NamesInUse().emplace(text, 0).first;
+        NameTable &names = NamesInUse();
+        auto found = names.find(text);
+        if (found == names.end()) found = names.emplace(std::string(text), 0).first;
+        shared_ = &*found;
         ++shared_->second;
     }
     return *this;

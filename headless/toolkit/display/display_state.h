@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -156,7 +157,7 @@ public:
     ZdisName() = default;
     ZdisName(const ZdisName &other);
     ZdisName &operator=(const ZdisName &other);
-    ZdisName &operator=(const std::string &text);
+    ZdisName &operator=(std::string_view text);
     ~ZdisName();
     operator const std::string &() const;
 
