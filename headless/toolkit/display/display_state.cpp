@@ -88,6 +88,10 @@ NameTable &NamesInUse() {
     return *names;
 }
 
+// The entry given out last (markers are made in runs of one kind and font);
+// null once it is erased.
+NameTable::value_type *lastName = nullptr;
+
 }  // namespace
 
 ZdisName::ZdisName(const ZdisName &other) : shared_(other.shared_) {
@@ -106,10 +110,13 @@ ZdisName &ZdisName::operator=(std::string_view text) {
     if (shared_ && shared_->first == text) return *this;
     Release();
     if (!text.empty()) {
-        NameTable &names = NamesInUse();
-        auto found = names.find(text);
-        if (found == names.end()) found = names.emplace(std::string(text), 0).first;
-        shared_ = &*found;
+        if (!lastName || lastName->first != text) {
+            NameTable &names = NamesInUse();
+            auto found = names.find(text);
+            if (found == names.end()) found = names.emplace(std::string(text), 0).first;
+            lastName = &*found;
+        }
+        shared_ = lastName;
         ++shared_->second;
     }
     return *this;
@@ -123,7 +130,10 @@ ZdisName::operator const std::string &() const {
 }
 
 void ZdisName::Release() {
-    if (shared_ && --shared_->second == 0) NamesInUse().erase(shared_->first);
+    if (shared_ && --shared_->second == 0) {
+        if (shared_ == lastName) lastName = nullptr;
+        NamesInUse().erase(shared_->first);
+    }
     shared_ = nullptr;
 }
 
@@ -134,8 +144,11 @@ bool ZdisEnter(const char *operation, Zerr_Report **err) {
 
 Zdis_ViewWindow *ZdisLiveWindow(const Zdis_ViewWindow *window) {
     if (window == nullptr) return nullptr;
-    const ZdisState &state = ZdisGetState();
-    if (state.windows.count(window) == 0) return nullptr;
+    ZdisState &state = ZdisGetState();
+    if (window != state.recentWindow) {
+        if (state.windows.count(window) == 0) return nullptr;
+        state.recentWindow = window;
+    }
     return const_cast<Zdis_ViewWindow *>(window);
 }
 
@@ -227,6 +240,7 @@ void ZdisFreeEverything() {
             state.windowsByNumber.erase(pane.number);
         }
         state.viewers.Take(bundle);
+        state.recentWindow = nullptr;
         zhc::LiveRemove("viewer");
     }
     state.messages.clear();
