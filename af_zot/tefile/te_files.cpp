@@ -81,16 +81,10 @@ static void DiscardPoints(Zdlm_List **list) {
 // A latitude beyond a pole places a marker somewhere, but no ground length can
 // be computed for it, so every later statistic would fail; such a file is
 // refused before anything of the tool changes. Raises through zerr.
-static void CheckLatitudes(ZerrException &zerr, const std::vector<TEPoint> &tePoints) {
-    for (size_t index = 0; index < tePoints.size(); index++) {
-        const double latitude = tePoints[index].latitude;
-        if (latitude >= -90.0 && latitude <= 90.0) continue;
-        char message[160];
-        // Every line of a loaded file is a point, so point i is on line i + 1.
-        snprintf(message, sizeof message, "Latitude %.10g on line %zu of the T&E file lies beyond a pole.", latitude,
-                 index + 1);
-        zerr.Throw(__LINE__, message);
-    }
+static void RefuseLatitude(ZerrException &zerr, double latitude, int line) {
+    char message[160];
+    snprintf(message, sizeof message, "Latitude %.10g on line %d of the T&E file lies beyond a pole.", latitude, line);
+    zerr.Throw(__LINE__, message);
 }
 
 // True when a point of the tool is measured.
@@ -131,27 +125,45 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         if (argc < 1 || !argv || !argv[0]) zerr.Throw(__LINE__, "Insufficient arguments passed to the function.");
         fileName = zstr_Duplicate(argv[0]);
         if (!fileName) zerr.Throw(__LINE__, "Error creating string.");
-        std::vector<TEPoint> tePoints;
+        // Room for every line of the file at once: the records are never moved.
+        const size_t lines = TEPointLoader::countLines(fileName);
+        const int32_t room = lines > (size_t)INT32_MAX ? INT32_MAX : (int32_t)lines;
+        newPoints = zdlm_InitList(sizeof(ZOT_Point), room > kPointListGrowth ? room : kPointListGrowth, zerr.Slot());
+        zerr.Check(__LINE__);
+        // Each line read becomes a point record in the new list at once (the
+        // file's points are never held twice). A file that cannot be read or
+        // that holds an invalid line raises here, before anything of the tool
+        // has changed; so does a latitude beyond a pole, once every line has
+        // been read.
+        const bool degrees = zotData->unitsAreDegrees != 0;
+        int beyondPoleLine = 0;
+        double beyondPole = 0.0;
         TEPointLoader loader;
-        // A file that cannot be read or that holds an invalid line raises here,
-        // before anything of the tool has changed.
-        loader.loadFile(fileName, zotData->unitsAreDegrees != 0, tePoints);
-        if (zotData->unitsAreDegrees) CheckLatitudes(zerr, tePoints);
+        loader.readFile(fileName, degrees, [&](TEPoint &tePoint, int line) {
+            if (degrees && !beyondPoleLine && !(tePoint.latitude >= -90.0 && tePoint.latitude <= 90.0)) {
+                beyondPoleLine = line;
+                beyondPole = tePoint.latitude;
+            }
+            MakePoint(zotData, tePoint, &pending);
+            pendingOwned = true;
+            if (!pending.pointId || !pending.teDescription) zerr.Throw(__LINE__, "Error creating string.");
+            zdlm_Add(newPoints, &pending, zerr.Slot());
+            zerr.Check(__LINE__);
+            pendingOwned = false;
+        });
+        if (beyondPoleLine) RefuseLatitude(zerr, beyondPole, beyondPoleLine);
         // The measurements about to be replaced are offered for a report first,
         // as closing offers them.
         if (zotData->reportPending && HasMeasurements(zotData)) OfferReport(zotData, "ZOT_OpenTEFile", true);
 
-        newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
+        const int32_t count = zdlm_CountList(newPoints, zerr.Slot());
         zerr.Check(__LINE__);
-        for (const TEPoint &tePoint : tePoints) {
-            MakePoint(zotData, tePoint, &pending);
-            pendingOwned = true;
-            if (!pending.pointId || !pending.teDescription) zerr.Throw(__LINE__, "Error creating string.");
-            PlaceTEMarkers(zerr.Slot(), zotData, &pending);
+        for (int32_t index = 0; index < count; index++) {
+            ZOT_Point *point = (ZOT_Point *)zdlm_GetAddr(newPoints, index, zerr.Slot());
             zerr.Check(__LINE__);
-            zdlm_Add(newPoints, &pending, zerr.Slot());
+            if (!point) zerr.Throw(__LINE__, "Error getting element from list");
+            PlaceTEMarkers(zerr.Slot(), zotData, point);
             zerr.Check(__LINE__);
-            pendingOwned = false;
         }
         // The table shows no rows while its list is exchanged.
         SetRowCount(zerr.Slot(), zotData, 0);
@@ -162,7 +174,6 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         replacing = true;
         DiscardPoints(&oldPoints);
         zotData->reportPending = 1;
-        int32_t count = (int32_t)tePoints.size();
         SetRowCount(zerr.Slot(), zotData, count);
         zerr.Check(__LINE__);
         replacing = false;

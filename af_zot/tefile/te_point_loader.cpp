@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -138,19 +139,18 @@ static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
     return true;
 }
 
-// The parts of a D M S (blank-separated) or D:M:S text.
-static std::vector<Text> SplitParts(Text text, bool colons) {
-    std::vector<Text> parts;
+// Gives visit each part of a D M S (blank-separated) or D:M:S text in turn,
+// until it returns false.
+template <typename Visit>
+static void ForEachPart(Text text, bool colons, Visit visit) {
     const char *at = text.begin;
     while (at <= text.end) {
         const char *stop = at;
         while (stop < text.end && (colons ? *stop != ':' : !IsSpace(*stop))) ++stop;
-        parts.push_back({at, stop});
+        if (!visit(Text{at, stop})) return;
         at = stop + 1;
-        // Blanks between parts come in runs.
         while (!colons && at < text.end && IsSpace(*at)) ++at;
     }
-    return parts;
 }
 
 // A hemisphere letter in either case, or 0.
@@ -182,24 +182,29 @@ static bool ReadCoordinate(Text field, double &value, char &letter, std::string 
     // Chosen in this order: a blank, a colon, neither.
     const bool blanks = body.holdsSpace();
     if (blanks || body.holds(':')) {
-        const std::vector<Text> parts = SplitParts(body, !blanks);
         static const char *const kPartNames[] = {"degrees", "minutes", "seconds"};
         double numbers[3] = {0.0, 0.0, 0.0};
         bool minus = false;
-        for (size_t i = 0; i < parts.size(); ++i) {
+        size_t parts = 0;
+        bool read = true;
+        ForEachPart(body, !blanks, [&](Text part) {
+            const size_t i = parts++;
             double number = 0.0;
             bool partMinus = false;
             const bool whole = i < 2;
-            if (!ReadNumber(parts[i], whole, number, partMinus)) {
-                problem = parts[i].quoted() + " in " + field.quoted() + " is not " +
+            if (!ReadNumber(part, whole, number, partMinus)) {
+                problem = part.quoted() + " in " + field.quoted() + " is not " +
                           (whole ? "a whole number" : "a number") + (i < 3 ? std::string(" of ") + kPartNames[i] : "");
+                read = false;
                 return false;
             }
             if (i < 3) numbers[i] = number;
             if (i == 0) minus = partMinus;
-        }
-        if (parts.size() != 3) {
-            problem = field.quoted() + " holds " + std::to_string(parts.size()) + " numbers, " +
+            return true;
+        });
+        if (!read) return false;
+        if (parts != 3) {
+            problem = field.quoted() + " holds " + std::to_string(parts) + " numbers, " +
                       (blanks ? "D M S" : "D:M:S") + " needs 3";
             return false;
         }
@@ -308,7 +313,30 @@ TEFileException::TEFileException(const char *operation, int line, const std::str
                                  const std::string &reason)
     : ZarvoLog::CPPException<std::runtime_error>(kSource, operation, line, message), reason_(reason) {}
 
+size_t TEPointLoader::countLines(const char *fileName) {
+    std::error_code ignored;
+    if (!fileName || !std::filesystem::is_regular_file(fileName, ignored)) return 0;
+    std::ifstream in(fileName, std::ios::in | std::ios::binary);
+    static const size_t kBlock = 1 << 16;
+    std::vector<char> block(kBlock);
+    size_t lines = 0;
+    char last = '\n';
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(kBlock));
+        const size_t got = static_cast<size_t>(in.gcount());
+        if (got == 0) break;
+        lines += static_cast<size_t>(std::count(block.data(), block.data() + got, '\n'));
+        last = block[got - 1];
+    }
+    return lines + (last != '\n' ? 1 : 0);
+}
+
 void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points) {
+    readFile(fileName, unitsAreDegrees, [&points](TEPoint &point, int) { points.push_back(std::move(point)); });
+}
+
+void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
+                             const std::function<void(TEPoint &point, int line)> &take) {
     if (!fileName) return;
     std::error_code ignored;
     // Only a regular file is a T&E file: a folder opens for reading but reads as
@@ -325,11 +353,13 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
         // Editors that save "UTF-8 with BOM" put the mark before the first line.
         if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        TEPoint point;
         try {
-            points.push_back(processLine(unitsAreDegrees, line));
+            point = processLine(unitsAreDegrees, line);
         } catch (const TEFormatException &invalid) {
             throw TEFormatException(lineNumber, invalid.field(), invalid.problem());
         }
+        take(point, lineNumber);
     }
     // A read that failed (an I/O error, or a line too long for memory) is no end
     // of file: the points read so far are not all of the file's.
@@ -353,18 +383,20 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
     int tabs = 0;
     const char *start = line.data();
     const char *const end = line.data() + line.size();
-    for (const char *at = start; at <= end; ++at) {
-        if (at < end && *at == '\0') {
-            // A C string would end here and the rest of the field be lost; a
-            // file of NUL bytes is UTF-16 or binary, not text.
-            throw TEFormatException(1, fieldName(tabs < 7 ? tabs : 6),
-                                    "holds a NUL byte; a T&E file is plain text (UTF-8 or ASCII)");
-        }
-        if (at == end || *at == '\t') {
-            if (tabs < 7) fields[tabs] = {start, at};
-            start = at + 1;
-            if (at < end) ++tabs;
-        }
+    if (const void *nul = std::memchr(start, '\0', line.size())) {
+        // A C string would end here and the rest of the field be lost; a
+        // file of NUL bytes is UTF-16 or binary, not text.
+        const int before = static_cast<int>(std::count(start, static_cast<const char *>(nul), '\t'));
+        throw TEFormatException(1, fieldName(before < 7 ? before : 6),
+                                "holds a NUL byte; a T&E file is plain text (UTF-8 or ASCII)");
+    }
+    for (;;) {
+        const char *tab = static_cast<const char *>(std::memchr(start, '\t', static_cast<size_t>(end - start)));
+        const char *stop = tab ? tab : end;
+        if (tabs < 7) fields[tabs] = {start, stop};
+        if (!tab) break;
+        start = tab + 1;
+        ++tabs;
     }
     if (tabs < kMinimumTabs) {
         throw TEFormatException(1, "", std::to_string(tabs) + (tabs == 1 ? " TAB" : " TABs") +

@@ -2,6 +2,7 @@
 #ifndef ZOT_TE_POINT_LOADER_H
 #define ZOT_TE_POINT_LOADER_H
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,14 @@ public:
     // the points appended before it. A UTF-8 byte-order mark at the start of the
     // file is skipped. A null file name does nothing.
     void loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points);
+    // The same reading, handing each point to take as its line is read, with
+    // the line's number (take may move the point away); what take raises ends
+    // the reading.
+    void readFile(const char *fileName, bool unitsAreDegrees,
+                  const std::function<void(TEPoint &point, int line)> &take);
+    // The lines of a file (a last line without a line feed counts), 0 when it
+    // cannot be read; a capacity hint for the points a read will give.
+    static size_t countLines(const char *fileName);
     // The point of one line without its line end; raises for an invalid line
     // (as line 1).
     TEPoint processLine(bool unitsAreDegrees, const std::string &line);

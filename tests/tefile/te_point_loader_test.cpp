@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -310,6 +311,27 @@ TEST_F(TELoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
     std::vector<TEPoint> points;
     TEPointLoader().loadFile(nullptr, true, points);
     EXPECT_TRUE(points.empty());
+}
+
+// The line count sizes the open's point list; reading hands each point over
+// with its line as it is read.
+TEST_F(TELoadTest, CountsLinesAsTheReadTakesThemAndHandsEachPointOverWithItsLine) {
+    const struct {
+        std::string bytes;
+        size_t lines;
+    } cases[] = {{"", 0}, {kLineA, 1}, {kLineA + "\r\n", 1}, {kLineA + "\n" + kLineB, 2}, {kLineA + "\n\n", 2}};
+    for (const auto &c : cases) {
+        writeFile(path, c.bytes);
+        EXPECT_EQ(c.lines, TEPointLoader::countLines(path.c_str())) << c.bytes;
+    }
+    EXPECT_EQ(0u, TEPointLoader::countLines(dir.File("missing.txt").c_str()));
+    EXPECT_EQ(0u, TEPointLoader::countLines(dir.Path().c_str()));
+    EXPECT_EQ(0u, TEPointLoader::countLines(nullptr));
+
+    writeFile(path, kLineA + "\r\n" + kLineB + "\r\n");
+    std::vector<std::pair<std::string, int>> taken;
+    TEPointLoader().readFile(path.c_str(), true, [&](TEPoint &point, int line) { taken.emplace_back(point.id, line); });
+    EXPECT_EQ((std::vector<std::pair<std::string, int>>{{"A1", 1}, {"B2", 2}}), taken);
 }
 
 class TESaveTest : public TELoadTest {};

@@ -41,7 +41,9 @@ struct Counter {
 class CounterTable {
 public:
     // The counter of name; made at 0 on first use. Call without the mutex held.
-    Counter *Find(std::mutex &mutex, const char *name) {
+    // With literal set, name is a string literal, whose address always holds
+    // the same text, so that meeting the address is enough.
+    Counter *Find(std::mutex &mutex, const char *name, bool literal = false) {
         if (!name) name = "";
         const size_t start = Hash(name);
         for (size_t probe = 0; probe < kSlots; ++probe) {
@@ -50,6 +52,7 @@ public:
             if (key == nullptr) break;
             if (key != name) continue;
             Counter *counter = slot.counter.load(std::memory_order_relaxed);
+            if (literal) return counter;
             // The address may since hold another text; then the name decides.
             if (std::strcmp(counter->name.c_str(), name) == 0) return counter;
             break;
@@ -220,12 +223,12 @@ std::map<std::string, CallCount> CallCounts() {
 
 void LiveAdd(const char *kind) {
     State &s = TheState();
-    s.live.Find(s.mutex, kind)->value.fetch_add(1, std::memory_order_relaxed);
+    s.live.Find(s.mutex, kind, true)->value.fetch_add(1, std::memory_order_relaxed);
 }
 
 void LiveRemove(const char *kind) {
     State &s = TheState();
-    s.live.Find(s.mutex, kind)->value.fetch_sub(1, std::memory_order_relaxed);
+    s.live.Find(s.mutex, kind, true)->value.fetch_sub(1, std::memory_order_relaxed);
 }
 
 long LiveCount(const std::string &kind) {

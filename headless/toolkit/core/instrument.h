@@ -72,7 +72,8 @@ void SetFaultObserver(void (*observer)(const char *operation));
 // Every object the toolkit hands out is counted by kind while it lives: kinds are
 // "report", "list", "string", "stringlist", "heap", "file", "matrix", "layer",
 // "projection", "parameters", "xform", "blockdata", "parse", "toolset",
-// "selection", "viewer", "displaylayer", "pick", "selector".
+// "selection", "viewer", "displaylayer", "pick", "selector". kind is a string
+// literal (its address finds its counter).
 void LiveAdd(const char *kind);
 void LiveRemove(const char *kind);
 long LiveCount(const std::string &kind);

@@ -1,13 +1,20 @@
-// Small matrices of doubles.
+// Small matrices of doubles. A matrix and its cells are one heap block (the
+// cells follow the record), as callers make and free one-point matrices often.
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "toolkit/core/instrument.h"
 #include "zgda.h"
 
 namespace {
 const int32_t kTypeDouble = 10;
-}
+
+// The cells of a matrix made here: right after its record.
+double *CellsOf(Zgda_BaseData *matrix) { return reinterpret_cast<double *>(matrix + 1); }
+
+static_assert(sizeof(Zgda_BaseData) % alignof(double) == 0, "the cells follow the record aligned");
+}  // namespace
 
 Zgda_BaseData *zgda_BaseDataCreate(int32_t rows, int32_t columns, int32_t type, int32_t dimensions, int32_t,
                                    Zerr_Report **err) {
@@ -24,13 +31,16 @@ Zgda_BaseData *zgda_BaseDataCreate(int32_t rows, int32_t columns, int32_t type, 
         return nullptr;
     }
     const size_t cells = static_cast<size_t>(rows) * static_cast<size_t>(columns);
-    double *data = static_cast<double *>(std::calloc(cells, sizeof(double)));
-    if (!data) {
+    void *block = cells <= (SIZE_MAX - sizeof(Zgda_BaseData)) / sizeof(double)
+                      ? std::calloc(1, sizeof(Zgda_BaseData) + cells * sizeof(double))
+                      : nullptr;
+    if (!block) {
         zhc::Fail(err, "zgda_BaseDataCreate", __LINE__, nullptr, "Out of memory for a %d x %d matrix.", rows,
                   columns);
         return nullptr;
     }
-    Zgda_BaseData *matrix = new Zgda_BaseData{rows, columns, data};
+    Zgda_BaseData *matrix = new (block) Zgda_BaseData{rows, columns, nullptr};
+    matrix->data = CellsOf(matrix);
     zhc::LiveAdd("matrix");
     return matrix;
 }
@@ -40,8 +50,9 @@ int32_t zgda_BaseDataDelete(Zgda_BaseData *matrix, Zerr_Report **err) {
     if (!matrix) return 1;
     // An injected failure still releases the matrix (see zdlm_FreeList).
     const bool injected = zhc::FaultHit("zgda_BaseDataDelete", err);
-    std::free(matrix->data);
-    delete matrix;
+    // A caller may have given the matrix cells of its own heap block.
+    if (matrix->data != CellsOf(matrix)) std::free(matrix->data);
+    std::free(matrix);
     zhc::LiveRemove("matrix");
     return injected ? 0 : 1;
 }

@@ -82,10 +82,15 @@ namespace {
 
 // The names in use, with how many use each. Entries of a std::map never move.
 // Never destroyed: markers may outlive it at exit otherwise.
-std::map<std::string, long> &NamesInUse() {
-    static std::map<std::string, long> *names = new std::map<std::string, long>;
+using NameTable = std::map<std::string, long, std::less<>>;
+NameTable &NamesInUse() {
+    static NameTable *names = new NameTable;
     return *names;
 }
+
+// The entry given out last (markers are made in runs of one kind and font);
+// null once it is erased.
+NameTable::value_type *lastName = nullptr;
 
 }  // namespace
 
@@ -100,10 +105,18 @@ ZdisName &ZdisName::operator=(const ZdisName &other) {
     return *this;
 }
 
-ZdisName &ZdisName::operator=(const std::string &text) {
+ZdisName &ZdisName::operator=(std::string_view text) {
+    // The same text again (markers are made in runs of one kind) keeps its entry.
+    if (shared_ && shared_->first == text) return *this;
     Release();
     if (!text.empty()) {
-        shared_ = &*NamesInUse().emplace(text, 0).first;
+        if (!lastName || lastName->first != text) {
+            NameTable &names = NamesInUse();
+            auto found = names.find(text);
+            if (found == names.end()) found = names.emplace(std::string(text), 0).first;
+            lastName = &*found;
+        }
+        shared_ = lastName;
         ++shared_->second;
     }
     return *this;
@@ -117,7 +130,10 @@ ZdisName::operator const std::string &() const {
 }
 
 void ZdisName::Release() {
-    if (shared_ && --shared_->second == 0) NamesInUse().erase(shared_->first);
+    if (shared_ && --shared_->second == 0) {
+        if (shared_ == lastName) lastName = nullptr;
+        NamesInUse().erase(shared_->first);
+    }
     shared_ = nullptr;
 }
 
@@ -128,8 +144,11 @@ bool ZdisEnter(const char *operation, Zerr_Report **err) {
 
 Zdis_ViewWindow *ZdisLiveWindow(const Zdis_ViewWindow *window) {
     if (window == nullptr) return nullptr;
-    const ZdisState &state = ZdisGetState();
-    if (state.windows.count(window) == 0) return nullptr;
+    ZdisState &state = ZdisGetState();
+    if (window != state.recentWindow) {
+        if (state.windows.count(window) == 0) return nullptr;
+        state.recentWindow = window;
+    }
     return const_cast<Zdis_ViewWindow *>(window);
 }
 
@@ -221,6 +240,7 @@ void ZdisFreeEverything() {
             state.windowsByNumber.erase(pane.number);
         }
         state.viewers.Take(bundle);
+        state.recentWindow = nullptr;
         zhc::LiveRemove("viewer");
     }
     state.messages.clear();

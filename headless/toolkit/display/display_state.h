@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -156,7 +157,7 @@ public:
     ZdisName() = default;
     ZdisName(const ZdisName &other);
     ZdisName &operator=(const ZdisName &other);
-    ZdisName &operator=(const std::string &text);
+    ZdisName &operator=(std::string_view text);
     ~ZdisName();
     operator const std::string &() const;
 
@@ -180,9 +181,9 @@ struct Zdis_Selector {
 };
 
 // Addresses of live objects with their keys, in one open-addressed array. An
-// address's home slot keeps nearby addresses near each other, so that objects
-// made or released one after another touch neighbouring slots: a registry of
-// millions of markers is then reached with few cache misses.
+// address's home slot keeps addresses of one page near each other, so that
+// objects made or released one after another touch neighbouring slots: a
+// registry of millions of markers is then reached with few cache misses.
 template <typename T>
 class ZdisAddressIndex {
 public:
@@ -231,9 +232,13 @@ private:
 
     size_t Mask() const { return entries_.size() - 1; }
     size_t Next(size_t slot) const { return (slot + 1) & Mask(); }
+    // The addresses of one 4 KiB page keep their order in one stretch of 256
+    // slots; the stretches of pages lie about the table at random, so that
+    // many pages' objects do not pile up into long runs.
     size_t Home(const T *address) const {
         const uintptr_t a = reinterpret_cast<uintptr_t>(address);
-        return static_cast<size_t>((a >> 4) ^ (a >> 26)) & Mask();
+        const uint64_t page = static_cast<uint64_t>(a >> 12) * UINT64_C(0x9E3779B97F4A7C15);
+        return static_cast<size_t>(((page >> 32) << 8) + ((a >> 4) & 255)) & Mask();
     }
     void Place(const T *address, uint64_t key) {
         size_t slot = Home(address);
@@ -337,6 +342,9 @@ struct ZdisState {
     ZdisRegistry<ZdisViewerBundle> viewers;
     std::unordered_map<const Zdis_ViewWindow *, ZdisViewerBundle *> windows;  // every viewer window and pane
     std::map<long, Zdis_ViewWindow *> windowsByNumber;
+    // The window ZdisLiveWindow found last (markers are made in one pane after
+    // another); null whenever a window goes.
+    const Zdis_ViewWindow *recentWindow = nullptr;
     ZdisRegistry<Zdis_Layer> layers;
     ZdisRegistry<Zdis_Pick> picks;
     ZdisRegistry<Zdis_Selector> selectors;

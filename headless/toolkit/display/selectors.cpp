@@ -14,10 +14,11 @@
 
 namespace {
 
+// The texts point into the caller's arguments.
 struct MarkerOptions {
     int32_t coordType = kZdisCoordCanvas;
-    std::string fontName;
-    std::string label;
+    const char *fontName = "";
+    const char *label = "";
 };
 
 // Reads the named options up to the null name. False, with *unknown set, at
@@ -95,7 +96,7 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
     auto selector = std::make_unique<Zdis_Selector>();
     selector->mainPane = window;
     selector->layer = layer;
-    selector->kind = std::string(kind);
+    selector->kind = kind;
     ZdisCoordToFile(layer, options.coordType, x, y, &selector->x, &selector->y);
     selector->fontName = options.fontName;
     selector->coordType = options.coordType;

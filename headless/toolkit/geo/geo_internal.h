@@ -98,14 +98,19 @@ void MetersPerDegree(double latitude, double *perDegLat, double *perDegLon);
 // A transform between file and map coordinates. Affine transforms keep both
 // directions exactly as read (the geotransform and its inverse), so inverting
 // twice gives back the very numbers GDAL gave. RPC transforms keep the model;
-// their planar part works at the model's height offset.
+// their planar part works at the model's height offset. What a transform maps
+// with never changes once made, so copies and inverses share it: making one is
+// a small allocation, also when callers invert a transform for every point.
 struct Zxfr_XForm {
+    struct Model {
+        double toMap[6] = {};   // affine: file to map (GDAL geotransform order)
+        double toFile[6] = {};  // affine: map to file, same order
+        zhg::Rpc rpc;           // RPC: the model
+        std::string fileName;   // the image it came from, for reports
+    };
     enum Kind { kAffine, kRpc } kind = kAffine;
     bool fileToMap = true;  // direction of the planar mapping
-    double toMap[6] = {};   // affine: file to map (GDAL geotransform order)
-    double toFile[6] = {};  // affine: map to file, same order
-    zhg::Rpc rpc;           // RPC: the model
-    std::string fileName;   // the image it came from, for reports
+    std::shared_ptr<const Model> model;
 };
 
 // Projection parameters: a coordinate system, with its ellipsoid read once

@@ -38,22 +38,26 @@ bool AffineInverse(const double gt[6], double inverse[6], const char *fileName, 
 Zxfr_XForm *NewAffineXForm(const double gt[6], const char *fileName, std::string *message) {
     double inverse[6];
     if (!AffineInverse(gt, inverse, fileName, message)) return nullptr;
+    auto model = std::make_shared<Zxfr_XForm::Model>();
+    model->fileName = fileName ? fileName : "(unnamed)";
+    for (int i = 0; i < 6; ++i) {
+        model->toMap[i] = gt[i];
+        model->toFile[i] = inverse[i];
+    }
     Zxfr_XForm *x = new Zxfr_XForm;
     x->kind = Zxfr_XForm::kAffine;
-    x->fileName = fileName ? fileName : "(unnamed)";
-    for (int i = 0; i < 6; ++i) {
-        x->toMap[i] = gt[i];
-        x->toFile[i] = inverse[i];
-    }
+    x->model = std::move(model);
     zhc::LiveAdd("xform");
     return x;
 }
 
 Zxfr_XForm *NewRpcXForm(const Rpc &rpc, const char *fileName) {
+    auto model = std::make_shared<Zxfr_XForm::Model>();
+    model->rpc = rpc;
+    model->fileName = fileName ? fileName : "(unnamed)";
     Zxfr_XForm *x = new Zxfr_XForm;
     x->kind = Zxfr_XForm::kRpc;
-    x->rpc = rpc;
-    x->fileName = fileName ? fileName : "(unnamed)";
+    x->model = std::move(model);
     zhc::LiveAdd("xform");
     return x;
 }
@@ -77,11 +81,12 @@ void Affine(const double a[6], double u, double v, double *outU, double *outV) {
 // The planar mapping of one point; RPC transforms work at the height offset.
 bool MapPlanar(const Zxfr_XForm &x, double u, double v, double *outU, double *outV) {
     if (x.kind == Zxfr_XForm::kAffine) {
-        Affine(x.fileToMap ? x.toMap : x.toFile, u, v, outU, outV);
+        Affine(x.fileToMap ? x.model->toMap : x.model->toFile, u, v, outU, outV);
         return std::isfinite(*outU) && std::isfinite(*outV);
     }
-    if (x.fileToMap) return zhg::RpcFileToGround(x.rpc, u, v, x.rpc.heightOff, outU, outV);
-    return zhg::RpcGroundToFile(x.rpc, u, v, x.rpc.heightOff, outU, outV);
+    const zhg::Rpc &rpc = x.model->rpc;
+    if (x.fileToMap) return zhg::RpcFileToGround(rpc, u, v, rpc.heightOff, outU, outV);
+    return zhg::RpcGroundToFile(rpc, u, v, rpc.heightOff, outU, outV);
 }
 
 }  // namespace
@@ -147,7 +152,7 @@ Zgda_BaseData *zxfr_Transform(const Zxfr_XForm *xform, Zgda_BaseData *in, Zgda_B
         if (!MapPlanar(*xform, in->data[c], in->data[n + c], &result[c], &result[n + c])) {
             zhc::Fail(err, "zxfr_Transform", __LINE__, nullptr,
                       "Cannot map point (%.10g, %.10g) through the transform of %s.", in->data[c], in->data[n + c],
-                      xform->fileName.c_str());
+                      xform->model->fileName.c_str());
             return nullptr;
         }
     }
@@ -171,10 +176,10 @@ int32_t zxfr_GroundToImage(const Zxfr_XForm *fileToMap, int32_t count, const dou
     }
     for (int32_t i = 0; i < count; ++i) {
         double x = 0, y = 0;
-        if (!zhg::RpcGroundToFile(fileToMap->rpc, groundX[i], groundY[i], groundZ[i], &x, &y)) {
+        if (!zhg::RpcGroundToFile(fileToMap->model->rpc, groundX[i], groundY[i], groundZ[i], &x, &y)) {
             zhc::Fail(err, "zxfr_GroundToImage", __LINE__, nullptr,
                       "The RPC model of %s cannot map ground point (%.10g, %.10g, %.10g).",
-                      fileToMap->fileName.c_str(), groundX[i], groundY[i], groundZ[i]);
+                      fileToMap->model->fileName.c_str(), groundX[i], groundY[i], groundZ[i]);
             return 0;
         }
         imageX[i] = x;
@@ -199,10 +204,10 @@ int32_t zxfr_ImageAndGroundZToGroundXY(const Zxfr_XForm *fileToMap, int32_t coun
     }
     for (int32_t i = 0; i < count; ++i) {
         double lon = 0, lat = 0;
-        if (!zhg::RpcFileToGround(fileToMap->rpc, imageX[i], imageY[i], groundZ[i], &lon, &lat)) {
+        if (!zhg::RpcFileToGround(fileToMap->model->rpc, imageX[i], imageY[i], groundZ[i], &lon, &lat)) {
             zhc::Fail(err, "zxfr_ImageAndGroundZToGroundXY", __LINE__, nullptr,
                       "The RPC model of %s finds no ground point for image point (%.10g, %.10g) at height %.10g.",
-                      fileToMap->fileName.c_str(), imageX[i], imageY[i], groundZ[i]);
+                      fileToMap->model->fileName.c_str(), imageX[i], imageY[i], groundZ[i]);
             return 0;
         }
         groundX[i] = lon;
@@ -221,10 +226,11 @@ int32_t zxfr_XFormZInfoGet(const Zxfr_XForm *xform, double *elevation, double *m
     }
     if (xform->kind == Zxfr_XForm::kRpc) {
         // The model is fitted over heightOff +- heightScale.
-        const double spread = std::fabs(xform->rpc.heightScale);
-        if (elevation) *elevation = xform->rpc.heightOff;
-        if (minimum) *minimum = xform->rpc.heightOff - spread;
-        if (maximum) *maximum = xform->rpc.heightOff + spread;
+        const zhg::Rpc &rpc = xform->model->rpc;
+        const double spread = std::fabs(rpc.heightScale);
+        if (elevation) *elevation = rpc.heightOff;
+        if (minimum) *minimum = rpc.heightOff - spread;
+        if (maximum) *maximum = rpc.heightOff + spread;
     } else {
         // A planar transform holds at every elevation.
         if (elevation) *elevation = 0.0;
