@@ -350,8 +350,12 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
     // nothing follows the last line feed: that is no line.
     while (std::getline(in, line)) {
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
-        // Editors that save "UTF-8 with BOM" put the mark before the first line.
-        if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        // Editors that save "UTF-8 with BOM" put the mark before the first line;
+        // the mark alone is an empty file, not an empty line.
+        if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            line.erase(0, 3);
+            if (line.empty() && in.eof()) break;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         TEPoint point;
         try {
@@ -447,9 +451,12 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
         ThrowFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
     }
     std::string line;
+    // A first ID that begins with the byte order mark would lose it when read
+    // again (the mark is skipped there): a mark of the file's own keeps it.
+    if (!points.empty() && points[0].id.compare(0, 3, "\xEF\xBB\xBF") == 0) line = "\xEF\xBB\xBF";
     for (size_t index = 0; index < points.size() && !out.failed; ++index) {
         const TEPoint &point = points[index];
-        line.clear();
+        if (index > 0) line.clear();
         AppendText(line, point.id);
         line += '\t';
         if (unitsAreDegrees) {

@@ -253,6 +253,22 @@ TEST_F(TELoadTest, SkipsAByteOrderMarkAtTheStartOnly) {
     ASSERT_EQ(2u, points.size());
     EXPECT_EQ("A1", points[0].id);
     EXPECT_EQ("\xEF\xBB\xBF" "B2", points[1].id) << "later on, the bytes belong to the ID";
+
+    // Saved first, such an ID keeps its bytes when read again.
+    std::swap(points[0], points[1]);
+    TEPointLoader().saveFile(path.c_str(), true, points);
+    std::vector<TEPoint> again;
+    TEPointLoader().loadFile(path.c_str(), true, again);
+    ASSERT_EQ(2u, again.size());
+    EXPECT_EQ(points[0].id, again[0].id);
+
+    // The mark alone is an empty file; followed by a line end, an empty line.
+    writeFile(path, "\xEF\xBB\xBF");
+    again.clear();
+    TEPointLoader().loadFile(path.c_str(), true, again);
+    EXPECT_TRUE(again.empty());
+    writeFile(path, "\xEF\xBB\xBF\n");
+    EXPECT_THROW(TEPointLoader().loadFile(path.c_str(), true, again), TEFormatException);
 }
 
 TEST_F(TELoadTest, ALastLineWithoutALineFeedIsStillAPoint) {
