@@ -25,6 +25,9 @@
 static const char *const kSource = "TEPointLoader";
 static const char *const kFormatMessage = "Incorrect format for T&E File.";
 static const int kMinimumTabs = 6;
+// UTF-8's byte order mark, which some editors put before a file's first line.
+static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // The doubles nearest 1/60 and 1/3600.
 static const double kPerMinute = 0.016666666666666666;
 static const double kPerSecond = 0.0002777777777777778;
@@ -352,7 +355,7 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
         // Editors that save "UTF-8 with BOM" put the mark before the first line;
         // the mark alone is an empty file, not an empty line.
-        if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        if (lineNumber == 1 && line.compare(0, 3, kByteOrderMark) == 0) {
             line.erase(0, 3);
             if (line.empty() && in.eof()) break;
         }
@@ -450,13 +453,13 @@ void TEPointLoader::saveFile(const char *fileName, bool unitsAreDegrees, const s
     if (!OpenOutputFile(&reason, fileName, &out)) {
         ThrowFile("TEPointLoader::saveFile", __LINE__, kWriteMessage, fileName, reason);
     }
-    std::string line;
     // A first ID that begins with the byte order mark would lose it when read
     // again (the mark is skipped there): a mark of the file's own keeps it.
-    if (!points.empty() && points[0].id.compare(0, 3, "\xEF\xBB\xBF") == 0) line = "\xEF\xBB\xBF";
+    if (!points.empty() && points[0].id.compare(0, 3, kByteOrderMark) == 0) WriteOutputText(&out, kByteOrderMark);
+    std::string line;
     for (size_t index = 0; index < points.size() && !out.failed; ++index) {
         const TEPoint &point = points[index];
-        if (index > 0) line.clear();
+        line.clear();
         AppendText(line, point.id);
         line += '\t';
         if (unitsAreDegrees) {
