@@ -58,6 +58,21 @@ void FileToObject(Zpho_ModelInfo *modelInfo, int32_t leftImage, double leftX, do
 // (groundZ unused). Each pointer is to one value.
 void GroundToImage(Zerr_Report **err, Zxfr_XForm *fileToMap, const double *groundX, const double *groundY,
                    const double *groundZ, double *imageX, double *imageY);
+// GroundToImage for a run of points through one fileToMap (only read), with
+// the same results and reports; the matrix and the inverse the planar fallback
+// needs are made at the first point that needs them and kept until the run
+// ends, instead of once a point. End every run begun.
+typedef struct GroundToImageRun {
+    Zxfr_XForm *fileToMap;
+    Zxfr_XForm *inverse;    // null until the fallback first needs it
+    Zgda_BaseData *matrix;  // likewise
+} GroundToImageRun;
+void BeginGroundToImageRun(GroundToImageRun *run, Zxfr_XForm *fileToMap);
+void RunGroundToImage(Zerr_Report **err, GroundToImageRun *run, const double *groundX, const double *groundY,
+                      const double *groundZ, double *imageX, double *imageY);
+// Releases what the run made; a failing release changes no result and is not reported.
+void EndGroundToImageRun(GroundToImageRun *run);
+
 // The ground X and Y of one file position at height groundZ (meters) through
 // fileToMap (only read); an affine transform ignores the height.
 void ImageAndGroundZToGroundXY(Zerr_Report **err, Zxfr_XForm *fileToMap, const double *imageX,

@@ -77,14 +77,19 @@ Zdis_Selector *CreateSelector(double imageY, double imageX, const char *label, c
     return selector;
 }
 
-TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *point) {
+TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *point, GroundToImageRun *run) {
     *cause = NULL;
     int32_t images = zotData->imageCount == 1 ? 1 : 2;
     for (int32_t image = 0; image < images; image++) {
         double imageX = 0.0, imageY = 0.0;
         if (images == 1) {
-            GroundToImage(cause, zotData->fileToMap[0], &point->teLongitude, &point->teLatitude,
-                          &point->teElevation, &imageX, &imageY);
+            if (run) {
+                RunGroundToImage(cause, run, &point->teLongitude, &point->teLatitude, &point->teElevation, &imageX,
+                                 &imageY);
+            } else {
+                GroundToImage(cause, zotData->fileToMap[0], &point->teLongitude, &point->teLatitude,
+                              &point->teElevation, &imageX, &imageY);
+            }
             if (*cause) return kTEGroundToImageFailed;
         } else {
             ObjectToFile(cause, image, zotData->modelInfo, point->teLongitude, point->teLatitude,
@@ -112,7 +117,7 @@ static void ReplaceTEMarkers(Zerr_Report **err, ZOT_Data *zotData, ZOT_Point *po
     }
     RelabelMeasurementMarkers(zotData, point);
 
-    switch (PlaceTEMarkers(&cause, zotData, point)) {
+    switch (PlaceTEMarkers(&cause, zotData, point, NULL)) {
     case kTEMarkersPlaced:
         break;
     case kTEGroundToImageFailed:

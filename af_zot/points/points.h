@@ -21,6 +21,8 @@
 #include "boundary/zot_data.h"
 #include "points/zot_point.h"
 
+struct GroundToImageRun;
+
 // Markers.
 
 // A new marker named name ("T&E" or "Measurement") with the text label (may be
@@ -40,8 +42,9 @@ enum TEMarkerStep { kTEMarkersPlaced, kTEGroundToImageFailed, kTEObjectToFileFai
 // point->teSelector, image 0 first; the point owns them. The slots must be
 // empty. Stops at the first failing call, leaving its report in *cause (cause
 // never null; the caller owns the report) and telling which call it was; a
-// marker that CreateSelector returned with a failure is still stored.
-TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *point);
+// marker that CreateSelector returned with a failure is still stored. In mono,
+// run (when not null) carries the ground-to-image conversions of many points.
+TEMarkerStep PlaceTEMarkers(Zerr_Report **cause, ZOT_Data *zotData, ZOT_Point *point, struct GroundToImageRun *run);
 
 // Replaces the point's T&E markers by new ones at its reference position, and
 // gives its measurement markers its pointId as label.

@@ -108,6 +108,26 @@ static void RememberTEFile(ZOT_Data *zotData, const char *fileName) {
     zotData->teFileName = copy;
 }
 
+// Places the T&E markers of the first count points of list. Raises through zerr.
+static void PlaceAllTEMarkers(ZerrException &zerr, ZOT_Data *zotData, Zdlm_List *list, int32_t count) {
+    // In mono every point goes through the one image's transform.
+    GroundToImageRun run;
+    BeginGroundToImageRun(&run, zotData->fileToMap[0]);
+    try {
+        for (int32_t index = 0; index < count; index++) {
+            ZOT_Point *point = (ZOT_Point *)zdlm_GetAddr(list, index, zerr.Slot());
+            zerr.Check(__LINE__);
+            if (!point) zerr.Throw(__LINE__, "Error getting element from list");
+            PlaceTEMarkers(zerr.Slot(), zotData, point, &run);
+            zerr.Check(__LINE__);
+        }
+    } catch (...) {
+        EndGroundToImageRun(&run);
+        throw;
+    }
+    EndGroundToImageRun(&run);
+}
+
 void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
     ZerrException zerr("af_zot", "ZOT_OpenTEFile");
     char *fileName = NULL;
@@ -158,13 +178,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
 
         const int32_t count = zdlm_CountList(newPoints, zerr.Slot());
         zerr.Check(__LINE__);
-        for (int32_t index = 0; index < count; index++) {
-            ZOT_Point *point = (ZOT_Point *)zdlm_GetAddr(newPoints, index, zerr.Slot());
-            zerr.Check(__LINE__);
-            if (!point) zerr.Throw(__LINE__, "Error getting element from list");
-            PlaceTEMarkers(zerr.Slot(), zotData, point);
-            zerr.Check(__LINE__);
-        }
+        PlaceAllTEMarkers(zerr, zotData, newPoints, count);
         // The table shows no rows while its list is exchanged.
         SetRowCount(zerr.Slot(), zotData, 0);
         zerr.Check(__LINE__);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,8 @@
 static const char *const kSource = "TEPointLoader";
 static const char *const kFormatMessage = "Incorrect format for T&E File.";
 static const int kMinimumTabs = 6;
+// Files are read in blocks of this many bytes.
+static const size_t kReadBlock = size_t{1} << 20;
 // UTF-8's byte order mark, which some editors put before a file's first line.
 static const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
@@ -67,6 +70,10 @@ struct Text {
         return t;
     }
     bool holds(char c) const { return std::find(begin, end, c) != end; }
+    bool startsWith(const char *prefix) const {
+        const size_t length = std::strlen(prefix);
+        return static_cast<size_t>(end - begin) >= length && std::memcmp(begin, prefix, length) == 0;
+    }
     bool holdsSpace() const { return std::find_if(begin, end, IsSpace) != end; }
 };
 
@@ -113,6 +120,10 @@ static double DecimalValue(const char *begin, const char *end) {
     return leadingPlace + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
+// The exact powers of ten a double holds, 10^0 to 10^15.
+static const double kPowersOfTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // Whether text is exactly one number: [sign] digits, and when whole is false
 // also [sign] digits [. digits] [(e|E) [sign] digits] with a digit before or
 // after the point. minus tells whether a minus sign was written (so that -0
@@ -123,21 +134,36 @@ static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
     if (at < text.end && (*at == '-' || *at == '+')) ++at;
     const char *digits = at;
     size_t mantissaDigits = 0;
-    while (at < text.end && IsDigit(*at)) ++at, ++mantissaDigits;
+    size_t fractionDigits = 0;
+    // The digits as a whole number while it has at most 15 of them.
+    uint64_t mantissa = 0;
+    while (at < text.end && IsDigit(*at)) mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0'), ++mantissaDigits;
     if (!whole && at < text.end && *at == '.') {
         ++at;
-        while (at < text.end && IsDigit(*at)) ++at, ++mantissaDigits;
+        while (at < text.end && IsDigit(*at)) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0');
+            ++mantissaDigits;
+            ++fractionDigits;
+        }
     }
     if (mantissaDigits == 0) return false;
+    bool exponent = false;
     if (!whole && at < text.end && (*at == 'e' || *at == 'E')) {
+        exponent = true;
         ++at;
         if (at < text.end && (*at == '-' || *at == '+')) ++at;
-        const char *exponent = at;
+        const char *exponentDigits = at;
         while (at < text.end && IsDigit(*at)) ++at;
-        if (at == exponent) return false;
+        if (at == exponentDigits) return false;
     }
     if (at != text.end) return false;
-    value = DecimalValue(digits, at);
+    if (!exponent && mantissaDigits <= 15) {
+        // Both the digits and the power of ten are exact doubles, so one
+        // division gives the correctly rounded value, as from_chars does.
+        value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    } else {
+        value = DecimalValue(digits, at);
+    }
     if (minus) value = -value;
     return true;
 }
@@ -320,15 +346,17 @@ size_t TEPointLoader::countLines(const char *fileName) {
     std::error_code ignored;
     if (!fileName || !std::filesystem::is_regular_file(fileName, ignored)) return 0;
     std::ifstream in(fileName, std::ios::in | std::ios::binary);
-    static const size_t kBlock = 1 << 16;
-    std::vector<char> block(kBlock);
+    std::vector<char> block(kReadBlock);
     size_t lines = 0;
     char last = '\n';
     while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(kBlock));
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
         const size_t got = static_cast<size_t>(in.gcount());
         if (got == 0) break;
-        lines += static_cast<size_t>(std::count(block.data(), block.data() + got, '\n'));
+        for (const char *at = block.data(), *end = at + got;
+             (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at) {
+            ++lines;
+        }
         last = block[got - 1];
     }
     return lines + (last != '\n' ? 1 : 0);
@@ -338,45 +366,76 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
     readFile(fileName, unitsAreDegrees, [&points](TEPoint &point, int) { points.push_back(std::move(point)); });
 }
 
+static TEPoint ParseLine(bool unitsAreDegrees, Text line);
+
 void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
                              const std::function<void(TEPoint &point, int line)> &take) {
     if (!fileName) return;
+    static const char kReadMessage[] = "Error reading T&E file %s.";
     std::error_code ignored;
     // Only a regular file is a T&E file: a folder opens for reading but reads as
     // empty, a device such as /dev/zero never ends, and a pipe may never deliver.
     std::ifstream in;
     if (std::filesystem::is_regular_file(fileName, ignored)) in.open(fileName, std::ios::in | std::ios::binary);
     if (!in.is_open()) ThrowFile("TEPointLoader::loadFile", __LINE__, "Error opening T&E file %s.", fileName);
-    std::string line;
+    // The file is read a block at a time and each line parsed where it lies;
+    // a line longer than the block makes the block grow.
+    std::vector<char> block(kReadBlock);
+    size_t begin = 0, end = 0;  // what is read and not yet parsed: block[begin, end)
+    bool allRead = false;
     int lineNumber = 0;
-    // getline succeeds for a last line without a line feed too, and fails when
-    // nothing follows the last line feed: that is no line.
-    while (std::getline(in, line)) {
+    for (;;) {
+        const char *const unread = block.data() + begin;
+        const char *newline = static_cast<const char *>(std::memchr(unread, '\n', end - begin));
+        if (!newline && !allRead) {
+            std::memmove(block.data(), unread, end - begin);
+            end -= begin;
+            begin = 0;
+            try {
+                if (end == block.size()) block.resize(block.size() * 2);
+            } catch (const std::bad_alloc &) {
+                // A line too long for memory: the points read so far are not all of the file's.
+                ThrowFile("TEPointLoader::loadFile", __LINE__, kReadMessage, fileName);
+            }
+            in.read(block.data() + end, static_cast<std::streamsize>(block.size() - end));
+            end += static_cast<size_t>(in.gcount());
+            if (in.bad()) ThrowFile("TEPointLoader::loadFile", __LINE__, kReadMessage, fileName);
+            allRead = !in;
+            continue;
+        }
+        // A last line without a line feed is a line too; nothing after the
+        // last line feed is no line.
+        if (!newline && begin == end) break;
+        const char *lineEnd = newline ? newline : block.data() + end;
+        begin = static_cast<size_t>(lineEnd - block.data()) + (newline ? 1 : 0);
+        Text line{unread, lineEnd};
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
         // Editors that save "UTF-8 with BOM" put the mark before the first line;
         // the mark alone is an empty file, not an empty line.
-        if (lineNumber == 1 && line.compare(0, 3, kByteOrderMark) == 0) {
-            line.erase(0, 3);
-            if (line.empty() && in.eof()) break;
+        if (lineNumber == 1 && line.startsWith(kByteOrderMark)) {
+            line.begin += sizeof kByteOrderMark - 1;
+            if (line.empty() && !newline) break;
         }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.end[-1] == '\r') --line.end;
         TEPoint point;
         try {
-            point = processLine(unitsAreDegrees, line);
+            point = ParseLine(unitsAreDegrees, line);
         } catch (const TEFormatException &invalid) {
             throw TEFormatException(lineNumber, invalid.field(), invalid.problem());
         }
         take(point, lineNumber);
     }
-    // A read that failed (an I/O error, or a line too long for memory) is no end
-    // of file: the points read so far are not all of the file's.
-    if (in.bad()) ThrowFile("TEPointLoader::loadFile", __LINE__, "Error reading T&E file %s.", fileName);
 }
 
 // Every field is read strictly: a value that is not exactly what its field
 // holds would otherwise be taken silently as another value (a trailing blank
 // once made 45.0860 read as 45, 9.5 km off).
 TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line) {
+    return ParseLine(unitsAreDegrees, Text{line.data(), line.data() + line.size()});
+}
+
+// processLine on a piece of a line (as a file's block holds it).
+static TEPoint ParseLine(bool unitsAreDegrees, Text line) {
     static const char *const kGeographicNames[7] = {"ID", "latitude", "longitude", "elevation",
                                                     "CE90", "LE90", "description"};
     static const char *const kMapNames[7] = {"ID", "X", "Y", "elevation", "CE90", "LE90", "description"};
@@ -388,9 +447,9 @@ TEPoint TEPointLoader::processLine(bool unitsAreDegrees, const std::string &line
 
     Text fields[7];
     int tabs = 0;
-    const char *start = line.data();
-    const char *const end = line.data() + line.size();
-    if (const void *nul = std::memchr(start, '\0', line.size())) {
+    const char *start = line.begin;
+    const char *const end = line.end;
+    if (const void *nul = std::memchr(start, '\0', static_cast<size_t>(end - start))) {
         // A C string would end here and the rest of the field be lost; a
         // file of NUL bytes is UTF-16 or binary, not text.
         const int before = static_cast<int>(std::count(start, static_cast<const char *>(nul), '\t'));

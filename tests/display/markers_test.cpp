@@ -193,6 +193,42 @@ TEST_F(MarkerTest, DestroyingAMarkerRemovesItEverywhere) {
     EXPECT_EQ(zha::LiveCount("selector"), 1);
 }
 
+// Markers are made by the hundred thousand: they keep their order, names and
+// handles however many are made and destroyed, and a freed or inner address is
+// no marker.
+TEST_F(MarkerTest, ManyMarkersKeepOrderNamesAndHandlesThroughDestroysAndReuse) {
+    const char *const kinds[] = {"T&E", "Measured", "K3", "K4", "K5"};  // more kinds than are kept at hand
+    std::vector<Zdis_Selector *> made;
+    for (int i = 0; i < 20000; ++i) made.push_back(MakeMarker(0, kinds[i % 5], i, i, std::to_string(i).c_str()));
+    Zerr_Report *err = nullptr;
+    std::vector<Zdis_Selector *> kept;
+    for (size_t i = 0; i < made.size(); ++i) {
+        if (i % 3 == 0 || (i >= 5000 && i < 15000)) {
+            ASSERT_EQ(zdis_SelNewDestroy(made[i], &err), 1);
+        } else {
+            kept.push_back(made[i]);
+        }
+    }
+    for (int i = 0; i < 3000; ++i) kept.push_back(MakeMarker(0, kinds[i % 5], -1, -1, "new"));
+    std::vector<Zdis_Selector *> listed;
+    for (const zha::DisplayMarkerInfo &info : zha::DisplayMarkers()) listed.push_back(info.selector);
+    EXPECT_EQ(kept, listed) << "the oldest first, the reused places in the order they were made again";
+    for (size_t i = 0; i < made.size(); i += 7) {
+        zha::DisplayMarkerInfo info;
+        if (!zha::DisplayMarker(made[i], &info)) continue;  // destroyed (its place may hold a new marker)
+        ASSERT_FALSE(info.panes.empty());
+        if (info.panes[0].label == "new") continue;
+        EXPECT_EQ(std::to_string(i), info.panes[0].label);
+        EXPECT_EQ(kinds[i % 5], info.kind);
+    }
+    EXPECT_FALSE(zha::DisplayMarker(reinterpret_cast<Zdis_Selector *>(reinterpret_cast<char *>(kept[0]) + 8), nullptr));
+    EXPECT_EQ(zdis_SelNewDisable(reinterpret_cast<Zdis_Selector *>(reinterpret_cast<char *>(kept[1]) + 8), &err), 0);
+    EXPECT_NE(TakeReport(&err), "");
+    for (Zdis_Selector *marker : kept) ASSERT_EQ(zdis_SelNewDestroy(marker, &err), 1);
+    EXPECT_EQ(zha::LiveCount("selector"), 0);
+    EXPECT_FALSE(zha::DisplayMarker(kept[0], nullptr)) << "once all are gone, no old handle is a marker";
+}
+
 TEST_F(MarkerTest, AMarkerOnADestroyedLayerStaysForItsOwner) {
     Zdis_Selector *marker = MakeMarker(2, "T&E", 1, 1, "P1");
     ASSERT_TRUE(zha::DestroyLayer(layers_[2]));

@@ -194,6 +194,58 @@ INSTANTIATE_TEST_SUITE_P(HostFailures, ImageToGroundFallbackTest,
                              return std::string(info.param.operation);
                          });
 
+// A run (the markers of an open) gives every point exactly what GroundToImage
+// gives it, inverts a planar transform once, and releases what it made; a
+// failing step is reported for its point only.
+TEST_F(TransformsTest, ARunGivesWhatEachPointGivesAndInvertsOnce) {
+    gt::HandRecord affineRecord, rpcRecord;
+    for (Zxfr_XForm *fileToMap : {AffineTransform(&affineRecord), RpcTransform(&rpcRecord)}) {
+        const bool planar = fileToMap == affineRecord.get()->fileToMap[0];
+        const auto before = gt::LiveObjects();
+        const int inversions = zha::FaultCalls("zxfr_XFormInvert");
+        GroundToImageRun run;
+        BeginGroundToImageRun(&run, fileToMap);
+        for (int i = 0; i < 50; ++i) {
+            double X = 7.0 + i * 1e-5, Y = 44.9995 - i * 1e-5, z = 400.0 + i;
+            if (planar) zt::ApplyGeoTransform(affine_.geoTransform, i * 0.7, i * 0.3, &X, &Y);
+            double runX = -1, runY = -1, oneX = -2, oneY = -2;
+            Zerr_Report *err = nullptr;
+            RunGroundToImage(&err, &run, &X, &Y, &z, &runX, &runY);
+            ASSERT_EQ("", Take(&err));
+            GroundToImage(&err, fileToMap, &X, &Y, &z, &oneX, &oneY);
+            ASSERT_EQ("", Take(&err));
+            EXPECT_EQ(oneX, runX);
+            EXPECT_EQ(oneY, runY);
+        }
+        EXPECT_EQ(inversions + (planar ? 1 + 50 : 0), zha::FaultCalls("zxfr_XFormInvert"));
+        EndGroundToImageRun(&run);
+        EXPECT_EQ(before, gt::LiveObjects());
+    }
+
+    Zxfr_XForm *fileToMap = affineRecord.get()->fileToMap[0];
+    for (const FallbackFailure &c : {FallbackFailure{"zgda_BaseDataCreate", "Error Creating Matrix", false},
+                                     FallbackFailure{"zxfr_XFormInvert", "Error inverting xForm", false},
+                                     FallbackFailure{"zxfr_Transform", "Error transforming point", false}}) {
+        const auto before = gt::LiveObjects();
+        GroundToImageRun run;
+        BeginGroundToImageRun(&run, fileToMap);
+        double X = 0, Y = 0;
+        zt::ApplyGeoTransform(affine_.geoTransform, 5.0, 7.0, &X, &Y);
+        const double z = 0.0;
+        double imageX = -1, imageY = -1;
+        zha::FaultInject(c.operation, 1);
+        Zerr_Report *err = nullptr;
+        RunGroundToImage(&err, &run, &X, &Y, &z, &imageX, &imageY);
+        ExpectReport(&err, "GroundToImage", c.message, true, c.operation);
+        EXPECT_EQ(-1, imageX);
+        RunGroundToImage(&err, &run, &X, &Y, &z, &imageX, &imageY);
+        EXPECT_EQ("", Take(&err)) << c.operation << ": the next point goes through";
+        EXPECT_NEAR(5.0, imageX, 1e-9);
+        EndGroundToImageRun(&run);
+        EXPECT_EQ(before, gt::LiveObjects()) << c.operation;
+    }
+}
+
 TEST_F(TransformsTest, ReportSlotsAreOptional) {
     gt::HandRecord record;
     Zxfr_XForm *fileToMap = AffineTransform(&record);

@@ -350,6 +350,43 @@ TEST_F(TELoadTest, CountsLinesAsTheReadTakesThemAndHandsEachPointOverWithItsLine
     EXPECT_EQ((std::vector<std::pair<std::string, int>>{{"A1", 1}, {"B2", 2}}), taken);
 }
 
+// The file is read in blocks of a mebibyte: lines that cross a block's end,
+// and a line longer than a block, are read whole.
+TEST_F(TELoadTest, ReadsLinesAcrossBlockEndsAndLinesLongerThanABlock) {
+    std::string bytes;
+    std::vector<std::string> descriptions;
+    for (int i = 0; bytes.size() < (size_t{5} << 19); ++i) {
+        descriptions.push_back(i == 700 ? std::string(size_t{3} << 19, 'x') : std::string(static_cast<size_t>(i % 97), 'd'));
+        bytes += "P" + std::to_string(i) + "\t1 2 3\t4 5 6\t7\t8\t9\t" + descriptions.back() + (i % 2 ? "\r\n" : "\n");
+    }
+    writeFile(path, bytes);
+    std::vector<TEPoint> points;
+    TEPointLoader().loadFile(path.c_str(), true, points);
+    ASSERT_EQ(descriptions.size(), points.size());
+    EXPECT_EQ(descriptions.size(), TEPointLoader::countLines(path.c_str()));
+    for (size_t i = 0; i < points.size(); ++i) {
+        ASSERT_EQ("P" + std::to_string(i), points[i].id);
+        ASSERT_EQ(descriptions[i], points[i].description) << "point " << i;
+    }
+}
+
+// Every number is the double nearest its decimal text, as the C library reads it.
+TEST(TEProcessLineTest, ReadsEveryNumberAsTheNearestDouble) {
+    std::mt19937_64 random(7);
+    TEPointLoader loader;
+    for (int i = 0; i < 20000; ++i) {
+        std::string digits = std::to_string(random() % 10000000000000000000u);
+        digits = digits.substr(0, 1 + random() % digits.size());
+        const size_t point = random() % (digits.size() + 1);
+        std::string text = (random() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+        if (i % 5 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+        const TEPoint p = loader.processLine(false, "id\t" + text + "\t1\t" + text + "\t0\t0\t");
+        const double expected = std::strtod(text.c_str(), nullptr);
+        ASSERT_EQ(expected, p.longitude) << text;
+        ASSERT_EQ(expected, p.elevation) << text;
+    }
+}
+
 class TESaveTest : public TELoadTest {};
 
 TEST_F(TESaveTest, WritesGeographicPointsAsDegreesMinutesSeconds) {

@@ -20,6 +20,11 @@ void *HeapBlock(size_t size);
 // A heap copy of text (kind "heap"), freed with zmsc_HeapFree; null for null text.
 char *HeapText(const char *text);
 
+// Asks the system to back a large block (from 2 MiB) with large pages, so that
+// filling it faults once per 2 MiB instead of once per 4 KiB page. A hint: a
+// system without them, or a smaller block, is left as it is.
+void AdviseLargePages(void *block, size_t size);
+
 }  // namespace zhc
 
 #endif

@@ -1,11 +1,24 @@
 // The toolkit heap: every block and text handed out is counted as live kind
 // "heap" until zmsc_HeapFree releases it.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
 #include "zmsc.h"
+
+void zhc::AdviseLargePages(void *block, size_t size) {
+    static const size_t kLargePage = size_t{2} << 20;
+    if (!block || size < kLargePage) return;
+    static const uintptr_t kPage = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kPage - 1);
+    if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
 
 void *zhc::HeapBlock(size_t size) {
     // malloc(0) may answer null; every successful call must hand out a block.

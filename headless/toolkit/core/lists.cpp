@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
 #include "zdlm.h"
 
@@ -48,6 +49,7 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
     }
     list->data = static_cast<unsigned char *>(grown);
     list->capacity = static_cast<int32_t>(wanted);
+    zhc::AdviseLargePages(grown, static_cast<size_t>(wanted) * list->elementSize);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "toolkit/display/display_state.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "toolkit/core/instrument.h"
@@ -88,9 +89,36 @@ NameTable &NamesInUse() {
     return *names;
 }
 
-// The entry given out last (markers are made in runs of one kind and font);
-// null once it is erased.
-NameTable::value_type *lastName = nullptr;
+// The entries given out last, the newest first (markers are made in runs of
+// one kind and one font); an entry is dropped here once it is erased.
+NameTable::value_type *recentNames[4] = {nullptr, nullptr, nullptr, nullptr};
+
+// The entry of text, made when missing, now the newest of the recent ones.
+NameTable::value_type *NameEntry(std::string_view text) {
+    NameTable::value_type *entry = nullptr;
+    size_t at = 0;
+    for (; at < std::size(recentNames) && recentNames[at]; ++at) {
+        if (recentNames[at]->first == text) {
+            entry = recentNames[at];
+            break;
+        }
+    }
+    if (!entry) {
+        NameTable &names = NamesInUse();
+        auto found = names.find(text);
+        if (found == names.end()) found = names.emplace(std::string(text), 0).first;
+        entry = &*found;
+        at = std::size(recentNames) - 1;
+    }
+    for (; at > 0; --at) recentNames[at] = recentNames[at - 1];
+    recentNames[0] = entry;
+    return entry;
+}
+
+void ForgetName(const NameTable::value_type *entry) {
+    auto *end = std::remove(std::begin(recentNames), std::end(recentNames), entry);
+    std::fill(end, std::end(recentNames), nullptr);
+}
 
 }  // namespace
 
@@ -110,13 +138,7 @@ ZdisName &ZdisName::operator=(std::string_view text) {
     if (shared_ && shared_->first == text) return *this;
     Release();
     if (!text.empty()) {
-        if (!lastName || lastName->first != text) {
-            NameTable &names = NamesInUse();
-            auto found = names.find(text);
-            if (found == names.end()) found = names.emplace(std::string(text), 0).first;
-            lastName = &*found;
-        }
-        shared_ = lastName;
+        shared_ = NameEntry(text);
         ++shared_->second;
     }
     return *this;
@@ -131,7 +153,7 @@ ZdisName::operator const std::string &() const {
 
 void ZdisName::Release() {
     if (shared_ && --shared_->second == 0) {
-        if (shared_ == lastName) lastName = nullptr;
+        ForgetName(shared_);
         NamesInUse().erase(shared_->first);
     }
     shared_ = nullptr;
@@ -224,7 +246,7 @@ void ZdisFreePick(Zdis_Pick *pick) {
 }
 
 void ZdisFreeSelector(Zdis_Selector *selector) {
-    if (ZdisGetState().selectors.Take(selector)) zhc::LiveRemove("selector");
+    if (ZdisGetState().selectors.Free(selector)) zhc::LiveRemove("selector");
 }
 
 void ZdisFreeEverything() {

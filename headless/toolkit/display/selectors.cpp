@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
-#include <memory>
+#include <new>
 
 #include "toolkit/core/instrument.h"
 #include "toolkit/display/display_state.h"
@@ -93,7 +93,11 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
         zhc::Fail(err, kOp, __LINE__, nullptr, "A marker position must be finite.");
         return nullptr;
     }
-    auto selector = std::make_unique<Zdis_Selector>();
+    Zdis_Selector *selector = state.selectors.Add();
+    if (selector == nullptr) {
+        zhc::Fail(err, kOp, __LINE__, nullptr, "Out of memory for a marker.");
+        return nullptr;
+    }
     selector->mainPane = window;
     selector->layer = layer;
     selector->kind = kind;
@@ -101,9 +105,8 @@ Zdis_Selector *zdis_SelNewCreate(Zdis_ViewWindow *pane, Zdis_Layer *layer, const
     selector->fontName = options.fontName;
     selector->coordType = options.coordType;
     selector->label = options.label;
-    Zdis_Selector *raw = state.selectors.Add(std::move(selector));
     zhc::LiveAdd("selector");
-    return raw;
+    return selector;
 }
 
 int32_t zdis_SelNewSetColor(Zdis_Selector *selector, Zdis_ViewWindow *pane, double red, double green, double blue,
