@@ -160,7 +160,8 @@ static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
     if (!exponent && mantissaDigits <= 15) {
         // Both the digits and the power of ten are exact doubles, so one
         // division gives the correctly rounded value, as from_chars does.
-        value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+        value = static_cast<double>(mantissa);
+        if (fractionDigits != 0) value /= kPowersOfTen[fractionDigits];
     } else {
         value = DecimalValue(digits, at);
     }
@@ -188,10 +189,53 @@ static char HemisphereLetter(char c) {
     return (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') ? upper : 0;
 }
 
+// The forms the tool itself writes, read in one pass: "[-]D M S" with single
+// blanks, whole degrees and minutes, or "[-]D.D", each number of at most 15
+// digits. False for anything else (blanks around the field, letters, colons,
+// exponents, longer numbers), which ReadCoordinate then reads; where this
+// reads a field, it gives exactly what ReadCoordinate gives.
+static bool ReadPlainCoordinate(Text field, double &value) {
+    const char *at = field.begin;
+    const bool minus = at < field.end && *at == '-';
+    if (minus) ++at;
+    double parts[3];
+    bool whole[3];
+    int count = 0;
+    for (;;) {
+        uint64_t mantissa = 0;
+        int digits = 0, fraction = 0;
+        while (at < field.end && IsDigit(*at)) mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0'), ++digits;
+        whole[count] = !(at < field.end && *at == '.');
+        if (!whole[count]) {
+            for (++at; at < field.end && IsDigit(*at); ++digits, ++fraction) {
+                mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0');
+            }
+        }
+        if (digits == 0 || digits > 15) return false;
+        parts[count] = static_cast<double>(mantissa);
+        if (fraction != 0) parts[count] /= kPowersOfTen[fraction];
+        ++count;
+        if (at == field.end) break;
+        if (*at != ' ' || count == 3) return false;
+        ++at;
+    }
+    if (count == 1) {
+        value = parts[0];
+    } else if (count == 3 && whole[0] && whole[1]) {
+        value = parts[0] + parts[1] * kPerMinute + parts[2] * kPerSecond;
+    } else {
+        return false;
+    }
+    if (minus) value = -value;
+    return true;
+}
+
 // A coordinate field as read: the value (negative for S and W) and the
 // hemisphere letter written with it (0 for none). False with a problem for the
 // user when the field is not exactly one of the three forms.
 static bool ReadCoordinate(Text field, double &value, char &letter, std::string &problem) {
+    letter = 0;
+    if (ReadPlainCoordinate(field, value)) return true;
     Text body = field.trimmed();
     if (body.empty()) {
         problem = "is empty";

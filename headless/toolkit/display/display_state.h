@@ -353,12 +353,13 @@ public:
         while (newest_ != nullptr) Free(Object(newest_));
     }
 
-    // A new default-made object, the newest; null when memory is short.
+    // A new object made by its default constructor (T must give every member
+    // a value), the newest; null when memory is short.
     T *Add() {
         if (free_ == nullptr && !Grow()) return nullptr;
         Cell *cell = free_;
         Unlink(&free_, nullptr, cell);
-        new (cell->storage) T();
+        new (cell->storage) T;  // every member has its own initialiser
         cell->live = true;
         cell->older = newest_;
         cell->newer = nullptr;
