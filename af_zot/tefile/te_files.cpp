@@ -145,10 +145,9 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         if (argc < 1 || !argv || !argv[0]) zerr.Throw(__LINE__, "Insufficient arguments passed to the function.");
         fileName = zstr_Duplicate(argv[0]);
         if (!fileName) zerr.Throw(__LINE__, "Error creating string.");
-        // Room for every line of the file at once: the records are never moved.
-        const size_t lines = TEPointLoader::countLines(fileName);
-        const int32_t room = lines > (size_t)INT32_MAX ? INT32_MAX : (int32_t)lines;
-        newPoints = zdlm_InitList(sizeof(ZOT_Point), room > kPointListGrowth ? room : kPointListGrowth, zerr.Slot());
+        // The list grows as lines are read (its records may move until the
+        // markers are placed, once every line is in).
+        newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
         zerr.Check(__LINE__);
         // Each line read becomes a point record in the new list at once (the
         // file's points are never held twice). A file that cannot be read or

@@ -386,26 +386,6 @@ TEFileException::TEFileException(const char *operation, int line, const std::str
                                  const std::string &reason)
     : ZarvoLog::CPPException<std::runtime_error>(kSource, operation, line, message), reason_(reason) {}
 
-size_t TEPointLoader::countLines(const char *fileName) {
-    std::error_code ignored;
-    if (!fileName || !std::filesystem::is_regular_file(fileName, ignored)) return 0;
-    std::ifstream in(fileName, std::ios::in | std::ios::binary);
-    std::vector<char> block(kReadBlock);
-    size_t lines = 0;
-    char last = '\n';
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const size_t got = static_cast<size_t>(in.gcount());
-        if (got == 0) break;
-        for (const char *at = block.data(), *end = at + got;
-             (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at) {
-            ++lines;
-        }
-        last = block[got - 1];
-    }
-    return lines + (last != '\n' ? 1 : 0);
-}
-
 void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points) {
     readFile(fileName, unitsAreDegrees, [&points](TEPoint &point, int) { points.push_back(std::move(point)); });
 }

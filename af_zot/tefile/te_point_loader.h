@@ -64,9 +64,6 @@ public:
     // the reading.
     void readFile(const char *fileName, bool unitsAreDegrees,
                   const std::function<void(TEPoint &point, int line)> &take);
-    // The lines of a file (a last line without a line feed counts), 0 when it
-    // cannot be read; a capacity hint for the points a read will give.
-    static size_t countLines(const char *fileName);
     // The point of one line without its line end; raises for an invalid line
     // (as line 1).
     TEPoint processLine(bool unitsAreDegrees, const std::string &line);

@@ -47,23 +47,25 @@ protected:
 
 }  // namespace
 
+// 100,000 elements: the block passes from the heap to pages of its own on the way.
 TEST_F(CoreListsTest, AppendsCopiesInOneContiguousBlock) {
     EXPECT_EQ(0, zdlm_CountList(list, &err));
-    for (int i = 0; i < 1000; ++i) {
+    const int count = 100000;
+    for (int i = 0; i < count; ++i) {
         Element e = make(i);
         ASSERT_EQ(1, zdlm_Add(list, &e, &err));
         e.id = -1;  // the list holds its own copy
     }
-    EXPECT_EQ(1000, zdlm_CountList(list, &err));
+    EXPECT_EQ(count, zdlm_CountList(list, &err));
     const char *first = static_cast<const char *>(zdlm_GetAddr(list, 0, &err));
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < count; ++i) {
         const Element *e = static_cast<const Element *>(zdlm_GetAddr(list, i, &err));
         ASSERT_EQ(first + i * sizeof(Element), reinterpret_cast<const char *>(e));
         EXPECT_EQ(i, e->id);
         EXPECT_EQ(i * 0.5, e->value);
         EXPECT_STREQ(make(i).name, e->name);
     }
-    EXPECT_EQ(nullptr, zdlm_GetAddr(list, 1000, &err));
+    EXPECT_EQ(nullptr, zdlm_GetAddr(list, count, &err));
     EXPECT_EQ(nullptr, zdlm_GetAddr(list, -1, &err));
     EXPECT_EQ(nullptr, err);  // past the end is no failure
 }
@@ -92,6 +94,9 @@ TEST_F(CoreListsTest, AnElementOfTheListItselfCanBeAddedWhileTheBlockGrows) {
     for (int i = 0; i < 40; ++i) ASSERT_EQ(1, zdlm_Add(list, zdlm_GetAddr(list, 0, nullptr), &err));
     for (int i = 0; i < 20; ++i) ASSERT_EQ(1, zdlm_Insert(list, 0, zdlm_GetAddr(list, i, nullptr), &err));
     EXPECT_EQ(std::vector<int>(61, 7), ids(list));
+    // Also while the block is pages of its own, moved by each growth.
+    for (int i = 0; i < 60000; ++i) ASSERT_EQ(1, zdlm_Add(list, zdlm_GetAddr(list, i, nullptr), &err));
+    EXPECT_EQ(std::vector<int>(60061, 7), ids(list));
 }
 
 TEST_F(CoreListsTest, BadIndexesAndMissingArgumentsAreReported) {

@@ -1,6 +1,10 @@
 // Strings, string lists, text helpers and the heap.
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core_test_support.h"
 #include "zerr.h"
@@ -111,4 +115,36 @@ TEST_F(CoreStringsTest, HeapBlocksAreUsableAndTheMarkerTableIsStable) {
     zmsc_HeapFree(block);
     EXPECT_NE(nullptr, zmsc_AddressOf_vselGCPMethods());
     EXPECT_EQ(zmsc_AddressOf_vselGCPMethods(), zmsc_AddressOf_vselGCPMethods());
+}
+
+// Texts by the hundred thousand, of every small size and a few larger, freed
+// in any order and from two threads at once, keep their bytes and their count.
+TEST_F(CoreStringsTest, ManySmallTextsKeepTheirBytesWhateverOrderTheyAreFreedIn) {
+    const long before = zha::LiveCount("heap");
+    auto churn = [](unsigned seed, std::vector<std::string> *failures) {
+        std::mt19937 random(seed);
+        std::vector<std::pair<char *, std::string>> held;
+        for (int round = 0; round < 4; ++round) {
+            for (int i = 0; i < 30000; ++i) {
+                const std::string text(random() % 40, static_cast<char>('a' + random() % 26));
+                held.emplace_back(zstr_Duplicate(text.c_str()), text);
+            }
+            std::shuffle(held.begin(), held.end(), random);
+            for (size_t i = 0; i < held.size() / 2; ++i) {
+                if (held[i].second != held[i].first) failures->push_back(held[i].second);
+                zmsc_HeapFree(held[i].first);
+            }
+            held.erase(held.begin(), held.begin() + static_cast<long>(held.size() / 2));
+        }
+        for (auto &[block, text] : held) {
+            if (text != block) failures->push_back(text);
+            zmsc_HeapFree(block);
+        }
+    };
+    std::vector<std::string> first, second;
+    std::thread other(churn, 2u, &second);
+    churn(1u, &first);
+    other.join();
+    EXPECT_TRUE(first.empty() && second.empty()) << first.size() + second.size() << " texts changed";
+    EXPECT_EQ(before, zha::LiveCount("heap"));
 }

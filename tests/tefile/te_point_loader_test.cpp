@@ -329,21 +329,8 @@ TEST_F(TELoadTest, AFileThatCannotBeOpenedRaisesAndAppendsNothing) {
     EXPECT_TRUE(points.empty());
 }
 
-// The line count sizes the open's point list; reading hands each point over
-// with its line as it is read.
-TEST_F(TELoadTest, CountsLinesAsTheReadTakesThemAndHandsEachPointOverWithItsLine) {
-    const struct {
-        std::string bytes;
-        size_t lines;
-    } cases[] = {{"", 0}, {kLineA, 1}, {kLineA + "\r\n", 1}, {kLineA + "\n" + kLineB, 2}, {kLineA + "\n\n", 2}};
-    for (const auto &c : cases) {
-        writeFile(path, c.bytes);
-        EXPECT_EQ(c.lines, TEPointLoader::countLines(path.c_str())) << c.bytes;
-    }
-    EXPECT_EQ(0u, TEPointLoader::countLines(dir.File("missing.txt").c_str()));
-    EXPECT_EQ(0u, TEPointLoader::countLines(dir.Path().c_str()));
-    EXPECT_EQ(0u, TEPointLoader::countLines(nullptr));
-
+// Reading hands each point over with its line as it is read.
+TEST_F(TELoadTest, HandsEachPointOverWithItsLine) {
     writeFile(path, kLineA + "\r\n" + kLineB + "\r\n");
     std::vector<std::pair<std::string, int>> taken;
     TEPointLoader().readFile(path.c_str(), true, [&](TEPoint &point, int line) { taken.emplace_back(point.id, line); });
@@ -363,7 +350,6 @@ TEST_F(TELoadTest, ReadsLinesAcrossBlockEndsAndLinesLongerThanABlock) {
     std::vector<TEPoint> points;
     TEPointLoader().loadFile(path.c_str(), true, points);
     ASSERT_EQ(descriptions.size(), points.size());
-    EXPECT_EQ(descriptions.size(), TEPointLoader::countLines(path.c_str()));
     for (size_t i = 0; i < points.size(); ++i) {
         ASSERT_EQ("P" + std::to_string(i), points[i].id);
         ASSERT_EQ(descriptions[i], points[i].description) << "point " << i;
