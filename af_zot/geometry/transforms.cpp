@@ -93,18 +93,33 @@ void BeginGroundToImageRun(GroundToImageRun *run, Zxfr_XForm *fileToMap) {
     run->matrix = NULL;
 }
 
-void RunGroundToImage(Zerr_Report **err, GroundToImageRun *run, const double *groundX, const double *groundY,
-                      const double *groundZ, double *imageX, double *imageY) {
+// GroundToImage, with the planar fallback's matrix and inverse kept in run
+// when run is given.
+static void GroundToImageThrough(Zerr_Report **err, Zxfr_XForm *fileToMap, GroundToImageRun *run,
+                                 const double *groundX, const double *groundY, const double *groundZ,
+                                 double *imageX, double *imageY) {
     static const char *const kOperation = "GroundToImage";
     Zerr_Report *localErr = NULL;
     if (err == NULL) err = &localErr;
     *err = NULL;
-    if (!DirectGroundToImage(err, kOperation, run->fileToMap, groundX, groundY, groundZ, imageX, imageY)) {
-        if (run->matrix == NULL) run->matrix = PointMatrix(err, kOperation);
-        if (run->matrix != NULL && run->inverse == NULL) run->inverse = InverseOf(err, kOperation, run->fileToMap);
-        if (run->inverse != NULL) CarryPlanar(err, kOperation, run->inverse, run->matrix, *groundX, *groundY, imageX, imageY);
+    // The transform's own answer (or its failure) stands; a planar one has none.
+    if (!DirectGroundToImage(err, kOperation, fileToMap, groundX, groundY, groundZ, imageX, imageY)) {
+        if (run == NULL) {
+            PlanarPoint(err, kOperation, fileToMap, true, *groundX, *groundY, imageX, imageY);
+        } else {
+            if (run->matrix == NULL) run->matrix = PointMatrix(err, kOperation);
+            if (run->matrix != NULL && run->inverse == NULL) run->inverse = InverseOf(err, kOperation, fileToMap);
+            if (run->inverse != NULL) {
+                CarryPlanar(err, kOperation, run->inverse, run->matrix, *groundX, *groundY, imageX, imageY);
+            }
+        }
     }
     zerr_DeleteErrorReportEx(&localErr);
+}
+
+void RunGroundToImage(Zerr_Report **err, GroundToImageRun *run, const double *groundX, const double *groundY,
+                      const double *groundZ, double *imageX, double *imageY) {
+    GroundToImageThrough(err, run->fileToMap, run, groundX, groundY, groundZ, imageX, imageY);
 }
 
 void EndGroundToImageRun(GroundToImageRun *run) {
@@ -119,14 +134,7 @@ void EndGroundToImageRun(GroundToImageRun *run) {
 
 void GroundToImage(Zerr_Report **err, Zxfr_XForm *fileToMap, const double *groundX, const double *groundY,
                    const double *groundZ, double *imageX, double *imageY) {
-    static const char *const kOperation = "GroundToImage";
-    Zerr_Report *localErr = NULL;
-    if (err == NULL) err = &localErr;
-    *err = NULL;
-    if (!DirectGroundToImage(err, kOperation, fileToMap, groundX, groundY, groundZ, imageX, imageY)) {
-        PlanarPoint(err, kOperation, fileToMap, true, *groundX, *groundY, imageX, imageY);
-    }
-    zerr_DeleteErrorReportEx(&localErr);
+    GroundToImageThrough(err, fileToMap, NULL, groundX, groundY, groundZ, imageX, imageY);
 }
 
 void ImageAndGroundZToGroundXY(Zerr_Report **err, Zxfr_XForm *fileToMap, const double *imageX,

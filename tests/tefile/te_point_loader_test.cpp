@@ -370,6 +370,13 @@ TEST(TEProcessLineTest, ReadsEveryNumberAsTheNearestDouble) {
         const double expected = std::strtod(text.c_str(), nullptr);
         ASSERT_EQ(expected, p.longitude) << text;
         ASSERT_EQ(expected, p.elevation) << text;
+        // The same seconds in an angle: degrees + minutes / 60 + seconds / 3600.
+        if (text[0] == '-' || text.find('e') != std::string::npos) continue;
+        const long degrees = static_cast<long>(random() % 360), minutes = static_cast<long>(random() % 60);
+        const std::string angle = std::to_string(degrees) + " " + std::to_string(minutes) + " " + text;
+        const double value = degrees + minutes * 0.016666666666666666 + expected * 0.0002777777777777778;
+        ASSERT_EQ(value, loader.processLine(false, "id\t" + angle + "\t1\t0\t0\t0\t").longitude) << angle;
+        ASSERT_EQ(-value, loader.processLine(false, "id\t-" + angle + "\t1\t0\t0\t0\t").longitude) << angle;
     }
 }
 
