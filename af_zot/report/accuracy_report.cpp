@@ -160,6 +160,7 @@ static void WriteCondensedHeader(ReportFile *out, const ZOT_Data *zotData) {
     }
 }
 
+// Each point's line is written with one call.
 static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const ZOT_Point *point) {
     char *quotedId = QuotedCsvField(TextOrEmpty(point->pointId));
     char *quotedDescription = QuotedCsvField(TextOrEmpty(point->teDescription));
@@ -182,19 +183,21 @@ static void WriteCondensedPoint(ReportFile *out, const ZOT_Data *zotData, const 
         const Sexagesimal teLon = ToSexagesimal(point->teLongitude, kCondensedDecimals);
         const Sexagesimal lat = ToSexagesimal(point->measuredLatitude, kCondensedDecimals);
         const Sexagesimal lon = ToSexagesimal(point->measuredLongitude, kCondensedDecimals);
-        REPORT_PRINT(out, "%s," "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%s,", id, teLat.degrees,
-                     static_cast<int>(teLat.minutes), teLat.seconds, teLon.degrees, static_cast<int>(teLon.minutes),
-                     teLon.seconds, elevation, ce90, le90, description);
-        REPORT_PRINT(out, "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n", lat.degrees,
+        REPORT_PRINT(out,
+                     "%s," "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%s,"
+                     "%s:%d:%f," "%s:%d:%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n",
+                     id, teLat.degrees, static_cast<int>(teLat.minutes), teLat.seconds, teLon.degrees,
+                     static_cast<int>(teLon.minutes), teLon.seconds, elevation, ce90, le90, description, lat.degrees,
                      static_cast<int>(lat.minutes), lat.seconds, lon.degrees, static_cast<int>(lon.minutes),
                      lon.seconds, measuredElevation, deltaLatitude, deltaLongitude, deltaElevation, mensuration, he,
                      ve);
     } else {
-        REPORT_PRINT(out, "%s," "%f," "%f," "%f," "%f," "%f," "%s,", id, point->teLongitude, point->teLatitude,
-                     elevation, ce90, le90, description);
-        REPORT_PRINT(out, "%f," "%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n", point->measuredLongitude,
-                     point->measuredLatitude, measuredElevation, deltaLongitude, deltaLatitude, deltaElevation,
-                     mensuration, he, ve);
+        REPORT_PRINT(out,
+                     "%s," "%f," "%f," "%f," "%f," "%f," "%s,"
+                     "%f," "%f," "%f," "%f," "%f," "%f," "%s," "%f," "%f\n",
+                     id, point->teLongitude, point->teLatitude, elevation, ce90, le90, description,
+                     point->measuredLongitude, point->measuredLatitude, measuredElevation, deltaLongitude,
+                     deltaLatitude, deltaElevation, mensuration, he, ve);
     }
     zmsc_HeapFree(quotedId);
     zmsc_HeapFree(quotedDescription);

@@ -26,8 +26,8 @@
 static const char *const kSource = "TEPointLoader";
 static const char *const kFormatMessage = "Incorrect format for T&E File.";
 static const int kMinimumTabs = 6;
-// Files are read in blocks of this many bytes.
-static const size_t kReadBlock = size_t{1} << 20;
+// Files are read in blocks of this many bytes (a block grows for a longer line).
+static const size_t kReadBlock = size_t{64} << 10;
 // UTF-8's byte order mark, which some editors put before a file's first line.
 static const char kByteOrderMark[] = "\xEF\xBB\xBF";
 

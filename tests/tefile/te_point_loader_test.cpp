@@ -337,8 +337,8 @@ TEST_F(TELoadTest, HandsEachPointOverWithItsLine) {
     EXPECT_EQ((std::vector<std::pair<std::string, int>>{{"A1", 1}, {"B2", 2}}), taken);
 }
 
-// The file is read in blocks of a mebibyte: lines that cross a block's end,
-// and a line longer than a block, are read whole.
+// The file is read in blocks: lines that cross a block's end, and a line
+// longer than a block (or than many), are read whole.
 TEST_F(TELoadTest, ReadsLinesAcrossBlockEndsAndLinesLongerThanABlock) {
     std::string bytes;
     std::vector<std::string> descriptions;

@@ -28,17 +28,32 @@ bool validList(const Zdlm_List *list, Zerr_Report **err, const char *operation, 
     return false;
 }
 
-// Blocks from this size on are mappings of their own: they grow by remapping
-// their pages, without copying (a list of a million points grows in a few
-// system calls), and fault in large pages. Under AddressSanitizer every block
-// is a malloc block, so that misuse is caught.
+// Blocks from this size on are mappings of their own, on large-page
+// boundaries: they grow by moving their pages into a larger mapping, without
+// copying (a list of a million points grows in a few system calls), and keep
+// their large pages. Under AddressSanitizer every block is a malloc block, so
+// that misuse is caught.
 #if defined(__SANITIZE_ADDRESS__)
 const size_t kMappedBlock = SIZE_MAX;
 #else
 const size_t kMappedBlock = size_t{1} << 20;
 #endif
+const size_t kLargePage = size_t{2} << 20;
 
-// Moves the list's elements into a block of bytes; false when memory is short.
+// A fresh mapping of bytes (a multiple of kLargePage) on a large-page
+// boundary, or null.
+unsigned char *alignedMapping(size_t bytes) {
+    void *reserved = mmap(nullptr, bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reserved == MAP_FAILED) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(reserved);
+    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    if (aligned > start) munmap(reserved, aligned - start);
+    if (start + kLargePage > aligned) munmap(reinterpret_cast<void *>(aligned + bytes), start + kLargePage - aligned);
+    zhc::AdviseLargePages(reinterpret_cast<void *>(aligned), bytes);
+    return reinterpret_cast<unsigned char *>(aligned);
+}
+
+// Moves the list's elements into a block of at least bytes; false when memory is short.
 bool resizeBlock(Zdlm_List *list, size_t bytes) {
     if (!list->mapped && bytes < kMappedBlock) {
         void *grown = std::realloc(list->data, bytes);
@@ -46,15 +61,21 @@ bool resizeBlock(Zdlm_List *list, size_t bytes) {
         list->data = static_cast<unsigned char *>(grown);
         return true;
     }
-    void *block = list->mapped ? mremap(list->data, list->mapped, bytes, MREMAP_MAYMOVE)
-                               : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) return false;
-    if (!list->mapped && list->data) {
+    if (bytes > SIZE_MAX - 2 * kLargePage) return false;
+    bytes = (bytes + kLargePage - 1) & ~(kLargePage - 1);
+    unsigned char *block = alignedMapping(bytes);
+    if (!block) return false;
+    if (list->mapped) {
+        // The old pages take the place of the new mapping's first ones.
+        if (mremap(list->data, list->mapped, list->mapped, MREMAP_MAYMOVE | MREMAP_FIXED, block) == MAP_FAILED) {
+            munmap(block, bytes);
+            return false;
+        }
+    } else if (list->data) {
         std::memcpy(block, list->data, static_cast<size_t>(list->count) * list->elementSize);
         std::free(list->data);
     }
-    zhc::AdviseLargePages(block, bytes);
-    list->data = static_cast<unsigned char *>(block);
+    list->data = block;
     list->mapped = bytes;
     return true;
 }
