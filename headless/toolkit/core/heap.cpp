@@ -15,12 +15,17 @@
 #include "zmsc.h"
 
 void zhc::AdviseLargePages(void *block, size_t size) {
-    static const size_t kLargePage = size_t{2} << 20;
     if (!block || size < kLargePage) return;
     static const uintptr_t kPage = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kPage - 1);
     if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void *zhc::LargePageBlock() {
+    void *block = std::aligned_alloc(kLargePage, kLargePage);
+    AdviseLargePages(block, kLargePage);
+    return block;
 }
 
 namespace {
@@ -107,12 +112,10 @@ private:
         for (Slab &s : slabs_) {
             if (s.cell == cell && (s.free || s.used * cell < s.bytes)) return partial_[kind] = &s;
         }
-        // Slabs double from 64 KiB to 2 MiB, the largest in a large page of its own.
-        static const size_t kLargePage = size_t{2} << 20;
-        const size_t bytes = std::min(nextBytes_[kind], kLargePage);
-        void *base = bytes == kLargePage ? std::aligned_alloc(kLargePage, kLargePage) : std::malloc(bytes);
+        // Slabs double from 64 KiB to a large page, the largest one of its own.
+        const size_t bytes = std::min(nextBytes_[kind], zhc::kLargePage);
+        void *base = bytes == zhc::kLargePage ? zhc::LargePageBlock() : std::malloc(bytes);
         if (!base) return nullptr;
-        zhc::AdviseLargePages(base, bytes);
         nextBytes_[kind] = bytes * 2;
         Slab made{static_cast<char *>(base), bytes, cell, 0, 0, nullptr};
         auto at = std::upper_bound(slabs_.begin(), slabs_.end(), made,

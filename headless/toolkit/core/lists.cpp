@@ -38,7 +38,7 @@ const size_t kMappedBlock = SIZE_MAX;
 #else
 const size_t kMappedBlock = size_t{1} << 20;
 #endif
-const size_t kLargePage = size_t{2} << 20;
+using zhc::kLargePage;
 
 // A fresh mapping of bytes (a multiple of kLargePage) on a large-page
 // boundary, or null.

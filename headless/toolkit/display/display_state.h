@@ -447,15 +447,13 @@ private:
         return cell;
     }
 
-    // A new chunk, twice the cells of the last up to 2 MiB, its cells free.
+    // A new chunk, twice the cells of the last up to a large page, its cells free.
     bool Grow() {
-        static const size_t kLargest = size_t{2} << 20;
-        // From half the largest size on, a chunk is one whole large page.
-        const bool large = nextCells_ * sizeof(Cell) >= kLargest / 2;
-        const size_t cells = large ? kLargest / sizeof(Cell) : nextCells_;
-        void *block = large ? std::aligned_alloc(kLargest, kLargest) : std::malloc(cells * sizeof(Cell));
+        // From half a large page on, a chunk is one whole large page.
+        const bool large = nextCells_ * sizeof(Cell) >= zhc::kLargePage / 2;
+        const size_t cells = large ? zhc::kLargePage / sizeof(Cell) : nextCells_;
+        void *block = large ? zhc::LargePageBlock() : std::malloc(cells * sizeof(Cell));
         if (block == nullptr) return false;
-        if (large) zhc::AdviseLargePages(block, kLargest);
         Chunk chunk{static_cast<Cell *>(block), cells, 0};
         auto at = std::upper_bound(chunks_.begin(), chunks_.end(), chunk, [](const Chunk &a, const Chunk &b) {
             return a.cells < b.cells;
