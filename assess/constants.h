@@ -3,10 +3,13 @@
 #ifndef ZASSESS_CONSTANTS_H
 #define ZASSESS_CONSTANTS_H
 
+#include <cstddef>
+
 namespace zassess {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kFoot = 0.3048;  // metres, the international foot
+constexpr double kFoot = 0.3048;                 // meters, the international foot
+constexpr double kUsSurveyFoot = 1200.0 / 3937.0;  // meters, the US survey foot
 
 // NSSDA (FGDC-STD-007.3-1998), Appendix 3-A.
 constexpr double kNssdaCase1 = 1.7308;     // Accuracy_r = 1.7308 RMSE_r when RMSE_x = RMSE_y
@@ -14,9 +17,10 @@ constexpr double kNssdaFactor = 2.4477;    // Accuracy_r ~ 2.4477 * 0.5 * (RMSE_
 constexpr double kNssdaMinRatio = 0.6;     // ... while RMSE_min / RMSE_max is between 0.6 and 1.0
 constexpr double kNssdaVertical = 1.9600;  // Accuracy_z = 1.9600 RMSE_z
 
-// ASPRS Positional Accuracy Standards, Edition 2 (2023), 7.2: a mean error
-// above 25 % of the RMSE is to be investigated as a bias.
-constexpr double kBiasFraction = 0.25;
+// ASPRS checkpoint counts by project area: 30 up to 2,500 km^2, then 5 more
+// for each further 500 km^2 or part of it.
+constexpr double kAsprsBaseAreaKm2 = 2500.0, kAsprsStepAreaKm2 = 500.0;
+constexpr size_t kAsprsStepCheckpoints = 5;
 
 // 90 % of a circular normal error per unit standard deviation of one axis, and
 // of a linear normal error per unit standard deviation.

@@ -11,27 +11,49 @@ namespace zassess {
 
 const FigureRow kFigureRows[] = {
     {"mean_east", "Mean error east (dE)", "m", &Figures::meanE, false},
+    {"mean_east_low", "  95 % interval of the mean, low", "m", &Figures::meanLowE, false},
+    {"mean_east_high", "  95 % interval of the mean, high", "m", &Figures::meanHighE, false},
+    {"bias_p_east", "  bias t-test p-value, east", "", &Figures::biasPE, false},
     {"mean_north", "Mean error north (dN)", "m", &Figures::meanN, false},
+    {"mean_north_low", "  95 % interval of the mean, low", "m", &Figures::meanLowN, false},
+    {"mean_north_high", "  95 % interval of the mean, high", "m", &Figures::meanHighN, false},
+    {"bias_p_north", "  bias t-test p-value, north", "", &Figures::biasPN, false},
     {"mean_up", "Mean error up (dU)", "m", &Figures::meanU, true},
+    {"mean_up_low", "  95 % interval of the mean, low", "m", &Figures::meanLowU, true},
+    {"mean_up_high", "  95 % interval of the mean, high", "m", &Figures::meanHighU, true},
+    {"bias_p_up", "  bias t-test p-value, up", "", &Figures::biasPU, true},
     {"sd_east", "Standard deviation east", "m", &Figures::sdE, false},
     {"sd_north", "Standard deviation north", "m", &Figures::sdN, false},
     {"sd_up", "Standard deviation up", "m", &Figures::sdU, true},
     {"rmse_x", "RMSEx (east)", "m", &Figures::rmseE, false},
+    {"rmse_x_low", "  95 % interval, low", "m", &Figures::rmseLowE, false},
+    {"rmse_x_high", "  95 % interval, high", "m", &Figures::rmseHighE, false},
     {"rmse_y", "RMSEy (north)", "m", &Figures::rmseN, false},
+    {"rmse_y_low", "  95 % interval, low", "m", &Figures::rmseLowN, false},
+    {"rmse_y_high", "  95 % interval, high", "m", &Figures::rmseHighN, false},
     {"rmse_r", "RMSEr = sqrt(RMSEx^2 + RMSEy^2)", "m", &Figures::rmseR, false},
+    {"rmse_r_low", "  95 % interval, low", "m", &Figures::rmseLowR, false},
+    {"rmse_r_high", "  95 % interval, high", "m", &Figures::rmseHighR, false},
     {"rmse_z", "RMSEz", "m", &Figures::rmseU, true},
+    {"rmse_z_low", "  95 % interval, low", "m", &Figures::rmseLowU, true},
+    {"rmse_z_high", "  95 % interval, high", "m", &Figures::rmseHighU, true},
     {"rmse_3d", "RMSE3D = sqrt(RMSEr^2 + RMSEz^2)", "m", &Figures::rmse3D, true},
-    {"nssda_accuracy_r", "NSSDA Accuracy_r (95 %)", "m", &Figures::nssdaHorizontal, false},
+    {"nssda_accuracy_r", "NSSDA Accuracy_r (95 %), as stated", "m", &Figures::nssdaHorizontal, false},
     {"nssda_accuracy_r_case1", "NSSDA 1.7308 RMSEr", "m", &Figures::nssdaCase1, false},
+    {"nssda_accuracy_r_exact", "95 % radius, exact for RMSEx, RMSEy", "m", &Figures::nssdaExact, false},
     {"nssda_rmse_ratio", "NSSDA RMSEmin/RMSEmax", "", &Figures::nssdaRatio, false},
     {"nssda_accuracy_z", "NSSDA Accuracy_z = 1.9600 RMSEz (95 %)", "m", &Figures::nssdaVertical, true},
+    {"quadrant_ne", "Checkpoints in the NE quadrant (share)", "", &Figures::quadrantNE, false},
+    {"quadrant_nw", "Checkpoints in the NW quadrant (share)", "", &Figures::quadrantNW, false},
+    {"quadrant_sw", "Checkpoints in the SW quadrant (share)", "", &Figures::quadrantSW, false},
+    {"quadrant_se", "Checkpoints in the SE quadrant (share)", "", &Figures::quadrantSE, false},
     {"checkpoint_rmse_h", "Checkpoint survey RMSE_H (from T&E CE90)", "m", &Figures::checkpointRmseH, false},
     {"checkpoint_rmse_v", "Checkpoint survey RMSE_V (from T&E LE90)", "m", &Figures::checkpointRmseV, true},
     {"asprs_rmse_h", "ASPRS RMSE_H with checkpoint accuracy", "m", &Figures::asprsRmseH, false},
     {"asprs_rmse_v", "ASPRS RMSE_V with checkpoint accuracy", "m", &Figures::asprsRmseV, true},
     {"asprs_rmse_3d", "ASPRS RMSE_3D", "m", &Figures::asprsRmse3D, true},
     {"ce90_order_statistic", "CE90, 90th percentile of HE", "m", &Figures::ce90Empirical, false},
-    {"ce90_from_rmse", "CE90 = 2.1460 RMSEr/sqrt(2)", "m", &Figures::ce90FromRmse, false},
+    {"ce90_from_rmse", "CE90, exact 90 % radius for RMSEx, RMSEy", "m", &Figures::ce90FromRmse, false},
     {"ce90_tool", "CE90, the tool's |mean| + k(r) sd", "m", &Figures::ce90Tool, false},
     {"le90_order_statistic", "LE90, 90th percentile of |VE|", "m", &Figures::le90Empirical, true},
     {"le90_from_rmse", "LE90 = 1.6449 RMSEz", "m", &Figures::le90FromRmse, true},
@@ -53,12 +75,13 @@ nlohmann::json FiguresJson(const ResidualSet &set, const Figures &f) {
     for (size_t i = 0; i < kFigureRowCount; ++i) {
         const FigureRow &row = kFigureRows[i];
         if (row.vertical && !set.vertical) continue;
-        j[row.key] = {{"value", Number(f.*row.member)}, {"unit", row.unit}};
+        j[row.key] = {{"value", Number(FigureValue(set, f, row))}, {"unit", FigureUnit(set, row)}};
     }
     j["bias_east"] = f.biasE;
     j["bias_north"] = f.biasN;
     if (set.vertical) j["bias_up"] = f.biasU;
     j["nssda_unequal_axes_rule"] = f.nssdaApproximation;
+    j["nssda_exact_radius_stated"] = f.nssdaExactUsed;
     j["percentile_rank"] = f.percentileRank;
     return j;
 }
@@ -67,6 +90,14 @@ nlohmann::json StatementsJson(const ResidualSet &set, const Figures &f) {
     const Statements s = MakeStatements(set, f);  // numbers and fixed words only
     nlohmann::json j = {{"nssda", s.nssda}, {"asprs_horizontal", s.asprsHorizontal}};
     if (set.vertical) j["asprs_vertical"] = s.asprsVertical;
+    if (!s.asprs3D.empty()) j["asprs_3d"] = s.asprs3D;
+    if (!s.producerVerdict.empty()) {
+        nlohmann::json checks = nlohmann::json::array();
+        for (const Check &c : s.checks) {
+            checks.push_back({{"check", c.name}, {"required", c.required}, {"found", c.found}, {"passed", c.passed}});
+        }
+        j["producer"] = {{"verdict", s.producerVerdict}, {"passed", s.producerPassed}, {"checks", checks}};
+    }
     return j;
 }
 
@@ -97,17 +128,25 @@ nlohmann::json AssessmentJson(const ResidualSet &set, const Assessment &a) {
                    {"coordinates", set.geographic ? "geographic" : "map"},
                    {"vertical_measured", set.vertical}};
     j["points"] = {{"count", set.points.size()}, {"flagged", a.flaggedCount}};
+    const size_t rest = set.points.size() > 1 ? set.points.size() - 1 : 1;
     j["outlier_rule"] = {
         {"test", set.vertical ? "HE / RMSEr of the rest, |VE| / RMSEz of the rest" : "HE / RMSEr of the rest"},
-        {"threshold", kOutlierRatio},
+        {"tail", "e^-9 for a normal error, whatever the number of points"},
+        {"threshold", std::round(OutlierLimitH(rest) * 100.0) / 100.0},
         {"rest", "the other points not flagged; tested from the largest residual down"}};
+    if (set.vertical) j["outlier_rule"]["threshold_vertical"] = std::round(OutlierLimitV(rest) * 100.0) / 100.0;
+    j["units"] = UnitName(set.reporting.units);
     j["figures"] = {{"all", FiguresJson(set, a.all)}, {"without_flagged", FiguresJson(set, a.kept)}};
     j["statements"] = {{"all", StatementsJson(set, a.all)}, {"without_flagged", StatementsJson(set, a.kept)}};
     nlohmann::json residuals = nlohmann::json::array();
     for (size_t i = 0; i < set.points.size(); ++i) {
         nlohmann::json r = PointProperties(set, set.points[i], a.flags[i]);
         r["ratio_horizontal"] = Number(a.flags[i].ratioH);
-        if (set.vertical) r["ratio_vertical"] = Number(a.flags[i].ratioV);
+        r["limit_horizontal"] = Number(a.flags[i].limitH);
+        if (set.vertical) {
+            r["ratio_vertical"] = Number(a.flags[i].ratioV);
+            r["limit_vertical"] = Number(a.flags[i].limitV);
+        }
         residuals.push_back(r);
     }
     j["residuals"] = residuals;
@@ -157,41 +196,72 @@ nlohmann::json ResidualsGeoJson(const ResidualSet &set, const Assessment &a) {
 
 std::string AssessmentText(const ResidualSet &set, const Assessment &a) {
     std::ostringstream out;
+    const double perUnit = MetersPerUnit(set.reporting.units);
     out << set.title << "\n"
         << set.points.size() << " checkpoints, " << (set.geographic ? "geographic" : "map") << " coordinates, "
-        << (set.vertical ? "elevations measured (stereo)" : "horizontal only (mono)") << "; lengths in metres\n\n";
+        << (set.vertical ? "elevations measured (stereo)" : "horizontal only (mono)") << "; lengths in "
+        << UnitName(set.reporting.units) << "\n\n";
     char line[160];
     std::snprintf(line, sizeof line, "%-44s %12s %16s\n", "", "all points", "without flagged");
     out << line;
     for (size_t i = 0; i < kFigureRowCount; ++i) {
         const FigureRow &row = kFigureRows[i];
         if (row.vertical && !set.vertical) continue;
-        std::snprintf(line, sizeof line, "%-44s %12s %16s\n", row.label, Fixed(a.all.*row.member, 3).c_str(),
-                      Fixed(a.kept.*row.member, 3).c_str());
+        std::snprintf(line, sizeof line, "%-44s %12s %16s\n", row.label, Fixed(FigureValue(set, a.all, row), 3).c_str(),
+                      Fixed(FigureValue(set, a.kept, row), 3).c_str());
         out << line;
     }
-    const auto biasText = [&](const Figures &f) {
-        std::string text = std::string(f.biasE ? "E " : "") + (f.biasN ? "N " : "") + (f.biasU ? "U " : "");
-        return text.empty() ? std::string("none") : text.substr(0, text.size() - 1);
-    };
-    std::snprintf(line, sizeof line, "%-44s %12s %16s\n", "Bias (|mean| > 0.25 RMSE)", biasText(a.all).c_str(),
-                  biasText(a.kept).c_str());
-    out << line << "\nFlagged (residual > " << Fixed(kOutlierRatio, 0) << " x the RMSE of the rest): ";
+    std::snprintf(line, sizeof line, "%-44s %12s %16s\n", "Bias (t-test of the mean, p < 0.05)",
+                  BiasText(a.all, set.vertical).c_str(), BiasText(a.kept, set.vertical).c_str());
+    out << line << "\n" << OutlierRuleText(set) << "\nFlagged: ";
     if (a.flaggedCount == 0) out << "none";
     for (size_t i = 0, shown = 0; i < set.points.size(); ++i) {
         if (!a.flags[i].flagged) continue;
-        out << (shown++ ? ", " : "") << set.points[i].id << " (HE " << Fixed(std::hypot(set.points[i].dE, set.points[i].dN), 3)
-            << " m)";
+        out << (shown++ ? ", " : "") << set.points[i].id << " (HE "
+            << Fixed(std::hypot(set.points[i].dE, set.points[i].dN) / perUnit, 3) << " "
+            << UnitSymbol(set.reporting.units) << ")";
     }
-    const Statements all = MakeStatements(set, a.all);
-    out << "\n\nNSSDA: " << all.nssda << "\nASPRS: " << all.asprsHorizontal << "\n";
-    if (set.vertical) out << "ASPRS: " << all.asprsVertical << "\n";
+    out << "\n";
+    if (a.all.count > 0 && a.all.count < 10) {
+        out << "Below 10 points the 90th percentiles (CE90, LE90 by order statistics) are the largest values.\n";
+    }
+    const auto statements = [&](const Statements &s) {
+        out << "NSSDA: " << s.nssda << "\nASPRS: " << s.asprsHorizontal << "\n";
+        if (set.vertical) out << "ASPRS: " << s.asprsVertical << "\n";
+        if (!s.asprs3D.empty()) out << "ASPRS: " << s.asprs3D << "\n";
+        if (!s.producerVerdict.empty()) out << s.producerVerdict << "\n";
+    };
+    out << "\n";
+    statements(MakeStatements(set, a.all));
     if (a.flaggedCount > 0) {
-        const Statements kept = MakeStatements(set, a.kept);
-        out << "\nWithout the flagged points:\nNSSDA: " << kept.nssda << "\nASPRS: " << kept.asprsHorizontal << "\n";
-        if (set.vertical) out << "ASPRS: " << kept.asprsVertical << "\n";
+        out << "\nWithout the flagged points:\n";
+        statements(MakeStatements(set, a.kept));
     }
     return out.str();
+}
+
+double FigureValue(const ResidualSet &set, const Figures &f, const FigureRow &row) {
+    const double value = f.*row.member;
+    return std::string(row.unit) == "m" ? value / MetersPerUnit(set.reporting.units) : value;
+}
+
+std::string FigureUnit(const ResidualSet &set, const FigureRow &row) {
+    return std::string(row.unit) == "m" ? UnitSymbol(set.reporting.units) : row.unit;
+}
+
+std::string BiasText(const Figures &f, bool vertical) {
+    std::string text = std::string(f.biasE ? "east " : "") + (f.biasN ? "north " : "") +
+                       (vertical && f.biasU ? "up " : "");
+    return text.empty() ? "none" : text.substr(0, text.size() - 1);
+}
+
+std::string OutlierRuleText(const ResidualSet &set) {
+    const size_t rest = set.points.size() > 1 ? set.points.size() - 1 : 1;
+    std::string text = "Outlier rule: a point is flagged when its residual against the RMSE of the other points "
+                       "not flagged lies beyond the e^-9 tail of a normal error (1 in 8,103): HE above " +
+                       Fixed(OutlierLimitH(rest), 2) + " x RMSEr";
+    if (set.vertical) text += ", |VE| above " + Fixed(OutlierLimitV(rest), 2) + " x RMSEz";
+    return text + " with " + std::to_string(rest) + " others (3 and 3.84 for many points).";
 }
 
 }  // namespace zassess

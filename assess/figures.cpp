@@ -8,6 +8,7 @@
 
 #include "assess.h"
 #include "constants.h"
+#include "distributions.h"
 
 namespace zassess {
 
@@ -62,27 +63,38 @@ double ToolNinetyPercent(double mean, double sd) {
     return m + k * sd;
 }
 
-// Population standard deviation from the mean and the mean of squares, as the
-// tool computes it; a variance below 0 from rounding counts as 0.
-double StdDev(double mean, double meanOfSquares) {
-    const double variance = meanOfSquares - mean * mean;
-    return variance > 0.0 ? std::sqrt(variance) : 0.0;
-}
+// A compensated sum (Neumaier): the rounding of each addition is carried
+// apart, so that sums of values of very different size stay exact to the
+// last bits.
+class Sum {
+public:
+    void Add(double value) {
+        const double t = sum_ + value;
+        correction_ += std::fabs(sum_) >= std::fabs(value) ? (sum_ - t) + value : (value - t) + sum_;
+        sum_ = t;
+    }
+    double Value() const { return sum_ + correction_; }
+
+private:
+    double sum_ = 0, correction_ = 0;
+};
 
 // The numbers the figures need, a column each: the passes over them stream
 // through memory instead of striding over the points with their texts, and
 // no one block grows so large that the allocator maps it afresh each time.
 struct Columns {
-    std::vector<double> dE, dN, dU, he, sigmaH2, sigmaV2;
+    std::vector<double> dE, dN, dU, he, sigmaH2, sigmaV2, x, y;
 };
 
 Columns ColumnsOf(const ResidualSet &set) {
     const size_t n = set.points.size();
     Columns c;
-    for (std::vector<double> *column : {&c.dE, &c.dN, &c.dU, &c.he, &c.sigmaH2, &c.sigmaV2}) column->resize(n);
+    for (std::vector<double> *column : {&c.dE, &c.dN, &c.dU, &c.he, &c.sigmaH2, &c.sigmaV2, &c.x, &c.y}) {
+        column->resize(n);
+    }
     for (size_t i = 0; i < n; ++i) {
         const Residual &p = set.points[i];
-        c.dE[i] = p.dE, c.dN[i] = p.dN, c.dU[i] = p.dU;
+        c.dE[i] = p.dE, c.dN[i] = p.dN, c.dU[i] = p.dU, c.x[i] = p.refX, c.y[i] = p.refY;
         c.he[i] = std::sqrt(p.dE * p.dE + p.dN * p.dN);  // as the tool forms HE
         // The reference's 90 % values as variances: CE90 / 2.1460 per horizontal
         // axis (twice that for RMSE_H of the survey), LE90 / 1.6449 vertically.
@@ -93,57 +105,108 @@ Columns ColumnsOf(const ResidualSet &set) {
     return c;
 }
 
+// The t-test of one axis's mean: the 95 % interval and the two-sided p-value.
+// Fewer than two points, or an axis whose every error is 0, test nothing.
+void TestMean(const std::vector<double> &values, double mean, double sd, double *low, double *high, double *p,
+              bool *bias) {
+    const double n = static_cast<double>(values.size());
+    *bias = false;
+    if (values.size() < 2) {
+        *low = *high = *p = kNaN;
+        return;
+    }
+    const double standardError = sd * std::sqrt(n / (n - 1.0)) / std::sqrt(n);  // sample sd / sqrt(n)
+    const double t = StudentTwoSidedQuantile(0.05, n - 1.0);
+    *low = mean - t * standardError;
+    *high = mean + t * standardError;
+    if (mean == 0.0) {
+        *p = standardError > 0 ? 1.0 : kNaN;
+        return;
+    }
+    *p = standardError > 0 ? StudentTwoSidedP(mean / standardError, n - 1.0) : 0.0;
+    *bias = *p < 0.05;
+}
+
+// The 95 % interval of an RMSE from `dof` squared normal errors.
+void RmseInterval(double rmse, double dof, double *low, double *high) {
+    *low = rmse * std::sqrt(dof / ChiSquareQuantile(0.975, dof));
+    *high = rmse * std::sqrt(dof / ChiSquareQuantile(0.025, dof));
+}
+
+// The share of the positions in each quadrant of their bounding box (a
+// position on a dividing line counts to the north or east).
+void Quadrants(const std::vector<double> &x, const std::vector<double> &y, Figures *f) {
+    const auto [minX, maxX] = std::minmax_element(x.begin(), x.end());
+    const auto [minY, maxY] = std::minmax_element(y.begin(), y.end());
+    const double cx = 0.5 * (*minX + *maxX), cy = 0.5 * (*minY + *maxY);
+    size_t counts[4] = {0, 0, 0, 0};  // NE, NW, SW, SE
+    for (size_t i = 0; i < x.size(); ++i) {
+        const bool east = x[i] >= cx, north = y[i] >= cy;
+        ++counts[north ? (east ? 0 : 1) : (east ? 3 : 2)];
+    }
+    const double n = static_cast<double>(x.size());
+    f->quadrantNE = counts[0] / n, f->quadrantNW = counts[1] / n, f->quadrantSW = counts[2] / n,
+    f->quadrantSE = counts[3] / n;
+}
+
 Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<PointFlag> *flags) {
     Figures f;
-    double sE = 0, sN = 0, sU = 0, sEE = 0, sNN = 0, sUU = 0, sEN = 0;
-    double sHE = 0, sHE2 = 0, sCheckH = 0, sCheckV = 0;
-    std::vector<double> he, ve;
-    he.reserve(c.he.size());
-    if (set.vertical) ve.reserve(c.he.size());
+    // The subset's values, then two passes: sums for the means and the mean
+    // squares, and sums of the deviations from the means, so that an offset
+    // far larger than the scatter (a datum shift) costs no digits.
+    std::vector<double> e, nn, u, he, ve, x, y, checkH, checkV;
     for (size_t i = 0; i < c.he.size(); ++i) {
         if (flags != nullptr && (*flags)[i].flagged) continue;
-        const double e = c.dE[i], n = c.dN[i], u = c.dU[i], h = c.he[i];
-        sE += e;
-        sN += n;
-        sU += u;
-        sEE += e * e;
-        sNN += n * n;
-        sUU += u * u;
-        sEN += e * n;
-        sHE += h;
-        sHE2 += h * h;
-        sCheckH += c.sigmaH2[i];
-        sCheckV += c.sigmaV2[i];
-        he.push_back(h);
-        if (set.vertical) ve.push_back(std::fabs(u));
+        e.push_back(c.dE[i]), nn.push_back(c.dN[i]), u.push_back(c.dU[i]), he.push_back(c.he[i]);
+        x.push_back(c.x[i]), y.push_back(c.y[i]), checkH.push_back(c.sigmaH2[i]), checkV.push_back(c.sigmaV2[i]);
+        if (set.vertical) ve.push_back(std::fabs(c.dU[i]));
     }
     const size_t n = he.size();
     f.count = n;
     if (n == 0) {
-        for (double *v : {&f.meanE, &f.meanN, &f.meanU, &f.sdE, &f.sdN, &f.sdU, &f.rmseE, &f.rmseN, &f.rmseR,
-                          &f.rmseU, &f.rmse3D, &f.nssdaCase1, &f.nssdaHorizontal, &f.nssdaRatio, &f.nssdaVertical,
-                          &f.checkpointRmseH, &f.checkpointRmseV, &f.asprsRmseH, &f.asprsRmseV, &f.asprsRmse3D,
-                          &f.ce90Empirical, &f.le90Empirical, &f.ce90FromRmse, &f.le90FromRmse, &f.ce90Tool,
-                          &f.le90Tool, &f.ellipseMajor, &f.ellipseMinor, &f.ellipseAngle}) {
+        for (double *v : {&f.meanE, &f.meanN, &f.meanU, &f.sdE, &f.sdN, &f.sdU, &f.meanLowE, &f.meanHighE,
+                          &f.meanLowN, &f.meanHighN, &f.meanLowU, &f.meanHighU, &f.biasPE, &f.biasPN, &f.biasPU,
+                          &f.rmseE, &f.rmseN, &f.rmseR, &f.rmseU, &f.rmse3D, &f.rmseLowE, &f.rmseHighE, &f.rmseLowN,
+                          &f.rmseHighN, &f.rmseLowR, &f.rmseHighR, &f.rmseLowU, &f.rmseHighU, &f.nssdaCase1,
+                          &f.nssdaHorizontal, &f.nssdaExact, &f.nssdaRatio, &f.nssdaVertical, &f.quadrantNE,
+                          &f.quadrantNW, &f.quadrantSW, &f.quadrantSE, &f.checkpointRmseH, &f.checkpointRmseV,
+                          &f.asprsRmseH, &f.asprsRmseV, &f.asprsRmse3D, &f.ce90Empirical, &f.le90Empirical,
+                          &f.ce90FromRmse, &f.le90FromRmse, &f.ce90Tool, &f.le90Tool, &f.ellipseMajor,
+                          &f.ellipseMinor, &f.ellipseAngle}) {
             *v = kNaN;
         }
         return f;
     }
     const double dn = static_cast<double>(n);
-    f.meanE = sE / dn;
-    f.meanN = sN / dn;
-    f.sdE = StdDev(f.meanE, sEE / dn);
-    f.sdN = StdDev(f.meanN, sNN / dn);
-    f.rmseE = std::sqrt(sEE / dn);
-    f.rmseN = std::sqrt(sNN / dn);
-    f.rmseR = std::sqrt(f.rmseE * f.rmseE + f.rmseN * f.rmseN);
-    f.biasE = std::fabs(f.meanE) > kBiasFraction * f.rmseE;
-    f.biasN = std::fabs(f.meanN) > kBiasFraction * f.rmseN;
+    const auto mean = [dn](const std::vector<double> &v) {
+        Sum s;
+        for (const double value : v) s.Add(value);
+        return s.Value() / dn;
+    };
+    const auto meanSquare = [dn](const std::vector<double> &v, double about) {
+        Sum s;
+        for (const double value : v) s.Add((value - about) * (value - about));
+        return s.Value() / dn;
+    };
+    f.meanE = mean(e);
+    f.meanN = mean(nn);
+    f.sdE = std::sqrt(meanSquare(e, f.meanE));
+    f.sdN = std::sqrt(meanSquare(nn, f.meanN));
+    f.rmseE = std::sqrt(meanSquare(e, 0.0));
+    f.rmseN = std::sqrt(meanSquare(nn, 0.0));
+    f.rmseR = std::hypot(f.rmseE, f.rmseN);
+    TestMean(e, f.meanE, f.sdE, &f.meanLowE, &f.meanHighE, &f.biasPE, &f.biasE);
+    TestMean(nn, f.meanN, f.sdN, &f.meanLowN, &f.meanHighN, &f.biasPN, &f.biasN);
+    RmseInterval(f.rmseE, dn, &f.rmseLowE, &f.rmseHighE);
+    RmseInterval(f.rmseN, dn, &f.rmseLowN, &f.rmseHighN);
+    RmseInterval(f.rmseR, 2.0 * dn, &f.rmseLowR, &f.rmseHighR);
+    Quadrants(x, y, &f);
 
     // NSSDA: 1.7308 RMSEr when RMSEx = RMSEy; otherwise, while RMSEmin/RMSEmax
-    // is at least 0.6, 2.4477 * 0.5 * (RMSEx + RMSEy); below 0.6 the standard
-    // gives no value.
+    // is at least 0.6, 2.4477 * 0.5 * (RMSEx + RMSEy); below 0.6, where that
+    // approximation no longer holds, the exact radius.
     f.nssdaCase1 = kNssdaCase1 * f.rmseR;
+    f.nssdaExact = CircularErrorRadius(f.rmseE, f.rmseN, 0.95);
     const double rmseMin = std::min(f.rmseE, f.rmseN), rmseMax = std::max(f.rmseE, f.rmseN);
     f.nssdaRatio = rmseMax > 0.0 ? rmseMin / rmseMax : 1.0;
     if (f.rmseE == f.rmseN) {
@@ -152,42 +215,53 @@ Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<Poin
         f.nssdaHorizontal = kNssdaFactor * 0.5 * (f.rmseE + f.rmseN);
         f.nssdaApproximation = true;
     } else {
-        f.nssdaHorizontal = kNaN;
+        f.nssdaHorizontal = f.nssdaExact;
+        f.nssdaExactUsed = true;
     }
 
-    f.checkpointRmseH = std::sqrt(sCheckH / dn);
+    f.checkpointRmseH = std::sqrt(mean(checkH));
     f.asprsRmseH = std::hypot(f.rmseR, f.checkpointRmseH);
 
     f.percentileRank = (9 * n + 9) / 10;  // ceil(0.9 n): the nearest-rank rule
+    const double meanHE = mean(he);
+    f.ce90Tool = ToolNinetyPercent(meanHE, std::sqrt(meanSquare(he, meanHE)));
     f.ce90Empirical = OrderStatistic(&he, f.percentileRank);
-    f.ce90FromRmse = kCe90PerSigma * f.rmseR / std::sqrt(2.0);
-    const double meanHE = sHE / dn;
-    f.ce90Tool = ToolNinetyPercent(meanHE, StdDev(meanHE, sHE2 / dn));
+    f.ce90FromRmse = CircularErrorRadius(f.rmseE, f.rmseN, 0.90);
 
-    // The 90 % ellipse: the covariance's eigenvalues scaled by the chi-square
-    // quantile with 2 degrees of freedom.
-    const double cEE = std::max(0.0, sEE / dn - f.meanE * f.meanE);
-    const double cNN = std::max(0.0, sNN / dn - f.meanN * f.meanN);
-    const double cEN = sEN / dn - f.meanE * f.meanN;
-    const double half = 0.5 * (cEE + cNN), spread = std::hypot(0.5 * (cEE - cNN), cEN);
-    f.ellipseMajor = std::sqrt(kChiSquare2At90 * (half + spread));
-    f.ellipseMinor = std::sqrt(kChiSquare2At90 * std::max(0.0, half - spread));
-    f.ellipseAngle = 0.5 * std::atan2(2.0 * cEN, cEE - cNN) * 180.0 / kPi;
+    // The 90 % ellipse: the covariance's principal axes, scaled by the
+    // chi-square quantile with 2 degrees of freedom. The variances along the
+    // axes are summed from the deviations projected on them, so that a
+    // degenerate scatter (two points, a line) gives a minor axis of 0.
+    Sum sEN;
+    for (size_t i = 0; i < n; ++i) sEN.Add((e[i] - f.meanE) * (nn[i] - f.meanN));
+    const double cEE = f.sdE * f.sdE, cNN = f.sdN * f.sdN, cEN = sEN.Value() / dn;
+    const double angle = 0.5 * std::atan2(2.0 * cEN, cEE - cNN), cosA = std::cos(angle), sinA = std::sin(angle);
+    Sum along, across;
+    for (size_t i = 0; i < n; ++i) {
+        const double de = e[i] - f.meanE, dN = nn[i] - f.meanN;
+        along.Add((de * cosA + dN * sinA) * (de * cosA + dN * sinA));
+        across.Add((dN * cosA - de * sinA) * (dN * cosA - de * sinA));
+    }
+    f.ellipseMajor = std::sqrt(kChiSquare2At90 * along.Value() / dn);
+    f.ellipseMinor = std::sqrt(kChiSquare2At90 * across.Value() / dn);
+    f.ellipseAngle = angle * 180.0 / kPi;
 
     if (!set.vertical) {
-        for (double *v : {&f.meanU, &f.sdU, &f.rmseU, &f.rmse3D, &f.nssdaVertical, &f.checkpointRmseV, &f.asprsRmseV,
-                          &f.asprsRmse3D, &f.le90Empirical, &f.le90FromRmse, &f.le90Tool}) {
+        for (double *v : {&f.meanU, &f.sdU, &f.meanLowU, &f.meanHighU, &f.biasPU, &f.rmseU, &f.rmse3D, &f.rmseLowU,
+                          &f.rmseHighU, &f.nssdaVertical, &f.checkpointRmseV, &f.asprsRmseV, &f.asprsRmse3D,
+                          &f.le90Empirical, &f.le90FromRmse, &f.le90Tool}) {
             *v = kNaN;
         }
         return f;
     }
-    f.meanU = sU / dn;
-    f.sdU = StdDev(f.meanU, sUU / dn);
-    f.rmseU = std::sqrt(sUU / dn);
+    f.meanU = mean(u);
+    f.sdU = std::sqrt(meanSquare(u, f.meanU));
+    f.rmseU = std::sqrt(meanSquare(u, 0.0));
     f.rmse3D = std::hypot(f.rmseR, f.rmseU);
-    f.biasU = std::fabs(f.meanU) > kBiasFraction * f.rmseU;
+    TestMean(u, f.meanU, f.sdU, &f.meanLowU, &f.meanHighU, &f.biasPU, &f.biasU);
+    RmseInterval(f.rmseU, dn, &f.rmseLowU, &f.rmseHighU);
     f.nssdaVertical = kNssdaVertical * f.rmseU;
-    f.checkpointRmseV = std::sqrt(sCheckV / dn);
+    f.checkpointRmseV = std::sqrt(mean(checkV));
     f.asprsRmseV = std::hypot(f.rmseU, f.checkpointRmseV);
     f.asprsRmse3D = std::hypot(f.asprsRmseH, f.asprsRmseV);
     f.le90Empirical = OrderStatistic(&ve, f.percentileRank);
@@ -197,62 +271,109 @@ Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<Poin
 }
 
 // The outlier test on one component (HE, or |VE|): from the largest value
-// down, a value is flagged while it exceeds kOutlierRatio times the RMS of the
-// values left besides it, and at least kOutlierMinimumRest values are left. Only the largest few can be flagged, so they are
-// selected (linear) and sorted, in a window that grows when all of it is
-// flagged. A value equal to a flagged one is flagged too (its rest is smaller),
-// so the flagged values are exactly those above the first that passes. Sets
-// flags[i].flagged for the values flagged and flags[i].*ratio for every value
-// against the RMS of the unflagged rest.
-void FlagLargeResiduals(const std::vector<double> &values, std::vector<PointFlag> *flags, double PointFlag::*ratio) {
+// down, a value is flagged while the square of its ratio to the RMS of the
+// values left besides it exceeds limit2(r) for those r values, and at least
+// kOutlierMinimumRest are left. Only the largest few can be flagged, so they
+// are selected (linear) and sorted, in a window that grows when all of it is
+// flagged. The sums of the rest are built from the smallest value up, never
+// as a total less the flagged squares, which a blunder of 10^7 times the
+// scatter would leave with no correct digit. Sets flags[i].flagged for the
+// values flagged and the ratio and limit of every value against the RMS of
+// the unflagged rest.
+void FlagLargeResiduals(const std::vector<double> &values, std::vector<PointFlag> *flags, double PointFlag::*ratio,
+                        double PointFlag::*limitOf, double (*limit)(size_t)) {
     const size_t n = values.size();
     if (n == 0) return;
     std::vector<double> squares(n);
-    double total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        squares[i] = values[i] * values[i];
-        total += squares[i];
-    }
-    const double limit = kOutlierRatio * kOutlierRatio;
-    double sum = total;  // of the squares of the values not flagged
+    for (size_t i = 0; i < n; ++i) squares[i] = values[i] * values[i];
+    double sum = 0;  // of the squares of the values not flagged
     size_t left = n;
     double cut = 0;  // the square of the largest value not flagged
+    std::vector<double> scratch;
     for (size_t window = std::min(n, std::max<size_t>(64, n / 128));; window = std::min(n, 4 * window)) {
         // The window's largest squares, in descending order (ties may add some).
-        const double smallest = OrderStatistic(&squares, n - window + 1);
+        scratch = squares;
+        const double smallest = OrderStatistic(&scratch, n - window + 1);
         std::vector<double> top;
+        Sum below;
         for (const double square : squares) {
-            if (square >= smallest) top.push_back(square);
+            if (square >= smallest) {
+                top.push_back(square);
+            } else {
+                below.Add(square);
+            }
         }
         std::sort(top.begin(), top.end(), std::greater<double>());
-        sum = total;
+        // rest[k]: the sum of top[k..] and everything below the window.
+        std::vector<double> rest(top.size() + 1);
+        Sum running = below;
+        rest[top.size()] = running.Value();
+        for (size_t k = top.size(); k-- > 0;) {
+            running.Add(top[k]);
+            rest[k] = running.Value();
+        }
         left = n;
         size_t rank = 0;
         while (rank < top.size() && left > kOutlierMinimumRest) {
-            const double square = top[rank];
-            if (!(square > limit * std::max(0.0, sum - square) / static_cast<double>(left - 1))) break;
-            sum -= square;
+            const double others = static_cast<double>(left - 1);
+            if (!(top[rank] > limit(left - 1) * rest[rank + 1] / others)) break;
             --left;
             ++rank;
         }
+        sum = rest[rank];
         if (rank < top.size()) {
             cut = top[rank];
             break;
         }
     }
+    // A value that makes up most of the sum has its rest summed afresh.
+    const double limitFlagged = left > 0 ? std::sqrt(limit(left)) : kNaN;
+    const double limitKept = left > 1 ? std::sqrt(limit(left - 1)) : kNaN;
     for (size_t i = 0; i < n; ++i) {
-        const double square = values[i] * values[i];
+        const double square = squares[i];
         const bool flagged = square > cut;
         PointFlag &flag = (*flags)[i];
         flag.flagged = flag.flagged || flagged;
-        const double restSum = flagged ? sum : sum - square;
+        double restSum = sum;
+        if (!flagged && square > 0.5 * sum) {
+            Sum others;
+            for (size_t j = 0; j < n; ++j) {
+                if (j != i && squares[j] <= cut) others.Add(squares[j]);
+            }
+            restSum = others.Value();
+        } else if (!flagged) {
+            restSum = sum - square;
+        }
         const size_t restCount = flagged ? left : left - 1;
         const double rms = restCount > 0 ? std::sqrt(std::max(0.0, restSum) / static_cast<double>(restCount)) : kNaN;
         flag.*ratio = rms > 0 ? std::fabs(values[i]) / rms : values[i] == 0 || restCount == 0 ? kNaN : HUGE_VAL;
+        flag.*limitOf = flagged ? limitFlagged : limitKept;
     }
 }
 
+double LimitSquaredH(size_t rest) { return OutlierLimitH(rest) * OutlierLimitH(rest); }
+double LimitSquaredV(size_t rest) { return OutlierLimitV(rest) * OutlierLimitV(rest); }
+
 }  // namespace
+
+double OutlierLimitH(size_t rest) {
+    const double r = static_cast<double>(rest);
+    return rest == 0 ? kNaN : std::sqrt(r * std::expm1(kOutlierTailExponent / r));
+}
+
+double OutlierLimitV(size_t rest) {
+    // Limits are asked for the same few rest counts again and again.
+    static thread_local std::vector<double> known;
+    if (rest == 0) return kNaN;
+    if (rest < 4096) {
+        if (known.size() <= rest) known.resize(rest + 1, 0.0);
+        if (known[rest] == 0.0) {
+            known[rest] = StudentTwoSidedQuantile(std::exp(-kOutlierTailExponent), static_cast<double>(rest));
+        }
+        return known[rest];
+    }
+    return StudentTwoSidedQuantile(std::exp(-kOutlierTailExponent), static_cast<double>(rest));
+}
 
 Assessment Assess(const ResidualSet &set) {
     Assessment result;
@@ -260,8 +381,11 @@ Assessment Assess(const ResidualSet &set) {
     result.flags.resize(n);
     const Columns columns = ColumnsOf(set);
     for (PointFlag &flag : result.flags) flag.ratioV = kNaN;
-    FlagLargeResiduals(columns.he, &result.flags, &PointFlag::ratioH);
-    if (set.vertical) FlagLargeResiduals(columns.dU, &result.flags, &PointFlag::ratioV);
+    for (PointFlag &flag : result.flags) flag.limitV = kNaN;
+    FlagLargeResiduals(columns.he, &result.flags, &PointFlag::ratioH, &PointFlag::limitH, LimitSquaredH);
+    if (set.vertical) {
+        FlagLargeResiduals(columns.dU, &result.flags, &PointFlag::ratioV, &PointFlag::limitV, LimitSquaredV);
+    }
     for (const PointFlag &flag : result.flags) result.flaggedCount += flag.flagged ? 1 : 0;
     result.all = Compute(set, columns, nullptr);
     result.kept = Compute(set, columns, &result.flags);

@@ -40,7 +40,7 @@ const char *const kStyle =
 // Statement text with the RMSE subscripts typeset.
 std::string StatementHtml(const std::string &text) {
     std::string html = EscapeHtml(text);
-    for (const char *axis : {"H", "V"}) {
+    for (const char *axis : {"3D", "H", "V"}) {
         const std::string plain = std::string("RMSE_") + axis, typeset = std::string("RMSE<sub>") + axis + "</sub>";
         for (size_t at = html.find(plain); at != std::string::npos; at = html.find(plain, at + typeset.size())) {
             html.replace(at, plain.size(), typeset);
@@ -51,20 +51,30 @@ std::string StatementHtml(const std::string &text) {
 
 void WriteStatements(std::ostringstream &out, const ResidualSet &set, const Figures &f) {
     const Statements s = MakeStatements(set, f);
+    const std::string edition = set.reporting.edition == AsprsEdition::kEdition2 ? "ASPRS Edition 2 (2023)"
+                                                                                 : "ASPRS Edition 2, Version 2 (2024)";
     out << "<div class=\"statement\"><b>NSSDA (FGDC-STD-007.3-1998), " << f.count << " of at least "
         << kNssdaMinimum << " checkpoints</b>" << StatementHtml(s.nssda) << "</div>"
-        << "<div class=\"statement\"><b>ASPRS Edition 2 (2023), horizontal, " << f.count << " of at least "
+        << "<div class=\"statement\"><b>" << edition << ", horizontal, " << f.count << " of at least "
         << kAsprsMinimum << " checkpoints</b>" << StatementHtml(s.asprsHorizontal) << "</div>";
     if (set.vertical) {
-        out << "<div class=\"statement\"><b>ASPRS Edition 2 (2023), vertical</b>" << StatementHtml(s.asprsVertical)
+        out << "<div class=\"statement\"><b>" << edition << ", vertical</b>" << StatementHtml(s.asprsVertical)
             << "</div>";
     }
-}
-
-std::string BiasText(const Figures &f, bool vertical) {
-    std::string text = std::string(f.biasE ? "east " : "") + (f.biasN ? "north " : "") +
-                       (vertical && f.biasU ? "up " : "");
-    return text.empty() ? "none" : text.substr(0, text.size() - 1);
+    if (!s.asprs3D.empty()) {
+        out << "<div class=\"statement\"><b>" << edition << ", three-dimensional</b>" << StatementHtml(s.asprs3D)
+            << "</div>";
+    }
+    if (!s.producerVerdict.empty()) {
+        out << "<table class=\"checks\"><thead><tr><th>Producer check</th><th>Required</th><th>Found</th>"
+               "<th>Result</th></tr></thead><tbody>";
+        for (const Check &c : s.checks) {
+            out << "<tr" << (c.passed ? "" : " class=\"flagged\"") << "><td>" << StatementHtml(c.name) << "</td><td>"
+                << EscapeHtml(c.required) << "</td><td>" << EscapeHtml(c.found) << "</td><td>"
+                << (c.passed ? "passed" : "FAILED") << "</td></tr>";
+        }
+        out << "</tbody></table><p><b>" << EscapeHtml(s.producerVerdict) << "</b></p>";
+    }
 }
 
 }  // namespace
@@ -78,7 +88,7 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
         << "</style></head><body>\n<h1>Accuracy assessment</h1><p class=\"sub\">" << EscapeHtml(set.title) << " &middot; "
         << set.points.size() << " checkpoints &middot; " << (set.geographic ? "geographic" : "map") << " coordinates &middot; "
         << (set.vertical ? "stereo: horizontal and vertical" : "mono: horizontal only (VE is 0 by construction)")
-        << " &middot; lengths in metres</p>\n";
+        << " &middot; lengths in " << UnitName(set.reporting.units) << "</p>\n";
 
     out << "<h2>Statements</h2>";
     WriteStatements(out, set, a.all);
@@ -88,23 +98,25 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
         WriteStatements(out, set, a.kept);
     }
     out << "<p class=\"note\">The ASPRS values include the checkpoints' own survey accuracy (from their T&amp;E "
-           "CE90 and LE90). The accuracy class named is the smallest whole-centimetre class the tested value "
-           "meets; state the class the data was produced to if it is larger.</p>\n";
+           "CE90 and LE90), combined by root-sum-square. Without a stated class the class named is the smallest "
+           "whole-centimeter class the tested value meets; a producer states the class the data were produced to "
+           "(<code>--asprs-class-h</code>, <code>--asprs-class-v</code>) and the test says whether it passed.</p>\n";
 
-    out << "<h2>Flagged points</h2>";
+    const double perUnit = MetersPerUnit(set.reporting.units);
+    const std::string unit = std::string(" ") + UnitSymbol(set.reporting.units);
+    out << "<h2>Flagged points</h2><p>" << EscapeHtml(OutlierRuleText(set)) << "</p>";
     if (a.flaggedCount == 0) {
-        out << "<p>None: no HE" << (set.vertical ? " or |VE|" : "") << " exceeds " << Fixed(kOutlierRatio, 0)
-            << " times the RMSE of the other points.</p>";
+        out << "<p>None flagged.</p>";
     } else {
-        out << "<p>Flagged: HE" << (set.vertical ? " or |VE|" : "") << " above " << Fixed(kOutlierRatio, 0)
-            << " times the RMSE of the other points not flagged. They stay in every \u201call points\u201d figure; "
-               "check the reference and the measurement before dropping one.</p><ul>";
+        out << "<p>Flagged points stay in every \u201call points\u201d figure; check the reference and the "
+               "measurement before dropping one.</p><ul>";
         for (size_t i = 0; i < set.points.size(); ++i) {
             if (!a.flags[i].flagged) continue;
             const Residual &p = set.points[i];
-            out << "<li><b>" << EscapeHtml(p.id) << "</b> " << EscapeHtml(p.description) << ": dE " << Fixed(p.dE, 3)
-                << " m, dN " << Fixed(p.dN, 3) << " m" << (set.vertical ? ", dU " + Fixed(p.dU, 3) + " m" : "")
-                << "; " << Fixed(a.flags[i].ratioH, 1) << " \u00d7 RMSEr"
+            out << "<li><b>" << EscapeHtml(p.id) << "</b> " << EscapeHtml(p.description) << ": dE "
+                << Fixed(p.dE / perUnit, 3) << unit << ", dN " << Fixed(p.dN / perUnit, 3) << unit
+                << (set.vertical ? ", dU " + Fixed(p.dU / perUnit, 3) + unit : "") << "; "
+                << Fixed(a.flags[i].ratioH, 1) << " \u00d7 RMSEr"
                 << (set.vertical ? ", " + Fixed(a.flags[i].ratioV, 1) + " \u00d7 RMSEz" : "") << " of the rest</li>";
         }
         out << "</ul>";
@@ -112,21 +124,28 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
 
     out << "\n<h2 id=\"plots\">Plots</h2><div class=\"plots\"><figure>" << plots.vectorMap
         << "<figcaption>Residual vector map: an arrow from each reference point towards where it was measured, "
-           "exaggerated as the scale arrow shows.</figcaption></figure><figure>"
+           "exaggerated as the scale arrow shows; the bar gives the ground scale.</figcaption></figure><figure>"
         << plots.histogram
-        << "<figcaption>Horizontal errors with the three CE90 values.</figcaption></figure><figure>" << plots.scatter
+        << "<figcaption>Horizontal errors with the three CE90 values.</figcaption></figure>";
+    if (!plots.verticalHistogram.empty()) {
+        out << "<figure>" << plots.verticalHistogram
+            << "<figcaption>Vertical errors with \u00b1 LE90.</figcaption></figure>";
+    }
+    out << "<figure>" << plots.scatter
         << "<figcaption>dE against dN: the CE90 circle (90th percentile of HE, about the origin) and the 90 % error "
-           "ellipse (about the mean).</figcaption></figure></div>\n";
+           "ellipse (about the mean).</figcaption></figure><figure>"
+        << plots.qq << "<figcaption>Normal Q-Q plot: each axis's sorted errors against the normal quantiles; "
+                       "normal errors lie near the line.</figcaption></figure></div>\n";
 
     out << "<h2>Figures</h2><table><thead><tr><th>Figure</th><th>All points (" << a.all.count
         << ")</th><th>Without flagged (" << a.kept.count << ")</th><th>Unit</th></tr></thead><tbody>";
     for (size_t i = 0; i < kFigureRowCount; ++i) {
         const FigureRow &row = kFigureRows[i];
         if (row.vertical && !set.vertical) continue;
-        out << "<tr><td>" << EscapeHtml(row.label) << "</td><td>" << Fixed(a.all.*row.member, 3) << "</td><td>"
-            << Fixed(a.kept.*row.member, 3) << "</td><td>" << row.unit << "</td></tr>";
+        out << "<tr><td>" << EscapeHtml(row.label) << "</td><td>" << Fixed(FigureValue(set, a.all, row), 3) << "</td><td>"
+            << Fixed(FigureValue(set, a.kept, row), 3) << "</td><td>" << FigureUnit(set, row) << "</td></tr>";
     }
-    out << "<tr><td>Bias: |mean| &gt; 0.25 RMSE of the axis</td><td>" << BiasText(a.all, set.vertical) << "</td><td>"
+    out << "<tr><td>Bias: t-test of the mean, p &lt; 0.05</td><td>" << BiasText(a.all, set.vertical) << "</td><td>"
         << BiasText(a.kept, set.vertical) << "</td><td></td></tr><tr><td>Rank of the 90th percentile, k = "
         << "&lceil;0.9 n&rceil;</td><td>" << a.all.percentileRank << "</td><td>" << a.kept.percentileRank
         << "</td><td></td></tr></tbody></table>\n";
@@ -140,10 +159,11 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
         const Residual &p = set.points[i];
         const PointFlag &flag = a.flags[i];
         out << "<tr" << (flag.flagged ? " class=\"flagged\"" : "") << "><td>" << EscapeHtml(p.id)
-            << "</td><td class=\"text\">" << EscapeHtml(p.description) << "</td><td>" << Fixed(p.dE, 3) << "</td><td>"
-            << Fixed(p.dN, 3) << "</td>" << (set.vertical ? "<td>" + Fixed(p.dU, 3) + "</td>" : "") << "<td>"
-            << Fixed(std::hypot(p.dE, p.dN), 3) << "</td><td>" << Fixed(p.refCE90, 3) << "</td>"
-            << (set.vertical ? "<td>" + Fixed(p.refLE90, 3) + "</td>" : "") << "<td>" << Fixed(p.mensurationPixels, 2)
+            << "</td><td class=\"text\">" << EscapeHtml(p.description) << "</td><td>" << Fixed(p.dE / perUnit, 3)
+            << "</td><td>" << Fixed(p.dN / perUnit, 3) << "</td>"
+            << (set.vertical ? "<td>" + Fixed(p.dU / perUnit, 3) + "</td>" : "") << "<td>"
+            << Fixed(std::hypot(p.dE, p.dN) / perUnit, 3) << "</td><td>" << Fixed(p.refCE90 / perUnit, 3) << "</td>"
+            << (set.vertical ? "<td>" + Fixed(p.refLE90 / perUnit, 3) + "</td>" : "") << "<td>" << Fixed(p.mensurationPixels, 2)
             << "</td><td>" << Fixed(flag.ratioH, 1) << (set.vertical ? " / " + Fixed(flag.ratioV, 1) : "")
             << "</td><td>" << (flag.flagged ? "flagged" : "")
             << "</td></tr>";
@@ -152,19 +172,22 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
 
     out << "<h2>How the figures are computed</h2><ul class=\"note\">"
            "<li>RMSE per axis: RMSEx = &radic;(&Sigma;dE&sup2;/n), likewise RMSEy, RMSEz; RMSEr = &radic;(RMSEx&sup2; + "
-           "RMSEy&sup2;); RMSE3D = &radic;(RMSEr&sup2; + RMSEz&sup2;).</li>"
-           "<li>NSSDA (FGDC-STD-007.3-1998, Appendix 3-A): Accuracy<sub>r</sub> = 1.7308 RMSEr when RMSEx = RMSEy; "
-           "otherwise 2.4477 &times; 0.5 (RMSEx + RMSEy) while RMSEmin/RMSEmax is between 0.6 and 1.0; "
-           "Accuracy<sub>z</sub> = 1.9600 RMSEz. At least 20 checkpoints.</li>"
-           "<li>ASPRS Edition 2 (2023): RMSE<sub>H</sub>, RMSE<sub>V</sub>, RMSE<sub>3D</sub>, each combined with "
+           "RMSEy&sup2;); RMSE3D = &radic;(RMSEr&sup2; + RMSEz&sup2;). Their 95 % intervals: RMSE &middot; "
+           "&radic;(&nu;/&chi;&sup2;<sub>&nu;</sub>) at 0.975 and 0.025, &nu; = n per axis, 2n for RMSEr.</li>"
+           "<li>Bias: Student's t-test of each axis's mean (95 % interval, two-sided p-value), flagged at p &lt; 0.05.</li>"
+           "<li>NSSDA (FGDC-STD-007.3-1998, 3.2.1 and Appendix 3-A): Accuracy<sub>r</sub> = 1.7308 RMSEr when RMSEx = "
+           "RMSEy; otherwise 2.4477 &times; 0.5 (RMSEx + RMSEy) while RMSEmin/RMSEmax is between 0.6 and 1.0; below "
+           "0.6 the exact 95 % radius of the bivariate normal error (solved numerically). Accuracy<sub>z</sub> = "
+           "1.9600 RMSEz. At least 20 checkpoints (3.2.2); at least 20 % of them in each quadrant (3.2.5).</li>"
+           "<li>ASPRS Edition 2: RMSE<sub>H</sub>, RMSE<sub>V</sub>, RMSE<sub>3D</sub>, each combined with "
            "the checkpoints' survey accuracy as &radic;(product&sup2; + checkpoint&sup2;); the checkpoint values come "
            "from the T&amp;E CE90 (&sigma; = CE90/2.1460 per axis) and LE90 (&sigma; = LE90/1.6449). At least 30 "
-           "checkpoints; a mean above 25 % of the RMSE is a bias to investigate.</li>"
-           "<li>CE90 and LE90 three ways: the k-th smallest HE and |VE| with k = &lceil;0.9 n&rceil; (nearest rank); "
-           "2.1460 RMSEr/&radic;2 and 1.6449 RMSEz; and the tool's |mean| + k(r) sd.</li>"
-           "<li>Outliers: from the largest residual down, a point is flagged while its HE exceeds 3 RMSEr of the "
-           "other points not yet flagged (|VE| and RMSEz likewise); 3 &times; RMSE is the maximum tolerable "
-           "discrepancy of the JRC's orthoimagery guidelines. "
+           "checkpoints, surveyed at least twice as accurately as the class.</li>"
+           "<li>CE90 and LE90 three ways: the k-th smallest HE and |VE| with k = &lceil;0.9 n&rceil; (nearest rank; "
+           "the largest below 10 points); the exact 90 % radius for RMSEx, RMSEy and 1.6449 RMSEz; and the tool's "
+           "|mean| + k(r) sd.</li>"
+           "<li>Outliers: from the largest residual down, a point is flagged while its residual against the RMSE of "
+           "the other points not yet flagged lies beyond the e<sup>&minus;9</sup> tail of a normal error. "
            "The 90 % ellipse is the covariance about the mean scaled by &chi;&sup2;<sub>2</sub>(0.90) = 4.605.</li>"
            "</ul></body></html>\n";
     return out.str();
