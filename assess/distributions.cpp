@@ -146,7 +146,19 @@ double CircularErrorRadius(double sigmaX, double sigmaY, double p) {
         }
         return sum * h / 3.0 / std::sqrt(2.0 * kPi);
     };
-    return Bisect(share, p, linear, major * std::sqrt(-2.0 * std::log1p(-p)));
+    // The Illinois variant of the false position: a handful of integrals
+    // where bisection takes fifty.
+    double a = linear, b = major * std::sqrt(-2.0 * std::log1p(-p)), fa = share(a) - p, fb = share(b) - p;
+    for (int i = 0; i < 100 && fa != 0 && fb != 0 && std::fabs(b - a) > 1e-15 * b; ++i) {
+        const double c = b - fb * (b - a) / (fb - fa), fc = share(c) - p;
+        if ((fc > 0) == (fb > 0)) {
+            fa *= 0.5;
+        } else {
+            a = b, fa = fb;
+        }
+        b = c, fb = fc;
+    }
+    return std::fabs(fa) < std::fabs(fb) ? a : b;
 }
 
 }  // namespace zassess

@@ -103,7 +103,7 @@ public:
     // A table with the given column widths (points; the first column takes
     // what is left) and rows; the header row repeats on each page.
     void Table(const std::vector<std::vector<std::string>> &rows, std::vector<double> widths, double size,
-               const std::vector<bool> &highlighted = {}) {
+               const std::vector<bool> &highlighted = {}, bool header = true) {
         if (rows.empty()) return;
         double used = 0;
         for (size_t i = 1; i < widths.size(); ++i) used += widths[i];
@@ -125,7 +125,7 @@ public:
             }
             double x = kMargin;
             for (size_t c = 0; c < row.size() && c < widths.size(); ++c) {
-                Text(row[c], size, bold, x + 2, widths[c] - 4, true, c > 0);
+                Text(row[c], size, bold, x + 2, widths[c] - 4, true, header && c > 0);
                 x += widths[c];
             }
             y_ += h;
@@ -137,7 +137,7 @@ public:
             cairo_set_source_rgb(cr_, 0, 0, 0);
         };
         Room(rowHeight(rows[0], true) + rowHeight(rows.size() > 1 ? rows[1] : rows[0], false));
-        drawRow(rows[0], true, false);
+        drawRow(rows[0], header, false);
         for (size_t r = 1; r < rows.size(); ++r) {
             if (y_ + rowHeight(rows[r], false) > kPageHeight - kMargin) {
                 NewPage();
@@ -216,7 +216,7 @@ void TitleAndMetadata(PdfWriter &pdf, const std::string &title, const ResidualSe
                {"T&E file (checkpoints)", Or(p.checkpointFile)},
                {"Analyst", Or(p.analyst)},
                {"Date", Or(p.date)}},
-              {0, 380}, 9);
+              {0, 360}, 9, {}, false);
     pdf.Heading("Metadata");
     pdf.Table({{"Horizontal CRS", Or(p.crs)},
                {"Horizontal datum", Or(p.horizontalDatum)},
@@ -226,7 +226,7 @@ void TitleAndMetadata(PdfWriter &pdf, const std::string &title, const ResidualSe
                {"Report", Or(p.reportFile)},
                {"Report SHA-256", Or(p.reportSha256)},
                {"Software", p.software}},
-              {0, 380}, 8.5);
+              {0, 360}, 8.5, {}, false);
 }
 
 void StatementsBlock(PdfWriter &pdf, const ResidualSet &set, const Figures &f) {
@@ -327,7 +327,7 @@ bool CampaignPdf(const Campaign &c, const Provenance &p, std::string *bytes, std
     pdf.y_ += pdf.Text("Accuracy campaign", 20, true) + 6;
     pdf.Table({{"Project", Or(p.project)}, {"Analyst", Or(p.analyst)}, {"Date", Or(p.date)},
                {"Units", UnitName(c.pooled.reporting.units)}, {"Software", p.software}},
-              {0, 380}, 9);
+              {0, 360}, 9, {}, false);
     pdf.Heading("One row per report, and all points pooled");
     std::vector<std::vector<std::string>> table = CampaignTable(c);
     // Transposed: a column per report keeps the many figures readable.

@@ -72,29 +72,31 @@ TEST(AssessFigures, EveryFigureMatchesTheIndependentComputation) {
         {"checkV", f.checkpointRmseV, 0.1},      {"asprsH", f.asprsRmseH, 2.138691},
         {"asprsV", f.asprsRmseV, 1.144552},      {"asprs3D", f.asprsRmse3D, 2.425696},
         {"ce90", f.ce90Empirical, 3.0},          {"le90", f.le90Empirical, 2.0},
-        {"ce90Rmse", f.ce90FromRmse, 3.236834},  {"le90Rmse", f.le90FromRmse, 1.875475},
+        {"le90Rmse", f.le90FromRmse, 1.875475},
         {"ce90Tool", f.ce90Tool, 2.856601},      {"le90Tool", f.le90Tool, 1.877444},
         {"major", f.ellipseMajor, 3.905990},     {"minor", f.ellipseMinor, 2.088365},
         {"angle", f.ellipseAngle, -8.604779},
     };
     for (const auto &c : cases) EXPECT_NEAR(c.got, c.expected, 1e-6) << c.name;
     EXPECT_TRUE(f.nssdaApproximation);
-    EXPECT_FALSE(f.biasE);  // |0.2| < 0.25 * 1.8166
-    EXPECT_TRUE(f.biasN);   // |0.5| > 0.25 * 1.1180
-    EXPECT_TRUE(f.biasU);   // |0.4| > 0.25 * 1.1402
+    // t = mean / (s / sqrt(5)) with s the sample deviation: 0.22, 1.00, 0.75 on 4 degrees of freedom.
+    EXPECT_NEAR(f.biasPN, 0.373901, 1e-6);  // 2 * (1 - T4(1.0))
+    EXPECT_FALSE(f.biasE || f.biasN || f.biasU);
     EXPECT_EQ(a.flaggedCount, 0u);
     EXPECT_EQ(a.kept.count, 5u);
     EXPECT_DOUBLE_EQ(a.kept.rmseR, f.rmseR);
 }
 
 TEST(AssessFigures, NssdaHorizontalFollowsTheRatioOfTheAxes) {
-    // Equal axes: 1.7308 RMSEr; ratio 0.5 < 0.6: no value.
+    // Equal axes: 1.7308 RMSEr; ratio 0.5 < 0.6: the exact radius.
     const Assessment equal = Assess(Set({{1, 1, 0}, {-1, -1, 0}}, false));
     EXPECT_NEAR(equal.all.nssdaHorizontal, 1.7308 * std::sqrt(2.0), 1e-12);
     EXPECT_FALSE(equal.all.nssdaApproximation);
     const Assessment narrow = Assess(Set({{2, 1, 0}, {-2, -1, 0}}, false));
     EXPECT_NEAR(narrow.all.nssdaRatio, 0.5, 1e-12);
-    EXPECT_TRUE(std::isnan(narrow.all.nssdaHorizontal));
+    EXPECT_TRUE(narrow.all.nssdaExactUsed);
+    EXPECT_EQ(narrow.all.nssdaHorizontal, narrow.all.nssdaExact);
+    EXPECT_NEAR(equal.all.nssdaExact, equal.all.nssdaCase1, 1e-4 * equal.all.nssdaCase1);
     // Mono: no vertical figure at all.
     EXPECT_TRUE(std::isnan(narrow.all.rmseU) && std::isnan(narrow.all.asprsRmseV) && std::isnan(narrow.all.le90Tool));
 }
@@ -125,14 +127,18 @@ TEST(AssessOutliers, FlagsBlundersFromTheLargestDownAndNothingElse) {
     } cases[] = {
         // HE 10 against RMSEr 1 of the rest: ratio 10.
         {"one blunder", {{1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}, {6, 8, 0}}, {false, false, false, false, true}},
-        // 12 and 10 together: 3 RMSE of all points is 15.1 and would pass both;
-        // 12 against the rest (RMSE 3.46) fails, then 10 against the ones.
+        // 12 and 10 among 18 ones: 3 RMSE of all points is 10.9 and would pass
+        // the 10; 12 against the rest (RMSE 2.56, limit 3.42 for 18 others)
+        // fails, then 10 against the ones.
         {"two blunders",
-         {{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {10, 0, 0}, {0, 12, 0}},
-         {false, false, false, false, false, false, false, false, true, true}},
+         {{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0},
+          {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0},
+          {10, 0, 0}, {0, 12, 0}},
+         {false, false, false, false, false, false, false, false, false, false, false, false, false, false, false,
+          false, false, false, true, true}},
         // A vertical blunder alone flags its point.
         {"vertical", {{1, 0, 0.1}, {0, 1, -0.1}, {-1, 0, 0.1}, {0, -1, -0.1}, {1, 1, 5}}, {false, false, false, false, true}},
-        // Normal-looking scatter: 2.9 RMSE of the rest passes.
+        // 2.9 RMSE of four others passes (their limit is 5.83).
         {"none", {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {2.9, 0, 0}}, {false, false, false, false, false}},
         // Ten times the RMS of three others: too few to tell a blunder (it was flagged once).
         {"too few", {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {10, 0, 0}}, {false, false, false, false}},
@@ -195,22 +201,75 @@ TEST(AssessStatements, CountsBelowAndAboveEachMinimum) {
               "confidence level.");
     EXPECT_EQ(s.asprsHorizontal,
               "This data set was tested to meet ASPRS Positional Accuracy Standards for Digital Geospatial Data, "
-              "Edition 2 (2023) for a 43 cm RMSE_H Horizontal Positional Accuracy Class. The tested horizontal "
-              "positional accuracy was found to be RMSE_H = 42.4 cm.");
+              "Edition 2, Version 2 (2024) for a 43 cm RMSE_H Horizontal Positional Accuracy Class. The tested "
+              "horizontal positional accuracy was found to be RMSE_H = 42.4 cm.");
+    EXPECT_EQ(s.asprsVertical,
+              "This data set was tested to meet ASPRS Positional Accuracy Standards for Digital Geospatial Data, "
+              "Edition 2, Version 2 (2024) for a 10 cm RMSE_V Vertical Positional Accuracy Class. The tested "
+              "Non-Vegetated Vertical Accuracy (NVA) was found to be RMSE_V = 10.0 cm.");
+    EXPECT_EQ(s.asprs3D,
+              "This data set was tested to meet ASPRS Positional Accuracy Standards for Digital Geospatial Data, "
+              "Edition 2, Version 2 (2024) for a 44 cm RMSE_3D Three-Dimensional Positional Accuracy Class. The "
+              "tested three-dimensional positional accuracy was found to be RMSE_3D = 43.6 cm.");
+    // Edition 2 (2023) stays selectable, in its own words and without the 3D statement.
+    set.reporting.edition = zassess::AsprsEdition::kEdition2;
+    s = zassess::MakeStatements(set, Assess(set).all);
     EXPECT_EQ(s.asprsVertical,
               "This data set was tested to meet ASPRS Positional Accuracy Standards for Digital Geospatial Data, "
               "Edition 2 (2023) for a 10 cm RMSE_V Vertical Accuracy Class. NVA accuracy was found to be RMSE_V = "
               "10.0 cm.");
+    EXPECT_TRUE(s.asprs3D.empty());
+    // Below thirty checkpoints no class is named unless the producer states one.
     rows.resize(12);
     set = Set(rows, false);
     s = zassess::MakeStatements(set, Assess(set).all);
     EXPECT_EQ(s.asprsHorizontal,
               "This data set was tested as required by ASPRS Positional Accuracy Standards for Digital Geospatial "
-              "Data, Edition 2 (2023). Although the Standards call for a minimum of thirty (30) checkpoints, this test "
-              "was performed using ONLY 12 checkpoints. This data set was produced to meet a 43 cm RMSE_H Horizontal "
-              "Positional Accuracy Class. The tested horizontal positional accuracy was found to be RMSE_H = 42.4 cm "
-              "using the reduced number of checkpoints.");
+              "Data, Edition 2, Version 2 (2024). Although the Standards call for a minimum of thirty (30) "
+              "checkpoints, this test was performed using ONLY 12 checkpoints. The tested horizontal positional "
+              "accuracy was found to be RMSE_H = 42.4 cm using the reduced number of checkpoints.");
     EXPECT_TRUE(s.asprsVertical.empty());
+    set.reporting.classH = 50;
+    s = zassess::MakeStatements(set, Assess(set).all);
+    EXPECT_NE(s.asprsHorizontal.find("ONLY 12 checkpoints. This data set was produced to meet a 50 cm RMSE_H"),
+              std::string::npos)
+        << s.asprsHorizontal;
+}
+
+// Producer mode: the stated class against the tested value and the
+// standard's checks; the survey accuracy combines by root-sum-square, as the
+// table of product and survey accuracies shows it (each row: product RMSE_H,
+// checkpoint survey RMSE_H, the combined value, all in cm).
+TEST(AssessStatements, ProducerModePassesOrFailsAgainstTheStatedClass) {
+    const struct {
+        double product, survey, combined;
+    } table[] = {{5.0, 0.0, 5.0}, {5.0, 1.25, 5.154}, {5.0, 2.5, 5.590}, {10.0, 2.5, 10.308}, {10.0, 5.0, 11.180}};
+    for (const auto &row : table) {
+        // Thirty points of RMSEr = product (equal axes) whose references have a
+        // survey RMSE_H = survey: CE90 = 2.1460 * survey / sqrt(2).
+        const double axis = row.product / 100 / std::sqrt(2.0), ce90 = 2.1460 * row.survey / 100 / std::sqrt(2.0);
+        std::vector<std::vector<double>> rows;
+        for (size_t i = 0; i < 30; ++i) rows.push_back({i % 2 ? axis : -axis, i % 4 < 2 ? axis : -axis, 0, ce90, 0});
+        ResidualSet set = Set(rows, false);
+        const zassess::Figures f = Assess(set).all;
+        EXPECT_NEAR(f.asprsRmseH * 100, row.combined, 5e-4) << row.product << " " << row.survey;
+        const struct {
+            double classCm, area;
+            bool passed;
+            const char *failure;
+        } cases[] = {{row.combined + 0.01, NAN, row.survey <= (row.combined + 0.01) / 2, "checkpoint survey"},
+                     {row.combined - 0.01, NAN, false, "RMSE_H accuracy"},
+                     {row.combined + 0.01, 3000, false, "Checkpoints 30 (required 35 for 3000 km"}};
+        for (const auto &c : cases) {
+            set.reporting.classH = c.classCm;
+            set.reporting.projectAreaKm2 = c.area;
+            const zassess::Statements s = zassess::MakeStatements(set, f);
+            EXPECT_EQ(s.producerPassed, c.passed) << s.producerVerdict;
+            EXPECT_EQ(s.producerVerdict.find(c.failure) != std::string::npos, !c.passed) << s.producerVerdict;
+        }
+    }
+    EXPECT_EQ(zassess::AsprsCheckpointsRequired(2500), 30u);
+    EXPECT_EQ(zassess::AsprsCheckpointsRequired(2501), 35u);
 }
 
 }  // namespace

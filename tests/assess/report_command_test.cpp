@@ -14,6 +14,7 @@
 #include "assess.h"
 #include "condensed_report.h"
 #include "reproject.h"
+#include "reference.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
 
@@ -162,6 +163,7 @@ TEST_F(AssessSample, FlagsThePlantedBadReferenceAndNothingElse) {
         for (size_t i = 0; i < set.points.size(); ++i)
             if (a.flags[i].flagged) flagged.insert(set.points[i].id);
         EXPECT_EQ(flagged, std::set<std::string>{s.planted}) << s.name;
+        ExpectAgreesWithReference(set, s.name);
         // The tool's own k(r) values, recomputed from the points, agree with the
         // report's statistics (six decimals of feet apart).
         EXPECT_NEAR(a.all.ce90Tool, Statistic(text, "90% Circular Error (against T&E)"), 1e-4) << s.name;
@@ -180,7 +182,7 @@ TEST_F(AssessSample, WritesHtmlJsonCsvAndGeoJsonInTheirShapes) {
                              &output),
               0)
         << output;
-    EXPECT_NE(output.find("Flagged (residual > 3 x the RMSE of the rest): U07"), std::string::npos) << output;
+    EXPECT_NE(output.find("\nFlagged: U07"), std::string::npos) << output;
 
     const nlohmann::json json = nlohmann::json::parse(zt::ReadText(out.File("a.json")));
     EXPECT_EQ(json["points"]["count"], 10);
@@ -216,10 +218,78 @@ TEST_F(AssessSample, WritesHtmlJsonCsvAndGeoJsonInTheirShapes) {
     const std::string html = zt::ReadText(out.File("a.html"));
     size_t svgs = 0;
     for (size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) ++svgs;
-    EXPECT_EQ(svgs, 3u);
+    EXPECT_EQ(svgs, 4u);  // vectors, HE histogram, scatter, Q-Q (mono: no VE histogram)
     for (const char *absent : {"<script", "src=", "<link", "url(http", "@import"}) {
         EXPECT_EQ(html.find(absent), std::string::npos) << absent;
     }
+}
+
+// The deliverable of each sample as a client gets it: a PDF whose pages and
+// words pdfinfo and pdftotext read, the ISO 19157 record and the FGDC paragraph.
+TEST_F(AssessSample, WritesThePdfXmlAndFgdcDeliverables) {
+    zt::TempDir out;
+    const struct {
+        const char *name, *extra;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"geographic", " --units ft --image GEOIMAGE", {"feet horizontal accuracy", "Q-Q", "G06"}},
+        {"utm", " --crs EPSG:32632 --asprs-class-h 500 --project-area 3000",
+         {"Producer test against the stated class: FAILED", "Checkpoints", "EPSG:32632", "U07"}},
+        {"stereo", " --asprs-edition 2023 --vertical-datum EGM96",
+         {"Edition 2 (2023)", "NVA accuracy was found", "EGM96", "S07"}},
+    };
+    for (const auto &c : cases) {
+        std::string extra = c.extra;
+        const size_t image = extra.find("GEOIMAGE");
+        if (image != std::string::npos) extra.replace(image, 8, folder_->File("ortho_geographic.tif"));
+        const std::string pdf = out.File(std::string(c.name) + ".pdf");
+        std::string output;
+        ASSERT_EQ(zt::RunProgram(kHost + " assess " + Report(c.name) + " --pdf " + pdf + " --iso-xml " +
+                                     out.File("q.xml") + " --fgdc " + out.File("q.txt") + " --project Sample" +
+                                     " --analyst \"A. Analyst\" --checkpoints " + folder_->File(std::string(c.name) + "_te.txt") +
+                                     extra,
+                                 &output),
+                  0)
+            << output;
+        std::string info, text;
+        ASSERT_EQ(zt::RunProgram("pdfinfo " + pdf, &info), 0) << info;
+        EXPECT_NE(info.find("Accuracy assessment: ZOT Report for"), std::string::npos) << info;
+        const int pages = std::stoi(info.substr(info.find("Pages:") + 6));
+        EXPECT_GE(pages, 3) << c.name;
+        EXPECT_LE(pages, 8) << c.name;
+        ASSERT_EQ(zt::RunProgram("pdftotext -layout " + pdf + " -", &text), 0);
+        for (const char *word : {"Accuracy assessment", "Metadata", "SHA-256", "NSSDA (FGDC-STD-007.3-1998)", "RMSE_H", "95 % interval",
+                                 "A. Analyst", "Sample"}) {
+            EXPECT_NE(text.find(word), std::string::npos) << c.name << ": " << word;
+        }
+        for (const std::string &word : c.words) EXPECT_NE(text.find(word), std::string::npos) << c.name << ": " << word;
+        const std::string xml = zt::ReadText(out.File("q.xml"));
+        EXPECT_NE(xml.find("<mdq:DQ_AbsoluteExternalPositionalAccuracy>"), std::string::npos);
+        EXPECT_NE(xml.find("circular error at 95 % significance level"), std::string::npos);
+        EXPECT_NE(zt::ReadText(out.File("q.txt")).find("Horizontal_Positional_Accuracy_Value: "), std::string::npos);
+    }
+}
+
+// Several reports at once: one row each and the pooled figures.
+TEST_F(AssessSample, CampaignWritesOneRowPerReportAndThePooledFigures) {
+    zt::TempDir out;
+    std::string output;
+    ASSERT_EQ(zt::RunProgram(kHost + " assess " + Report("geographic") + " " + Report("utm") + " " + Report("stereo") +
+                                 " --summary --csv " + out.File("c.csv") + " --html " + out.File("c.html") +
+                                 " --pdf " + out.File("c.pdf"),
+                             &output),
+              0)
+        << output;
+    const std::string csv = zt::ReadText(out.File("c.csv"));
+    size_t rows = 0;
+    for (const char c : csv) rows += c == '\n';
+    EXPECT_EQ(rows, 5u) << csv;  // header, three reports, pooled
+    EXPECT_NE(csv.find("(pooled),All reports pooled,29,"), std::string::npos) << csv;
+    std::string text;
+    ASSERT_EQ(zt::RunProgram("pdftotext " + out.File("c.pdf") + " -", &text), 0);
+    EXPECT_NE(text.find("Pooled statements"), std::string::npos);
+    EXPECT_NE(zt::RunProgram(kHost + " assess " + Report("utm") + " " + Report("stereo"), &output), 0);
+    EXPECT_NE(output.find("several need --summary"), std::string::npos) << output;
 }
 
 TEST(AssessReproject, MapPositionsBecomeWgs84LongitudeAndLatitude) {
@@ -249,6 +319,9 @@ TEST_F(AssessSample, RefusesAndReportsWhatItCannotDo) {
         {folder_->File("reports/utm.txt"), "formatted layout"},
         {Report("utm") + " --json /dev/full", "cannot write /dev/full: No space left on device"},
         {Report("utm") + " --csv " + out.File("missing/r.csv"), "cannot write " + out.File("missing/r.csv")},
+        {Report("utm") + " --units yards", "--units is m, ft or usft"},
+        {Report("utm") + " --asprs-class-h -3", "--asprs-class-h needs a positive number"},
+        {Report("utm") + " --asprs-edition 2014", "--asprs-edition is 2024"},
     };
     for (const auto &c : cases) {
         std::string output;
