@@ -307,6 +307,7 @@ bool AssessmentPdf(const ResidualSet &set, const Assessment &a, const Provenance
     std::vector<double> widths(points[0].size(), set.vertical ? 44 : 55);
     pdf.Table(points, widths, 7.5, flagged);
 
+    pdf.Room(260);  // the heading with its first row of plots
     pdf.Heading("Plots");
     const Plots plots = MakePlots(set, a, backdrop);
     std::vector<std::pair<std::string, std::string>> shown{

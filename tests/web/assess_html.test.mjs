@@ -49,7 +49,7 @@ test('the assessment page renders in light, dark and print without an error', as
         title: svg.querySelector('title')?.textContent ?? '',
       })),
     );
-    assert.equal(plots.length, 3);
+    assert.equal(plots.length, 5);  // vectors, HE and VE histograms, scatter, Q-Q
     for (const plot of plots) {
       assert.ok(plot.width > 300, `plot ${plot.title} is ${plot.width} px wide`);
       assert.ok(plot.marks > 5, `plot ${plot.title} draws ${plot.marks} marks`);
