@@ -260,6 +260,23 @@ std::string VectorMap(const ResidualSet &set, const Assessment &a, const Backdro
     return s.str() + "</svg>";
 }
 
+// One histogram bar at x0, width w: the plain count filled (its own fill and
+// stroke, never a class whose fill:none would hollow it), the flagged on top in red.
+template <typename Y>
+std::string Bar(double x0, double w, size_t plain, size_t flagged, const Y &py) {
+    std::ostringstream s;
+    if (plain > 0) {
+        s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain)) << "\" width=\"" << N(w - 2) << "\" height=\""
+          << N(py(0) - py(plain)) << "\" fill=\"currentColor\" fill-opacity=\".35\" stroke=\"currentColor\"/>";
+    }
+    if (flagged > 0) {
+        s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain + flagged)) << "\" width=\"" << N(w - 2)
+          << "\" height=\"" << N(py(plain) - py(plain + flagged)) << "\" fill=\"" << kRed << "\" fill-opacity=\".6\" stroke=\""
+          << kRed << "\"/>";
+    }
+    return s.str();
+}
+
 std::string Histogram(const ResidualSet &set, const Assessment &a) {
     std::ostringstream s;
     if (!Start(s, "za-hist", "Histogram of the horizontal errors HE with the CE90 values", set)) return s.str();
@@ -292,16 +309,7 @@ std::string Histogram(const ResidualSet &set, const Assessment &a) {
     }
     for (int b = 0; b <= binCount; ++b) {
         const double x0 = b < binCount ? px(b * step) : right + 8, w = b < binCount ? binWidth : 40;
-        if (plain[b] > 0) {
-            s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain[b])) << "\" width=\"" << N(w - 2)
-              << "\" height=\"" << N(bottom - py(plain[b])) << "\" fill=\"currentColor\" fill-opacity=\".35\" "
-                 "stroke=\"currentColor\"/>";
-        }
-        if (flagged[b] > 0) {
-            s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain[b] + flagged[b])) << "\" width=\"" << N(w - 2)
-              << "\" height=\"" << N(py(plain[b]) - py(plain[b] + flagged[b])) << "\" fill=\"" << kRed
-              << "\" fill-opacity=\".6\" stroke=\"" << kRed << "\"/>";
-        }
+        s << Bar(x0, w, plain[b], flagged[b], py);
     }
     s << Line(left, bottom, right, bottom, "class=\"za-ink\"");
     for (double v = 0; v <= xMax + 1e-9; v += NiceStep(xMax, 6)) {
@@ -435,17 +443,7 @@ std::string VerticalHistogram(const ResidualSet &set, const Assessment &a) {
     }
     const double binWidth = (right - left) / binCount;
     for (int b = 0; b < binCount; ++b) {
-        const double x0 = left + b * binWidth;
-        if (plain[b] > 0) {
-            s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain[b])) << "\" width=\"" << N(binWidth - 2)
-              << "\" height=\"" << N(bottom - py(plain[b])) << "\" fill=\"currentColor\" fill-opacity=\".35\" "
-                 "stroke=\"currentColor\"/>";
-        }
-        if (flagged[b] > 0) {
-            s << "<rect x=\"" << N(x0 + 1) << "\" y=\"" << N(py(plain[b] + flagged[b])) << "\" width=\"" << N(binWidth - 2)
-              << "\" height=\"" << N(py(plain[b]) - py(plain[b] + flagged[b])) << "\" fill=\"" << kRed
-              << "\" fill-opacity=\".6\" stroke=\"" << kRed << "\"/>";
-        }
+        s << Bar(left + b * binWidth, binWidth, plain[b], flagged[b], py);
     }
     s << Line(left, bottom, right, bottom, "class=\"za-ink\"");
     const double tick = NiceStep(2 * xMax, 6);
