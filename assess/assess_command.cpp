@@ -134,9 +134,8 @@ bool ReadFile(const std::string &path, std::string *text, std::string *error) {
     return true;
 }
 
-// Writes text to a temporary file beside path and renames it over path only
-// when every byte was written and closed; a failure leaves path as it was. A
-// path that exists and is no regular file (/dev/stdout) is written directly.
+}  // namespace
+
 bool WriteFileAtomically(const std::string &path, const std::string &text, std::string *error) {
     struct stat status;
     const bool direct = stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
@@ -157,7 +156,11 @@ bool WriteFileAtomically(const std::string &path, const std::string &text, std::
     return true;
 }
 
-}  // namespace
+bool WriteAssessmentPdf(const std::string &path, const ResidualSet &set, const Provenance &provenance,
+                        const Backdrop *backdrop, std::string *error) {
+    std::string pdf;
+    return AssessmentPdf(set, Assess(set), provenance, backdrop, &pdf, error) && WriteFileAtomically(path, pdf, error);
+}
 
 std::string AssessHelp() {
     return "Usage: zot-host assess REPORT [options]\n"

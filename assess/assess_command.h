@@ -15,6 +15,11 @@ namespace zassess {
 // (messages go to err).
 int RunAssessCommand(int argc, char **argv, std::ostream &out, std::ostream &err);
 
+// Writes text to a temporary file beside path and renames it over path only
+// when every byte was written; a path that is no regular file (/dev/stdout)
+// is written directly.
+bool WriteFileAtomically(const std::string &path, const std::string &text, std::string *error);
+
 // The text `zot-host assess --help` prints.
 std::string AssessHelp();
 

@@ -35,6 +35,11 @@ std::string SoftwareVersion();
 // The PDF as bytes; false with a message when Cairo fails.
 bool AssessmentPdf(const ResidualSet &set, const Assessment &assessment, const Provenance &provenance,
                    const Backdrop *backdrop, std::string *pdf, std::string *error);
+// The door for a host holding the points live (the workspace's server): the
+// PDF of the set assessed now, written to path through a temporary file
+// renamed into place; a failure leaves path as it was.
+bool WriteAssessmentPdf(const std::string &path, const ResidualSet &set, const Provenance &provenance,
+                        const Backdrop *backdrop, std::string *error);
 std::string Iso19157Xml(const ResidualSet &set, const Assessment &assessment, const Provenance &provenance);
 std::string FgdcParagraph(const ResidualSet &set, const Assessment &assessment, const Provenance &provenance);
 
