@@ -16,6 +16,8 @@ constexpr double kNssdaCase1 = 1.7308;     // Accuracy_r = 1.7308 RMSE_r when RM
 constexpr double kNssdaFactor = 2.4477;    // Accuracy_r ~ 2.4477 * 0.5 * (RMSE_x + RMSE_y)
 constexpr double kNssdaMinRatio = 0.6;     // ... while RMSE_min / RMSE_max is between 0.6 and 1.0
 constexpr double kNssdaVertical = 1.9600;  // Accuracy_z = 1.9600 RMSE_z
+// 3.2.5: at least 20 percent of the checkpoints in each quadrant.
+constexpr double kQuadrantGuidance = 0.20;
 
 // ASPRS checkpoint counts by project area: 30 up to 2,500 km^2, then 5 more
 // for each further 500 km^2 or part of it.

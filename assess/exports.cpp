@@ -1,9 +1,12 @@
 // The assessment as JSON, CSV, GeoJSON and a text summary.
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <sstream>
 
 #include "assess.h"
+#include "constants.h"
 #include "figure_table.h"
 #include "text.h"
 
@@ -221,7 +224,7 @@ std::string AssessmentText(const ResidualSet &set, const Assessment &a) {
             << Fixed(std::hypot(set.points[i].dE, set.points[i].dN) / perUnit, 3) << " "
             << UnitSymbol(set.reporting.units) << ")";
     }
-    out << "\n";
+    out << "\n" << SpreadText(a.all) << "\n";
     if (a.all.count > 0 && a.all.count < 10) {
         out << "Below 10 points the 90th percentiles (CE90, LE90 by order statistics) are the largest values.\n";
     }
@@ -253,6 +256,15 @@ std::string BiasText(const Figures &f, bool vertical) {
     std::string text = std::string(f.biasE ? "east " : "") + (f.biasN ? "north " : "") +
                        (vertical && f.biasU ? "up " : "");
     return text.empty() ? "none" : text.substr(0, text.size() - 1);
+}
+
+std::string SpreadText(const Figures &f) {
+    if (f.count == 0) return "Checkpoint spread: no checkpoints.";
+    const double shares[] = {f.quadrantNE, f.quadrantNW, f.quadrantSW, f.quadrantSE};
+    const bool met = *std::min_element(std::begin(shares), std::end(shares)) >= kQuadrantGuidance - 1e-12;
+    return "Checkpoint spread over the quadrants of their extent: NE " + Fixed(100 * f.quadrantNE, 0) + " %, NW " +
+           Fixed(100 * f.quadrantNW, 0) + " %, SW " + Fixed(100 * f.quadrantSW, 0) + " %, SE " +
+           Fixed(100 * f.quadrantSE, 0) + " % (guidance: at least 20 % in each, " + (met ? "met" : "not met") + ").";
 }
 
 std::string OutlierRuleText(const ResidualSet &set) {

@@ -25,6 +25,9 @@ double FigureValue(const ResidualSet &set, const Figures &f, const FigureRow &ro
 std::string FigureUnit(const ResidualSet &set, const FigureRow &row);
 // "none" or the axes whose mean the t-test finds biased ("east north").
 std::string BiasText(const Figures &f, bool vertical);
+// The checkpoints' spread over the quadrants of their extent against the
+// guidance of at least 20 % in each.
+std::string SpreadText(const Figures &f);
 // The outlier rule in one sentence, with the limits for this set's size.
 std::string OutlierRuleText(const ResidualSet &set);
 

@@ -104,6 +104,7 @@ std::string AssessmentHtml(const ResidualSet &set, const Assessment &a) {
 
     const double perUnit = MetersPerUnit(set.reporting.units);
     const std::string unit = std::string(" ") + UnitSymbol(set.reporting.units);
+    out << "<p class=\"note\">" << EscapeHtml(SpreadText(a.all)) << "</p>\n";
     out << "<h2>Flagged points</h2><p>" << EscapeHtml(OutlierRuleText(set)) << "</p>";
     if (a.flaggedCount == 0) {
         out << "<p>None flagged.</p>";

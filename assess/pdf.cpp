@@ -267,6 +267,7 @@ bool AssessmentPdf(const ResidualSet &set, const Assessment &a, const Provenance
                       9.5, true);
         StatementsBlock(pdf, set, a.kept);
     }
+    pdf.Paragraph(SpreadText(a.all), 8.5);
     pdf.Paragraph(OutlierRuleText(set), 8.5);
 
     pdf.Heading("Figures with their 95 % intervals");

@@ -3,6 +3,7 @@
 // plots as a reader sees them, and the PDF written for the points held live.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <string>
@@ -82,6 +83,9 @@ TEST(AssessDeliverable, CheckpointSpreadPerQuadrantAndSmallSetNotes) {
         EXPECT_DOUBLE_EQ(f.quadrantNW, c.nw);
         EXPECT_DOUBLE_EQ(f.quadrantSW, c.sw);
         EXPECT_DOUBLE_EQ(f.quadrantSE, c.se);
+        const bool met = std::min({c.ne, c.nw, c.sw, c.se}) >= 0.2;
+        EXPECT_NE(zassess::AssessmentText(set, zassess::Assess(set)).find(met ? "20 % in each, met)" : "not met)"),
+                  std::string::npos);
     }
     // Below 10 points the order statistics are the largest values, and the outputs say so.
     const std::string note = "Below 10 points the 90th percentiles";
