@@ -7,6 +7,10 @@
 #include <cmath>
 #include <fstream>
 #include <set>
+#include <sstream>
+#include <vector>
+
+#include <cpl_minixml.h>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -270,6 +274,50 @@ TEST_F(AssessSample, WritesThePdfXmlAndFgdcDeliverables) {
     }
 }
 
+// The ISO record reads as XML, one report per measure, each value the figure
+// of the JSON in the same unit; producer mode in the JSON and the summary.
+TEST_F(AssessSample, IsoRecordAndProducerModeAgreeWithTheFigures) {
+    zt::TempDir out;
+    for (const char *name : {"utm", "stereo"}) {
+        std::string output;
+        ASSERT_EQ(zt::RunProgram(kHost + " assess " + Report(name) + " --units usft --asprs-class-h 700" +
+                                     " --asprs-class-v 100 --iso-xml " + out.File("q.xml") + " --json " +
+                                     out.File("q.json"),
+                                 &output),
+                  0)
+            << output;
+        CPLXMLNode *root = CPLParseXMLString(zt::ReadText(out.File("q.xml")).c_str());
+        ASSERT_NE(root, nullptr) << name;
+        const nlohmann::json json = nlohmann::json::parse(zt::ReadText(out.File("q.json")));
+        const nlohmann::json &all = json["figures"]["all"];
+        const CPLXMLNode *quality = CPLGetXMLNode(root, "=mdq:DQ_DataQuality");
+        ASSERT_NE(quality, nullptr);
+        std::vector<double> values;
+        for (const CPLXMLNode *child = quality->psChild; child != nullptr; child = child->psNext) {
+            if (child->eType != CXT_Element || std::string(child->pszValue) != "mdq:report") continue;
+            values.push_back(std::stod(CPLGetXMLValue(
+                child, "mdq:DQ_AbsoluteExternalPositionalAccuracy.mdq:result.mdq:DQ_QuantitativeResult.mdq:value.gco:Record",
+                "nan")));
+            EXPECT_STREQ(CPLGetXMLValue(child,
+                                        "mdq:DQ_AbsoluteExternalPositionalAccuracy.mdq:result.mdq:DQ_QuantitativeResult."
+                                        "mdq:valueUnit.gml:BaseUnit.gml:identifier",
+                                        ""),
+                         "ftUS");
+        }
+        CPLDestroyXMLNode(root);
+        const bool stereo = std::string(name) == "stereo";
+        ASSERT_EQ(values.size(), stereo ? 6u : 3u) << name;
+        const char *keys[] = {"rmse_r", "nssda_accuracy_r", "ce90_order_statistic", "rmse_z", "nssda_accuracy_z",
+                              "le90_order_statistic"};
+        for (size_t i = 0; i < values.size(); ++i) EXPECT_NEAR(values[i], all[keys[i]]["value"].get<double>(), 6e-5);
+        // Producer mode: the checks, and the verdict the summary prints.
+        const nlohmann::json &producer = json["statements"]["all"]["producer"];
+        EXPECT_EQ(producer["checks"].size(), stereo ? 5u : 3u);
+        EXPECT_NE(output.find(producer["verdict"].get<std::string>()), std::string::npos) << output;
+        EXPECT_NE(output.find("This data set was produced to meet a 700 cm RMSE_H"), std::string::npos) << output;
+    }
+}
+
 // Several reports at once: one row each and the pooled figures.
 TEST_F(AssessSample, CampaignWritesOneRowPerReportAndThePooledFigures) {
     zt::TempDir out;
@@ -285,6 +333,23 @@ TEST_F(AssessSample, CampaignWritesOneRowPerReportAndThePooledFigures) {
     for (const char c : csv) rows += c == '\n';
     EXPECT_EQ(rows, 5u) << csv;  // header, three reports, pooled
     EXPECT_NE(csv.find("(pooled),All reports pooled,29,"), std::string::npos) << csv;
+    // The pooled RMSEr from the reports' rows: sqrt(sum n_i RMSEr_i^2 / sum n_i).
+    std::istringstream lines(csv);
+    std::string line;
+    double weighted = 0, count = 0, pooled = 0;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+        const double n = std::stod(fields[2]), rmseR = std::stod(fields[6]);
+        if (fields[0] == "(pooled)") {
+            pooled = rmseR;
+        } else {
+            weighted += n * rmseR * rmseR, count += n;
+        }
+    }
+    EXPECT_NEAR(pooled, std::sqrt(weighted / count), 2e-3) << csv;
     std::string text;
     ASSERT_EQ(zt::RunProgram("pdftotext " + out.File("c.pdf") + " -", &text), 0);
     EXPECT_NE(text.find("Pooled statements"), std::string::npos);
@@ -320,6 +385,11 @@ TEST_F(AssessSample, RefusesAndReportsWhatItCannotDo) {
         {Report("utm") + " --json /dev/full", "cannot write /dev/full: No space left on device"},
         {Report("utm") + " --csv " + out.File("missing/r.csv"), "cannot write " + out.File("missing/r.csv")},
         {Report("utm") + " --units yards", "--units is m, ft or usft"},
+        {Report("utm") + " --pdf " + out.File("p.pdf") + " --image " + folder_->File("stereo_left.tif"),
+         "has no north-up georeference"},
+        {Report("geographic") + " --pdf " + out.File("p.pdf") + " --image " + folder_->File("ortho_utm.tif"),
+         "is in map units and the report in degrees"},
+        {Report("utm") + " --checkpoints " + out.File("none.txt"), "--checkpoints: cannot open"},
         {Report("utm") + " --asprs-class-h -3", "--asprs-class-h needs a positive number"},
         {Report("utm") + " --asprs-edition 2014", "--asprs-edition is 2024"},
     };
@@ -328,6 +398,7 @@ TEST_F(AssessSample, RefusesAndReportsWhatItCannotDo) {
         EXPECT_NE(zt::RunProgram(kHost + " assess " + c.arguments, &output), 0) << c.arguments;
         EXPECT_NE(output.find(c.message), std::string::npos) << output;
         EXPECT_FALSE(std::ifstream(out.File("g.geojson")).good());
+        EXPECT_FALSE(std::ifstream(out.File("p.pdf")).good());
     }
 }
 
