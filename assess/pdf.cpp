@@ -354,3 +354,20 @@ bool CampaignPdf(const Campaign &c, const Provenance &p, std::string *bytes, std
 }
 
 }  // namespace zassess
+
+// Fontconfig, Pango and GLib keep their caches and type registrations for the
+// life of the process by design; under the leak checker those are no leaks of
+// ours.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZASSESS_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZASSESS_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef ZASSESS_LEAK_CHECKED
+extern "C" const char *__lsan_default_suppressions() {
+    return "leak:libfontconfig\nleak:libpango\nleak:libpangoft2\nleak:libpangocairo\nleak:libcairo\n"
+           "leak:librsvg\nleak:libglib\nleak:libgobject\nleak:libgio\nleak:libharfbuzz\n";
+}
+#endif
