@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -103,9 +102,10 @@ TEST(AssessDeliverable, CheckpointSpreadPerQuadrantAndSmallSetNotes) {
 // The numbers of every attribute name="..." in an SVG element list.
 std::vector<double> Attributes(const std::string &svg, const std::string &element, const std::string &name) {
     std::vector<double> values;
-    const std::regex pattern("<" + element + "[^>]* " + name + "=\"(-?[0-9.]+)\"");
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), pattern); it != std::sregex_iterator(); ++it) {
-        values.push_back(std::stod((*it)[1]));
+    for (size_t at = svg.find("<" + element + " "); at != std::string::npos; at = svg.find("<" + element + " ", at + 1)) {
+        const std::string tag = svg.substr(at, svg.find('>', at) - at);
+        const size_t value = tag.find(" " + name + "=\"");
+        if (value != std::string::npos) values.push_back(std::stod(tag.substr(value + name.size() + 3)));
     }
     return values;
 }
