@@ -26,6 +26,7 @@ namespace {
 struct HostState {
     std::vector<std::string> filesWritten;
     std::vector<std::string> functionNames;
+    Switches switches;
 };
 
 HostState &TheHost() {
@@ -39,6 +40,17 @@ struct Writer {
     const char *field;
 };
 const Writer kWriters[] = {{"savetefile", "tefile"}, {"createreport", "reportfile"}};
+
+// The buttons that set a switch of the tool.
+struct SwitchButton {
+    const char *button;
+    bool Switches::*which;
+    bool on;
+};
+const SwitchButton kSwitchButtons[] = {{"autodriveon", &Switches::autoDrive, true},
+                                       {"autodriveoff", &Switches::autoDrive, false},
+                                       {"graphicson", &Switches::graphics, true},
+                                       {"graphicsoff", &Switches::graphics, false}};
 
 std::string Quoted(const std::string &text) { return "\"" + text + "\""; }
 
@@ -85,9 +97,20 @@ public:
         if (!values.empty()) result_.result = values;
         const std::string text = TrimmedReportText(&report);
         if (!ok || !text.empty()) result_.errors.push_back(text.empty() ? std::string("the action failed") : text);
+        ran_ = true;
         return ok && text.empty();
     }
-    void Refuse(const std::string &why) { result_.errors.push_back(why); }
+    // Before anything reached the tool: the action is refused and changes
+    // nothing. After: it failed.
+    void Refuse(const std::string &why) {
+        result_.errors.push_back(why);
+        if (!ran_) result_.refused = true;
+    }
+    void Fail(const std::string &why) {
+        ran_ = true;
+        result_.errors.push_back(why);
+    }
+    void Ran() { ran_ = true; }
     void Note(const std::string &text) { result_.notes.push_back(text); }
 
     // A user reaches only the parts of frames on the screen.
@@ -96,11 +119,11 @@ public:
             for (const zha::PartView &view : zha::FrameParts(frame))
                 if (view.name == part) return true;
         if (zha::FramesShown().empty())
-            Refuse("nothing is on the screen to reach " + Quoted(part) + " (start the tool first)");
+            Fail("nothing is on the screen to reach " + Quoted(part) + " (start the tool first)");
         else if (!zha::FindPart(part))
-            Refuse("there is no part named " + Quoted(part) + " in the frames on the screen");
+            Fail("there is no part named " + Quoted(part) + " in the frames on the screen");
         else
-            Refuse("part " + Quoted(part) + " is not in a frame on the screen");
+            Fail("part " + Quoted(part) + " is not in a frame on the screen");
         return false;
     }
     bool Press(const std::string &button) {
@@ -110,6 +133,8 @@ public:
             zha::PartView field;
             if (button == writer.button && zha::ViewPart(writer.field, &field, nullptr)) writes_.push_back(field.value);
         }
+        for (const SwitchButton &sw : kSwitchButtons)
+            if (button == sw.button) TheHost().switches.*sw.which = sw.on;
         return true;
     }
     bool SetValue(const std::string &part, const std::string &value) {
@@ -120,6 +145,18 @@ public:
         return SetValue(field, text) && Press(button);
     }
     bool Table() { return Reachable(kPointTable); }
+    // The table, with each of rows in it (a refusal names the first that is not).
+    bool TableRows(const std::vector<int32_t> &rows) {
+        if (!Table()) return false;
+        const int32_t count = zha::CellRowCount(kPointTable);
+        for (int32_t row : rows)
+            if (row < 0 || row >= count) {
+                Refuse("row " + std::to_string(static_cast<long long>(row) + 1) +
+                       " is not in the table, which has " + std::to_string(count) + " rows");
+                return false;
+            }
+        return true;
+    }
 
     // What the user saw, from the logs. Answers left unused by the questions
     // this action asked would answer some later, unrelated question: they are
@@ -138,7 +175,7 @@ public:
         const size_t used = answers_.size() > left.size() ? answers_.size() - left.size() : 0;
         if (!result_.questions.empty() && !left.empty()) {
             for (const zha::QueuedAnswer &answer : left)
-                Refuse("the answer " + Quoted(answer.Text()) +
+                Fail("the answer " + Quoted(answer.Text()) +
                        " was not used by the questions this action asked; it is dropped");
             zha::DropAnswers();
         }
@@ -161,6 +198,7 @@ private:
     size_t messages_, printed_, questions_;
     std::vector<zha::QueuedAnswer> answers_;
     std::vector<std::string> writes_;
+    bool ran_ = false;  // a step reached the tool
 };
 
 // The tool's pane, or false with *why.
@@ -222,8 +260,8 @@ ActionResult Start(const std::string &left, const std::string &right) {
     }
     if (a.Step(
             [](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_SelectImages", {}, e, r); }) &&
-        a.SetValue("leftimage", left) && a.SetValue("rightimage", right))
-        a.Press("start");
+        a.SetValue("leftimage", left) && a.SetValue("rightimage", right) && a.Press("start") && ToolsOpen() > 0)
+        TheHost().switches = Switches();
     return a.Finish();
 }
 
@@ -314,9 +352,10 @@ ActionResult Click(const PaneId &pane, double x, double y) {
                  std::to_string(layer.height) + " pixels");
         return a.Finish();
     }
+    a.Ran();
     const zha::ClickResult click = zha::ClickInImage(pane.image, pane.view, x, y);
     if (!click.error.empty())
-        a.Refuse("the click was not delivered: " + click.error);
+        a.Fail("the click was not delivered: " + click.error);
     else if (!click.delivered)
         a.Note("(no pick in this pane: the click did nothing)");
     return a.Finish();
@@ -337,25 +376,25 @@ ActionResult DestroyLayer(const PaneId &pane) {
     if (!ImagePane(pane, &info, &why))
         a.Refuse("cannot destroy a layer: " + why);
     else if (!zha::DestroyLayer(info.layers.back().layer))
-        a.Refuse("the layer could not be destroyed");
+        a.Fail("the layer could not be destroyed");
     return a.Finish();
 }
 
 ActionResult ChooseRow(int32_t row) {
     Action a;
-    if (a.Table()) a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::ChooseRow(kPointTable, row, e); });
+    if (a.TableRows({row})) a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::ChooseRow(kPointTable, row, e); });
     return a.Finish();
 }
 
 ActionResult SelectRows(const std::vector<int32_t> &rows) {
     Action a;
-    if (a.Table()) a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::SelectRows(kPointTable, rows, e); });
+    if (a.TableRows(rows)) a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::SelectRows(kPointTable, rows, e); });
     return a.Finish();
 }
 
 ActionResult DeleteRows(const std::vector<int32_t> &rows) {
     Action a;
-    if (!a.Table()) return a.Finish();
+    if (!a.TableRows(rows)) return a.Finish();
     if (!rows.empty() &&
         !a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::SelectRows(kPointTable, rows, e); }))
         return a.Finish();
@@ -366,21 +405,26 @@ ActionResult DeleteRows(const std::vector<int32_t> &rows) {
 
 ActionResult InsertRow(int32_t row, bool below) {
     Action a;
-    if (a.Table())
+    if (!a.Table()) return a.Finish();
+    // An empty table takes its first row at 0.
+    if ((row == 0 && zha::CellRowCount(kPointTable) == 0) || a.TableRows({row}))
         a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::InsertRow(kPointTable, row, below, e); });
     return a.Finish();
 }
 
 ActionResult EditCell(int32_t row, int32_t column, const std::string &text) {
     Action a;
-    if (a.Table())
+    if (!a.TableRows({row})) return a.Finish();
+    if (column < 1 || column >= static_cast<int32_t>(zha::CellTitles(kPointTable).size()))
+        a.Refuse("column " + std::to_string(column) + " is not an editable column of the table");
+    else
         a.Step([&](Zerr_Report **e, Zstr_StringList **) { return zha::EditCell(kPointTable, row, column, text, e); });
     return a.Finish();
 }
 
 ActionResult EditCell(int32_t row, const std::string &columnTitle, const std::string &text) {
     Action a;
-    if (a.Table())
+    if (a.TableRows({row}))
         a.Step(
             [&](Zerr_Report **e, Zstr_StringList **) { return zha::EditCell(kPointTable, row, columnTitle, text, e); });
     return a.Finish();
@@ -405,6 +449,7 @@ void ResetHost(const std::string &uiDir) {
     zha::ClearPrintedReports();
     zha::ClearViewerMessages();
     TheHost().filesWritten.clear();
+    TheHost().switches = Switches();
     if (!uiDir.empty()) zha::SetUiDir(uiDir);
 }
 
@@ -432,5 +477,6 @@ void SetFunctionNames(const std::vector<std::string> &names) { TheHost().functio
 
 const std::vector<std::string> &FunctionNames() { return TheHost().functionNames; }
 const std::vector<std::string> &FilesWritten() { return TheHost().filesWritten; }
+const Switches &ToolSwitches() { return TheHost().switches; }
 
 }  // namespace zapp
