@@ -113,9 +113,9 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
         if (!request.contains("action")) throw Refusal{"\"action\" is missing"};
         const std::string name = Text(request["action"], "action");
         const zapp::ActionSpec *spec = zapp::FindAction(name);
-        if (!spec || !spec->page) throw Refusal{"there is no action \"" + name + "\""};
+        if (!spec || !spec->Page()) throw Refusal{"there is no action \"" + name + "\""};
         action->name = name;
-        action->keepsPoints = spec->keepsPoints;
+        action->keepsPoints = spec->KeepsPoints();
         action->words = {name};
         const char *leftOut = nullptr;
         for (const zapp::ActionArg &arg : spec->args) {
@@ -139,7 +139,7 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
 json ActionsJson() {
     json actions = json::array();
     for (const zapp::ActionSpec &spec : zapp::Catalogue()) {
-        if (!spec.page) continue;
+        if (!spec.Page()) continue;
         json args = json::array(), help = json::array();
         for (const zapp::ActionArg &arg : spec.args)
             args.push_back(json{{"name", arg.name},
@@ -147,7 +147,7 @@ json ActionsJson() {
                                 {"optional", arg.optional},
                                 {"choices", arg.choices}});
         for (const zapp::HelpEntry &entry : spec.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
-        actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.keepsPoints}});
+        actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.KeepsPoints()}});
     }
     return actions;
 }

@@ -39,10 +39,12 @@ enum class ArgType {
     kSwitch,     // on|off; JSON: true|false
 };
 
+constexpr bool kRequired = false, kOptional = true;
+
 struct ActionArg {
     const char *name;
     ArgType type;
-    bool optional = false;  // only the last ones
+    bool optional = kRequired;  // only the last ones may be optional
     std::vector<const char *> choices = {};
 };
 
@@ -53,6 +55,13 @@ struct HelpEntry {
 
 class ActionArgs;
 
+// Where an action is offered and what it may change.
+enum ActionTraits : unsigned {
+    kSessionOnly = 0,  // the session language only (lower-level and test actions)
+    kPage = 1,         // the browser workspace offers it too
+    kKeepsPoints = 2,  // it never changes the measured points
+};
+
 struct ActionSpec {
     const char *name;
     std::vector<ActionArg> args;
@@ -60,9 +69,11 @@ struct ActionSpec {
     // Reads its arguments (args) and acts; may throw LineError for arguments
     // that do not go together.
     ActionResult (*run)(const ActionArgs &args);
-    bool page = true;            // the browser workspace offers it
-    bool keepsPoints = false;    // never changes the measured points
+    unsigned traits = kPage;     // ActionTraits
     const char *wrongLine = "";  // what a wrong line is told, when not "usage: " + the first usage
+
+    bool Page() const { return (traits & kPage) != 0; }
+    bool KeepsPoints() const { return (traits & kKeepsPoints) != 0; }
 };
 
 // The arguments of one line, read by their declared types.
