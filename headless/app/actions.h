@@ -36,6 +36,9 @@ struct ActionResult {
     std::vector<std::string> notes;
     // Files the action wrote (T&E saves, reports), as the user named them.
     std::vector<std::string> filesWritten;
+    // The host refused the action before it reached the tool (a click outside
+    // the image, a row the table lacks): nothing changed; errors says why.
+    bool refused = false;
 
     bool Ok() const { return errors.empty() && printed.empty(); }
 };
@@ -92,7 +95,7 @@ ActionResult WriteReport(const std::string &file);
 // ---- Measuring ----
 // A click in a pane at image file coordinates (x the column, y the row, in
 // pixels; (0, 0) the top-left corner of the first pixel). A click outside the
-// image is refused.
+// image, or in a pane showing none, is refused.
 ActionResult Click(const PaneId &pane, double x, double y);
 ActionResult Accept();
 ActionResult Clear();
@@ -104,6 +107,7 @@ ActionResult Graphics(bool shown);
 ActionResult DestroyLayer(const PaneId &pane);
 
 // ---- The point table ----
+// A row the table lacks (or a column that is no editable column) is refused.
 ActionResult ChooseRow(int32_t row);
 // Replaces the selection (empty: clears it).
 ActionResult SelectRows(const std::vector<int32_t> &rows);
@@ -138,6 +142,14 @@ void SetFunctionNames(const std::vector<std::string> &names);
 const std::vector<std::string> &FunctionNames();
 // The files the actions wrote since the host was reset, in order.
 const std::vector<std::string> &FilesWritten();
+// The tool's switches as the actions last set them: a tool starts with
+// auto-drive off and its markers hidden. Direct calls of the module's
+// functions (act::CallFunction) are not followed.
+struct Switches {
+    bool autoDrive = false;
+    bool graphics = false;
+};
+const Switches &ToolSwitches();
 
 }  // namespace zapp
 

@@ -2,12 +2,18 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+
+#include "automation/automation_core.h"
+#include "zerr.h"
 #include "zmsc.h"
+#include "zzml.h"
 
 namespace zapp {
 
 const char kModulePrefix[] = "af_zot";
 const char kListingSymbol[] = "af_zotInstanceTitleListGet";
+const char kUiScriptName[] = "af_zot.zml";
 
 namespace {
 
@@ -119,6 +125,21 @@ void Module::InstallResolver() {
     if (!handle_) return;
     zha::SetAppFunctionResolver([this](const std::string &name) { return Find(name); });
     resolverInstalled_ = true;
+}
+
+bool CheckUiScript(const std::string &uiDir, std::string *why) {
+    zha::SetUiDir(std::filesystem::absolute(uiDir).lexically_normal().string());
+    Zerr_Report *report = nullptr;
+    Zzml_ParseResult *parse = zzml_ParseVa(0, kUiScriptName, zzml_GetTheRoot()->context, &report, 0);
+    const bool ok = parse != nullptr;
+    if (!ok) {
+        *why = report ? zha::ReportText(report) : std::string("the script could not be parsed");
+        while (!why->empty() && why->back() == '\n') why->pop_back();
+    }
+    zerr_DeleteErrorReportEx(&report);
+    if (parse) zzml_ParseResultFree(&parse, nullptr);
+    zha::UiReset();
+    return ok;
 }
 
 }  // namespace zapp

@@ -58,6 +58,15 @@ private:
     bool resolverInstalled_ = false;
 };
 
+// Makes the UI runtime read the tool's UI script (af_zot.zml) from uiDir
+// (relative to the current folder) and parses it once, without a tool record,
+// so that a broken script is reported before any session runs; the parse is
+// freed again and the UI runtime left clean. False with *why naming the
+// script's line.
+bool CheckUiScript(const std::string &uiDir, std::string *why);
+// The UI script's file name.
+extern const char kUiScriptName[];
+
 }  // namespace zapp
 
 #endif

@@ -3,7 +3,10 @@
 #include "app/view.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 
 #include "automation/automation_core.h"
 #include "automation/display_automation.h"
@@ -119,6 +122,47 @@ MarkerView MarkerOf(const zha::DisplayMarkerInfo &marker, const std::vector<Pane
     return view;
 }
 
+std::string LowerCase(std::string text) {
+    for (char &c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The UI script's parts behind the facts of ToolView.
+const char kUnitsToggle[] = "unitstoggle";
+const char kFormatToggle[] = "reportformat";
+const char kMeasureTool[] = "pointcreate";
+const char *const kPickCounts[] = {"leftcount", "rightcount"};
+const char *const kHeadlines[] = {"ce90", "le90"};
+
+ToolView ToolOf(const View &view) {
+    ToolView tool;
+    const PartView *frame = FindFrame(view, kToolFrame);
+    if (!frame || !frame->shown) return tool;
+    tool.open = true;
+    tool.pendingPicks.assign(2, 0);
+    for (const PartView &part : frame->parts) {
+        if (part.name == kUnitsToggle) tool.units = LowerCase(part.value);
+        if (part.name == kFormatToggle) tool.format = LowerCase(part.value);
+        if (part.kind == "tool") {
+            const PointerView pointer{part.name, part.title, part.name == kMeasureTool};
+            tool.pointers.insert(pointer.measures ? tool.pointers.begin() : tool.pointers.end(), pointer);
+        }
+        if (part.kind != "label") continue;
+        for (size_t image = 0; image < 2; ++image)
+            if (part.name == kPickCounts[image]) tool.pendingPicks[image] = std::atoi(part.value.c_str());
+        const bool headline = std::find(std::begin(kHeadlines), std::end(kHeadlines), part.name) != std::end(kHeadlines);
+        tool.figures.push_back(FigureView{part.name, part.title, part.value, headline});
+    }
+    if (!view.toolSets.empty()) {
+        tool.pointer = view.toolSets.back().chosen;
+        tool.keepTool = view.toolSets.back().kept;
+    }
+    tool.measuring = tool.pointer == kMeasureTool;
+    tool.autoDrive = ToolSwitches().autoDrive;
+    tool.graphics = ToolSwitches().graphics;
+    return tool;
+}
+
 }  // namespace
 
 View BuildView(const ViewRequest &request) {
@@ -145,6 +189,7 @@ View BuildView(const ViewRequest &request) {
     view.toolsOpen = ToolsOpen();
     view.live = zha::LiveCounts();
     view.functions = FunctionNames();
+    view.tool = ToolOf(view);
     return view;
 }
 

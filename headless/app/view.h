@@ -123,7 +123,40 @@ struct ToolSetView {
     bool kept = false;               // the tool stays chosen after a pick
 };
 
+// A figure the tool frame shows (a label), by its name.
+struct FigureView {
+    std::string name;
+    std::string title;
+    std::string value;
+    bool headline = false;  // CE90 and LE90, the figures the tool is for
+};
+
+// A pointer tool the user can choose.
+struct PointerView {
+    std::string name;  // what act::ChooseTool takes
+    std::string title;
+    bool measures = false;  // a click with it picks a position
+};
+
+// The open tool as a front end shows it: facts by meaning, so that a front
+// end needs neither the UI script's part names nor the labels' texts.
+struct ToolView {
+    bool open = false;  // the tool frame is on the screen
+    // Picks made in each image (0 left, 1 right) and not yet accepted.
+    std::vector<int32_t> pendingPicks;
+    std::string units;   // "meters" or "feet"; "" without a tool
+    std::string format;  // "formatted" or "condensed"
+    std::vector<PointerView> pointers;  // the measuring one first
+    std::string pointer;  // the name of the one chosen; "" when none
+    bool measuring = false;  // the one chosen measures
+    bool keepTool = false;
+    bool autoDrive = false;
+    bool graphics = false;  // the markers are shown
+    std::vector<FigureView> figures;  // in the frame's order
+};
+
 struct View {
+    ToolView tool;
     std::vector<ScriptView> scripts;  // live UI scripts, oldest first
     std::vector<std::string> framesShown;
     TableView table;

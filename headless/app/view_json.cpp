@@ -66,8 +66,24 @@ void to_json(json &j, const ToolSetView &t) {
     j = json{{"title", t.title}, {"tools", t.tools}, {"chosen", t.chosen}, {"kept", t.kept}};
 }
 
+void to_json(json &j, const FigureView &f) {
+    j = json{{"name", f.name}, {"title", f.title}, {"value", f.value}, {"headline", f.headline}};
+}
+
+void to_json(json &j, const PointerView &p) {
+    j = json{{"name", p.name}, {"title", p.title}, {"measures", p.measures}};
+}
+
+void to_json(json &j, const ToolView &t) {
+    j = json{{"open", t.open},           {"pendingPicks", t.pendingPicks}, {"units", t.units},
+             {"format", t.format},       {"pointers", t.pointers},         {"pointer", t.pointer},
+             {"measuring", t.measuring}, {"keepTool", t.keepTool},         {"autoDrive", t.autoDrive},
+             {"graphics", t.graphics},   {"figures", t.figures}};
+}
+
 json ToJson(const View &v) {
-    return json{{"scripts", v.scripts},
+    return json{{"tool", v.tool},
+                {"scripts", v.scripts},
                 {"framesShown", v.framesShown},
                 {"table", v.table},
                 {"panes", v.panes},
@@ -91,7 +107,8 @@ json ToJson(const ActionResult &r) {
                 {"questions", r.questions},
                 {"result", r.result},
                 {"notes", r.notes},
-                {"filesWritten", r.filesWritten}};
+                {"filesWritten", r.filesWritten},
+                {"refused", r.refused}};
 }
 
 }  // namespace zapp

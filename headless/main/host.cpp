@@ -1,20 +1,12 @@
 #include "main/host.h"
 
-#include <filesystem>
-
 #include "app/module_loader.h"
-#include "automation/automation_core.h"
-#include "automation/ui_automation.h"
 #include "serve/serve_main.h"
 #include "session/session.h"
-#include "zerr.h"
-#include "zzml.h"
 
 namespace zapp {
 
 namespace {
-
-const char kScriptName[] = "af_zot.zml";
 
 struct Options {
     std::string modulePath = ZOT_DEFAULT_MODULE;
@@ -73,22 +65,6 @@ bool ReadCommandLine(const std::vector<std::string> &args, Options *options, std
         else
             options->operands.push_back(arg);
     }
-    return true;
-}
-
-// Parses the UI script once, without a tool record, so that a broken script is
-// reported before any session runs; the parse is freed again.
-bool CheckUiScript(std::string *why) {
-    Zerr_Report *report = nullptr;
-    Zzml_ParseResult *parse = zzml_ParseVa(0, kScriptName, zzml_GetTheRoot()->context, &report, 0);
-    if (!parse) {
-        *why = report ? zha::ReportText(report) : std::string("the script could not be parsed");
-        while (!why->empty() && why->back() == '\n') why->pop_back();
-        zerr_DeleteErrorReportEx(&report);
-        return false;
-    }
-    zerr_DeleteErrorReportEx(&report);
-    zzml_ParseResultFree(&parse, nullptr);
     return true;
 }
 
@@ -163,11 +139,8 @@ int HostMain(const std::vector<std::string> &args, std::ostream &out, std::ostre
     SessionRunner runner(out, err);
     runner.SetUiDir(options.uiDir);
     runner.SetFunctionNames(module.Names());
-    zha::SetUiDir(std::filesystem::absolute(options.uiDir).lexically_normal().string());
-    const bool scriptOk = CheckUiScript(&why);
-    zha::UiReset();
-    if (!scriptOk) {
-        err << "zot-host: error: the UI script " << kScriptName << " in " << options.uiDir
+    if (!CheckUiScript(options.uiDir, &why)) {
+        err << "zot-host: error: the UI script " << kUiScriptName << " in " << options.uiDir
             << " cannot be used:\n  " << why << "\n";
         return kHostSetup;
     }

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "automation/ui_automation.h"
+#include "app/questions.h"
 
 namespace zsrv {
 
-using Question = zha::DialogQuestion;
-using DialogAnswer = zha::DialogReply;
+using Question = zapp::Question;
+using DialogAnswer = zapp::QuestionAnswer;
 
 class Dialogs {
 public:

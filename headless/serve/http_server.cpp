@@ -250,6 +250,10 @@ struct HttpServer::Impl {
             const Workspace::Reply reply = workspace.View(RowWindow{first, count});
             SendJson(r, reply.status, reply.body);
         });
+        server.Get("/api/actions", [this](const httplib::Request &, httplib::Response &r) {
+            const Workspace::Reply reply = workspace.Actions();
+            SendJson(r, reply.status, reply.body);
+        });
         // Requests that carry a JSON object to one of the workspace's doors.
         using Door = Workspace::Reply (Workspace::*)(const json &);
         for (const auto &route : {std::make_pair("/api/action", static_cast<Door>(&Workspace::Act)),

@@ -2,22 +2,11 @@
 
 #include <filesystem>
 
+#include "session/catalogue.h"
+
 namespace zsrv {
 
-SessionLine LineOf(const std::vector<std::string> &words) {
-    SessionLine line;
-    line.words = words;
-    if (words.empty()) return line;
-    const std::string &command = words[0];
-    if (command == "start") {
-        for (size_t i = 1; i < words.size(); ++i) line.paths.push_back(i);
-    } else if ((command == "open" || command == "save" || command == "report") && words.size() == 2) {
-        line.paths.push_back(1);
-    } else if (command == "answer" && words.size() == 3 && words[1] == "file") {
-        line.paths.push_back(2);
-    }
-    return line;
-}
+SessionLine LineOf(const std::vector<std::string> &words) { return SessionLine{words, zapp::FileWords(words)}; }
 
 std::string SessionWord(const std::string &word) {
     bool quote = word.empty() || word[0] == '#';

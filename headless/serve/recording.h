@@ -18,8 +18,8 @@ struct SessionLine {
     std::vector<size_t> paths;  // indices into words
 };
 
-// The line of a command with file names where the session language has them
-// (start, open, save, report, answer file).
+// The line of a command with file names where the action's declaration has
+// them (start, open, save, report, answer file).
 SessionLine LineOf(const std::vector<std::string> &words);
 
 // A word as a session line must hold it: quoted, with \" \\ \n \t escapes,

@@ -2,16 +2,17 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
 #include "root_folder.h"
+#include "session/catalogue.h"
 
 namespace zsrv {
 
 using json = nlohmann::json;
+using zapp::ArgType;
 
 namespace {
 
@@ -19,248 +20,85 @@ struct Refusal {
     std::string why;
 };
 
-const json &Field(const json &request, const char *name) {
-    if (!request.contains(name)) throw Refusal{std::string("\"") + name + "\" is missing"};
-    return request[name];
-}
+std::string Named(const char *name) { return std::string("\"") + name + "\""; }
 
-std::string Text(const json &request, const char *name) {
-    const json &value = Field(request, name);
-    if (!value.is_string()) throw Refusal{std::string("\"") + name + "\" must be a text"};
+std::string Text(const json &value, const char *name) {
+    if (!value.is_string()) throw Refusal{Named(name) + " must be a text"};
     const std::string text = value.get<std::string>();
     for (unsigned char c : text)
         if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f)
-            throw Refusal{std::string("\"") + name + "\" may not hold control characters"};
+            throw Refusal{Named(name) + " may not hold control characters"};
     return text;
 }
 
-bool Switch(const json &request, const char *name) {
-    const json &value = Field(request, name);
-    if (!value.is_boolean()) throw Refusal{std::string("\"") + name + "\" must be true or false"};
-    return value.get<bool>();
-}
-
-int32_t Index(const json &value, const char *name) {
-    if (!value.is_number_integer() || value.get<long long>() < 0 ||
+long long Whole(const json &value, const char *name, long long low) {
+    if (!value.is_number_integer() || value.get<long long>() < low ||
         value.get<long long>() >= std::numeric_limits<int32_t>::max())
-        throw Refusal{std::string("\"") + name + "\" must be a whole number from 0"};
-    return static_cast<int32_t>(value.get<long long>());
+        throw Refusal{Named(name) + " must be a whole number from " + std::to_string(low)};
+    return value.get<long long>();
 }
 
-int32_t Index(const json &request, const char *name, int32_t below) {
-    const int32_t index = Index(Field(request, name), name);
-    if (index >= below) throw Refusal{std::string("\"") + name + "\" must be below " + std::to_string(below)};
-    return index;
+std::string RowWord(const json &value, const char *name) { return std::to_string(Whole(value, name, 0) + 1); }
+
+// One of the words, chosen by its index (0 or 1 for an image or a view).
+std::string Indexed(const json &value, const char *name, const char *first, const char *second) {
+    if (Whole(value, name, 0) > 1) throw Refusal{Named(name) + " must be below 2"};
+    return value.get<long long>() == 0 ? first : second;
 }
 
-double Coordinate(const json &request, const char *name) {
-    const json &value = Field(request, name);
-    if (!value.is_number() || !std::isfinite(value.get<double>()))
-        throw Refusal{std::string("\"") + name + "\" must be a finite number"};
-    return value.get<double>();
-}
-
-// One of the words, as given.
-std::string Choice(const json &request, const char *name, std::initializer_list<const char *> words) {
-    const std::string given = Text(request, name);
-    std::string list;
-    for (const char *word : words) {
-        if (given == word) return given;
-        list += std::string(list.empty() ? "" : " or ") + word;
-    }
-    throw Refusal{std::string("\"") + name + "\" must be " + list};
-}
-
-std::string File(const json &request, const char *name, const RootFolder &root, bool write) {
-    std::string clean, why;
-    if (!root.Check(Text(request, name), write ? RootFolder::Use::kWrite : RootFolder::Use::kRead, &clean, &why))
-        throw Refusal{why};
-    return clean;
-}
-
-std::string RowWord(int32_t row) { return std::to_string(static_cast<long long>(row) + 1); }
-
-std::vector<int32_t> Rows(const json &request, const char *name) {
-    const json &value = Field(request, name);
-    if (!value.is_array()) throw Refusal{std::string("\"") + name + "\" must be a list of row numbers"};
-    std::vector<int32_t> rows;
-    for (const json &row : value) rows.push_back(Index(row, name));
-    return rows;
-}
-
-// Refuses rows the table does not have.
-std::function<bool(const zapp::View &, std::string *)> RowsExist(std::vector<int32_t> rows) {
-    return [rows](const zapp::View &view, std::string *why) {
-        if (!view.table.present) {
-            *why = "there is no point table (start the tool first)";
-            return false;
+// The words of one argument; none for an empty list of rows.
+std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root) {
+    const char *name = arg.name;
+    switch (arg.type) {
+        case ArgType::kText: return {Text(value, name)};
+        case ArgType::kReadFile:
+        case ArgType::kWriteFile: {
+            std::string clean, why;
+            const auto use = arg.type == ArgType::kReadFile ? RootFolder::Use::kRead : RootFolder::Use::kWrite;
+            if (!root.Check(Text(value, name), use, &clean, &why)) throw Refusal{why};
+            return {clean};
         }
-        for (int32_t row : rows)
-            if (row >= view.table.rowCount) {
-                *why = "row " + RowWord(row) + " is not in the table, which has " +
-                       std::to_string(view.table.rowCount) + " rows";
-                return false;
+        case ArgType::kNumber:
+            if (!value.is_number() || !std::isfinite(value.get<double>()))
+                throw Refusal{Named(name) + " must be a finite number"};
+            return {ExactNumber(value.get<double>())};
+        case ArgType::kWhole: return {std::to_string(Whole(value, name, 1))};
+        case ArgType::kRow: return {RowWord(value, name)};
+        case ArgType::kColumn: return {std::to_string(Whole(value, name, 0))};
+        case ArgType::kImage: return {Indexed(value, name, "left", "right")};
+        case ArgType::kView: return {Indexed(value, name, "main", "zoom")};
+        case ArgType::kSwitch:
+            if (!value.is_boolean()) throw Refusal{Named(name) + " must be true or false"};
+            return {value.get<bool>() ? "on" : "off"};
+        case ArgType::kChoice: {
+            const std::string given = Text(value, name);
+            std::string list;
+            for (const char *choice : arg.choices) {
+                if (given == choice) return {given};
+                list += std::string(list.empty() ? "" : " or ") + choice;
             }
-        return true;
-    };
+            throw Refusal{Named(name) + " must be " + list};
+        }
+        case ArgType::kTexts:
+        case ArgType::kRows:
+        case ArgType::kSelection: {
+            if (!value.is_array()) throw Refusal{Named(name) + " must be a list"};
+            std::vector<std::string> words;
+            for (const json &item : value)
+                words.push_back(arg.type == ArgType::kTexts ? Text(item, name) : RowWord(item, name));
+            if (words.empty() && arg.type == ArgType::kSelection) words.push_back("none");
+            return words;
+        }
+    }
+    return {};
 }
 
-using Reader = void (*)(const json &, const RootFolder &, PreparedAction *);
-
-void Simple(PreparedAction *a, const char *word, zapp::ActionResult (*run)()) {
-    a->words = {word};
-    a->run = run;
+// An optional argument left out, or given as an empty text.
+bool LeftOut(const zapp::ActionArg &arg, const json &request) {
+    if (!request.contains(arg.name)) return true;
+    const json &value = request[arg.name];
+    return arg.optional && value.is_string() && value.get<std::string>().empty();
 }
-
-// An action on one file of the root: read, or written.
-void OnFile(const json &q, const RootFolder &root, PreparedAction *a, const char *word, bool write,
-            zapp::ActionResult (*run)(const std::string &)) {
-    const std::string file = File(q, "file", root, write);
-    a->words = {word, file};
-    a->run = [run, file] { return run(file); };
-}
-
-// An action that switches something on or off.
-void OnOff(const json &q, PreparedAction *a, const char *word, zapp::ActionResult (*run)(bool)) {
-    const bool on = Switch(q, "on");
-    a->words = {word, on ? "on" : "off"};
-    a->run = [run, on] { return run(on); };
-}
-
-const struct {
-    const char *name;
-    Reader read;
-} kActions[] = {
-    {"start",
-     [](const json &q, const RootFolder &root, PreparedAction *a) {
-         const std::string left = File(q, "left", root, false);
-         const std::string right =
-             q.contains("right") && !(q["right"].is_string() && q["right"].get<std::string>().empty())
-                 ? File(q, "right", root, false)
-                 : std::string();
-         a->words = {"start", left};
-         if (!right.empty()) a->words.push_back(right);
-         a->run = [left, right] { return zapp::act::Start(left, right); };
-     }},
-    {"close", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "close", zapp::act::Close); }},
-    {"open",
-     [](const json &q, const RootFolder &root, PreparedAction *a) {
-         OnFile(q, root, a, "open", false, zapp::act::OpenTEFile);
-     }},
-    {"save",
-     [](const json &q, const RootFolder &root, PreparedAction *a) {
-         OnFile(q, root, a, "save", true, zapp::act::SaveTEFile);
-     }},
-    {"report",
-     [](const json &q, const RootFolder &root, PreparedAction *a) {
-         OnFile(q, root, a, "report", true, zapp::act::WriteReport);
-     }},
-    {"format",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const std::string format = Choice(q, "format", {"formatted", "condensed"});
-         a->words = {"format", format};
-         a->run = [format] {
-             return zapp::act::SetFormat(format == "formatted" ? zapp::ReportFormat::Formatted
-                                                               : zapp::ReportFormat::Condensed);
-         };
-     }},
-    {"units",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const std::string units = Choice(q, "units", {"meters", "feet"});
-         a->words = {"units", units};
-         a->run = [units] { return zapp::act::SetUnits(units == "feet" ? zapp::Units::Feet : zapp::Units::Meters); };
-     }},
-    {"click",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const zapp::PaneId pane{Index(q, "image", 2), Index(q, "view", 2)};
-         const double x = Coordinate(q, "x"), y = Coordinate(q, "y");
-         const std::string name = zapp::PaneName(pane);
-         a->words = {"click", name.substr(0, name.find(' ')), name.substr(name.find(' ') + 1), ExactNumber(x),
-                     ExactNumber(y)};
-         // The replayed session reads these texts back: click at what they say.
-         const double xs = std::strtod(a->words[3].c_str(), nullptr), ys = std::strtod(a->words[4].c_str(), nullptr);
-         a->run = [pane, xs, ys] { return zapp::act::Click(pane, xs, ys); };
-         a->check = [pane, name, xs, ys](const zapp::View &view, std::string *why) {
-             const zapp::PaneView *shown = zapp::PaneOf(view, pane);
-             if (!shown || !shown->hasImage) {
-                 *why = "there is no " + name + " pane showing an image";
-                 return false;
-             }
-             if (xs < 0 || ys < 0 || xs > shown->imageWidth || ys > shown->imageHeight) {
-                 *why = "(" + ExactNumber(xs) + ", " + ExactNumber(ys) + ") is outside the " +
-                        name.substr(0, name.find(' ')) + " image, which is " + std::to_string(shown->imageWidth) +
-                        " x " + std::to_string(shown->imageHeight) + " pixels";
-                 return false;
-             }
-             return true;
-         };
-     }},
-    {"accept", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "accept", zapp::act::Accept); }},
-    {"clear", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "clear", zapp::act::Clear); }},
-    {"drive", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "drive", zapp::act::Drive); }},
-    {"addrow", [](const json &, const RootFolder &, PreparedAction *a) { Simple(a, "addrow", zapp::act::AddRow); }},
-    {"autodrive",
-     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "autodrive", zapp::act::AutoDrive); }},
-    {"graphics",
-     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "graphics", zapp::act::Graphics); }},
-    {"keeptool",
-     [](const json &q, const RootFolder &, PreparedAction *a) { OnOff(q, a, "keeptool", zapp::act::KeepTool); }},
-    {"tool",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const std::string tool = Choice(q, "tool", {"pointselect", "pointcreate"});
-         a->words = {"tool", tool};
-         a->run = [tool] { return zapp::act::ChooseTool(tool); };
-     }},
-    {"row",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const int32_t row = Index(Field(q, "row"), "row");
-         a->words = {"row", RowWord(row)};
-         a->run = [row] { return zapp::act::ChooseRow(row); };
-         a->check = RowsExist({row});
-     }},
-    {"select",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const std::vector<int32_t> rows = Rows(q, "rows");
-         a->words = {"select"};
-         for (int32_t row : rows) a->words.push_back(RowWord(row));
-         if (rows.empty()) a->words.push_back("none");
-         a->run = [rows] { return zapp::act::SelectRows(rows); };
-         a->check = RowsExist(rows);
-     }},
-    {"delete",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const std::vector<int32_t> rows = q.contains("rows") ? Rows(q, "rows") : std::vector<int32_t>();
-         a->words = {"delete"};
-         for (int32_t row : rows) a->words.push_back(RowWord(row));
-         a->run = [rows] { return zapp::act::DeleteRows(rows); };
-         a->check = RowsExist(rows);
-     }},
-    {"insert",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const int32_t row = Index(Field(q, "row"), "row");
-         const bool below = Switch(q, "below");
-         a->words = {"insert", below ? "below" : "above", RowWord(row)};
-         a->run = [row, below] { return zapp::act::InsertRow(row, below); };
-         a->check = RowsExist({row});
-     }},
-    {"edit",
-     [](const json &q, const RootFolder &, PreparedAction *a) {
-         const int32_t row = Index(Field(q, "row"), "row");
-         const int32_t column = Index(Field(q, "column"), "column");
-         const std::string text = Text(q, "text");
-         a->words = {"edit", RowWord(row), std::to_string(column), text};
-         a->run = [row, column, text] { return zapp::act::EditCell(row, column, text); };
-         const auto rowExists = RowsExist({row});
-         a->check = [rowExists, column](const zapp::View &view, std::string *why) {
-             if (!rowExists(view, why)) return false;
-             if (column < 1 || column >= static_cast<int32_t>(view.table.columns.size())) {
-                 *why = "column " + std::to_string(column) + " is not an editable column of the table";
-                 return false;
-             }
-             return true;
-         };
-     }},
-};
 
 }  // namespace
 
@@ -272,20 +110,46 @@ std::string ExactNumber(double value) {
 
 bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *action, std::string *why) {
     try {
-        const std::string name = Text(request, "action");
-        for (const auto &entry : kActions)
-            if (name == entry.name) {
-                action->name = name;
-                entry.read(request, root, action);
-                return true;
+        if (!request.contains("action")) throw Refusal{"\"action\" is missing"};
+        const std::string name = Text(request["action"], "action");
+        const zapp::ActionSpec *spec = zapp::FindAction(name);
+        if (!spec || !spec->Page()) throw Refusal{"there is no action \"" + name + "\""};
+        action->name = name;
+        action->keepsPoints = spec->KeepsPoints();
+        action->words = {name};
+        const char *leftOut = nullptr;
+        for (const zapp::ActionArg &arg : spec->args) {
+            if (LeftOut(arg, request)) {
+                if (!arg.optional) throw Refusal{Named(arg.name) + " is missing"};
+                leftOut = arg.name;
+                continue;
             }
-        throw Refusal{"there is no action \"" + name + "\""};
+            if (leftOut) throw Refusal{Named(arg.name) + " is given without " + Named(leftOut)};
+            for (const std::string &word : Words(arg, request[arg.name], root)) action->words.push_back(word);
+        }
+        return true;
     } catch (const Refusal &refusal) {
         *why = refusal.why;
     } catch (const json::exception &error) {
         *why = std::string("the request cannot be read: ") + error.what();
     }
     return false;
+}
+
+json ActionsJson() {
+    json actions = json::array();
+    for (const zapp::ActionSpec &spec : zapp::Catalogue()) {
+        if (!spec.Page()) continue;
+        json args = json::array(), help = json::array();
+        for (const zapp::ActionArg &arg : spec.args)
+            args.push_back(json{{"name", arg.name},
+                                {"type", zapp::ArgTypeName(arg.type)},
+                                {"optional", arg.optional},
+                                {"choices", arg.choices}});
+        for (const zapp::HelpEntry &entry : spec.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
+        actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.KeepsPoints()}});
+    }
+    return actions;
 }
 
 }  // namespace zsrv

@@ -1,35 +1,24 @@
-// The page's action requests: a JSON object naming the action and its
-// arguments, read into the typed action to run and the session line that
-// records it. A request that cannot be read (unknown action, an argument
-// missing or of the wrong type, a file outside the workspace folder) is
-// refused before anything happens, with a message saying why.
+// The page's action requests: a JSON object naming an action of the catalogue
+// (session/catalogue.h) with its arguments under their declared names, read
+// into the session line that runs it and records it. A request that cannot be
+// read (unknown action, an argument missing or of the wrong type, a file
+// outside the workspace folder) is refused before anything happens, with a
+// message saying why. GET /api/actions serves the page the declarations
+// (ActionsJson); for example:
 //
 //   {"action": "start", "left": "a.tif", "right": "b.tif"}   right optional
-//   {"action": "open" | "save" | "report", "file": "points.txt"}
-//   {"action": "click", "image": 0|1, "view": 0|1, "x": 12.5, "y": 40.25}
-//   {"action": "accept" | "clear" | "drive" | "addrow" | "close"}
-//   {"action": "autodrive" | "graphics" | "keeptool", "on": true}
-//   {"action": "units", "units": "meters" | "feet"}
-//   {"action": "format", "format": "formatted" | "condensed"}
-//   {"action": "tool", "tool": "pointselect" | "pointcreate"}
-//   {"action": "row", "row": 3}           rows count from 0
-//   {"action": "select", "rows": [1, 4]}  [] clears the selection
-//   {"action": "delete", "rows": [2]}     rows optional: the selection
-//   {"action": "insert", "row": 3, "below": false}
-//   {"action": "edit", "row": 0, "column": 4, "text": "512.5"}
+//   {"action": "click", "image": 0, "view": 1, "x": 12.5, "y": 40.25}
+//   {"action": "insert", "where": "below", "row": 3}          rows count from 0
+//   {"action": "graphics", "on": true}
 // Any request may add "window": {"first": N, "count": N}, the table rows the
 // page shows, for the view in the reply.
 #ifndef ZSRV_REQUESTS_H
 #define ZSRV_REQUESTS_H
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
-
-#include "app/actions.h"
-#include "app/view.h"
 
 namespace zsrv {
 
@@ -37,15 +26,17 @@ class RootFolder;
 
 struct PreparedAction {
     std::string name;
-    std::vector<std::string> words;  // the session line
-    std::function<zapp::ActionResult()> run;
-    // Checks against what the tool shows now, on the module thread, before
-    // running; false with *why refuses the request. Empty: nothing to check.
-    std::function<bool(const zapp::View &view, std::string *why)> check;
+    std::vector<std::string> words;  // the session line, run and recorded
+    bool keepsPoints = false;        // never changes the measured points
 };
 
 // Reads a request; false with *why when it cannot be run as written.
 bool PrepareAction(const nlohmann::json &request, const RootFolder &root, PreparedAction *action, std::string *why);
+
+// The actions the page may send, as their declarations:
+// [{"name", "args": [{"name", "type", "optional", "choices"}], "help": [{"usage", "text"}],
+//   "keepsPoints"}].
+nlohmann::json ActionsJson();
 
 // A number as the shortest text that reads back as the same number, so that a
 // replayed session clicks exactly where the page clicked.

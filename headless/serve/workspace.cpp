@@ -1,27 +1,22 @@
+// The page's requests: the view, actions run through the catalogue as the
+// session lines they are recorded as, answers to the tool's questions, and
+// the markers of the panes.
 #include "workspace.h"
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/actions.h"
-#include "app/measured_points.h"
 #include "app/view.h"
 #include "app/view_json.h"
-#include "automation/ui_automation.h"
 #include "requests.h"
+#include "session/catalogue.h"
 
 namespace zsrv {
 
 using json = nlohmann::json;
-namespace fs = std::filesystem;
 
 namespace {
-
-Workspace::Reply Refused(int status, const std::string &why) { return {status, json{{"error", why}}}; }
 
 std::vector<std::string> AnswerWords(const DialogAnswer &answer) {
     switch (answer.kind) {
@@ -33,95 +28,33 @@ std::vector<std::string> AnswerWords(const DialogAnswer &answer) {
     return {"answer", "cancel"};
 }
 
-// Writes text to path through a temporary file renamed into place.
-bool WriteWhole(const std::string &path, const std::string &text) {
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) return false;
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) fs::remove(temporary, error);
-    return !error;
-}
-
 // The images as the view names them.
 const char *const kImageNames[] = {"left", "right"};
 
-// Actions that leave the measured points as they are; any other may change them.
-bool LeavesPointsAlone(const std::string &action) {
-    static const char *const kNames[] = {"click", "row",  "select", "drive", "autodrive", "graphics",
-                                         "keeptool", "tool", "format", "units", "save",      "report"};
-    for (const char *name : kNames)
-        if (action == name) return true;
-    return false;
-}
-
-bool SameResidual(const zassess::Residual &a, const zassess::Residual &b) {
-    return a.id == b.id && a.description == b.description && a.refX == b.refX && a.refY == b.refY &&
-           a.measX == b.measX && a.measY == b.measY && a.refZ == b.refZ && a.measZ == b.measZ && a.dE == b.dE &&
-           a.dN == b.dN && a.dU == b.dU && a.refCE90 == b.refCE90 && a.refLE90 == b.refLE90 &&
-           a.mensurationPixels == b.mensurationPixels;
-}
-
-bool SamePoints(const zassess::ResidualSet &a, const zassess::ResidualSet &b) {
-    return a.title == b.title && a.geographic == b.geographic && a.vertical == b.vertical &&
-           std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), SameResidual);
-}
-
-// The assessment as the page shows it (Workspace::Assessment); rows holds each point's table row.
-json AssessmentReply(const zassess::ResidualSet &set, const std::vector<int32_t> &rows, long long revision) {
-    if (set.points.empty()) return json{{"revision", revision}, {"measured", 0}};
-    const zassess::DisplayAssessment shown = zassess::AssessForDisplay(set);
-    json summary = shown.figures;
-    json flagged = json::array();
-    const json &residuals = summary["residuals"];
-    for (size_t i = 0; i < residuals.size() && flagged.size() < kMaxFlaggedShown; ++i) {
-        const json &point = residuals[i];
-        if (!point["flagged"].get<bool>()) continue;
-        json entry{{"id", point["id"]},
-                   {"row", rows[i]},
-                   {"he_m", point["he_m"]},
-                   {"ratio_horizontal", point["ratio_horizontal"]}};
-        if (set.vertical) {
-            entry["up_m"] = point["up_m"];
-            entry["ratio_vertical"] = point["ratio_vertical"];
-        }
-        flagged.push_back(entry);
-    }
-    summary.erase("residuals");
-    return json{{"revision", revision},
-                {"measured", set.points.size()},
-                {"summary", summary},
-                {"flagged", flagged},
-                {"plots",
-                 {{"vectorMap", shown.plots.vectorMap},
-                  {"histogram", shown.plots.histogram},
-                  {"scatter", shown.plots.scatter}}}};
+std::string Lines(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const std::string &line : lines) text += (text.empty() ? "" : "\n") + line;
+    return text;
 }
 
 }  // namespace
 
-Workspace::Workspace(const std::string &root) : root_(root) {
-    assessment_.reply = AssessmentReply(assessment_.points, assessment_.rows, assessment_.revision);
+Workspace::Workspace(const std::string &root) : root_(root), images_(root_.Path()) {
     thread_.Run([this] {
-        zha::SetDialogAsker([this](const zha::DialogQuestion &question) { return dialogs_.Ask(question); });
+        zapp::SetQuestionAsker([this](const Question &question) { return dialogs_.Ask(question); });
     });
 }
 
 Workspace::~Workspace() {
-    stopping_ = true;
+    images_.Stop();
     dialogs_.Unattended("");
     thread_.Run([] {
         zapp::CloseOpenTools();
-        zha::SetDialogAsker(nullptr);
+        zapp::SetQuestionAsker(nullptr);
     });
-    for (std::thread &builder : builders_) builder.join();
 }
 
-std::shared_future<Workspace::Reply> Workspace::PostAction(std::function<Reply()> work) {
+std::shared_future<Reply> Workspace::PostAction(std::function<Reply()> work) {
     auto promise = std::make_shared<std::promise<Reply>>();
     std::shared_future<Reply> future = promise->get_future().share();
     thread_.Post([this, promise, work] {
@@ -137,7 +70,7 @@ std::shared_future<Workspace::Reply> Workspace::PostAction(std::function<Reply()
     return future;
 }
 
-Workspace::Reply Workspace::Await(std::shared_future<Reply> reply, bool action) {
+Reply Workspace::Await(std::shared_future<Reply> reply, bool action) {
     const bool question = dialogs_.WaitForQuestionOr(
         [&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
     if (!question) return reply.get();
@@ -157,48 +90,6 @@ json Workspace::QuestionJson() {
                 {"pattern", question.pattern}};
 }
 
-void Workspace::NoteImages(const std::vector<std::string> &files) {
-    for (size_t i = 0; i < images_.size(); ++i) {
-        const std::string file = i < files.size() ? files[i] : std::string();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (images_[i].file == file) continue;
-        }
-        ImageSlot slot;
-        slot.file = file;
-        if (!file.empty()) {
-            const std::string path = fs::path(file).is_absolute() ? file : root_.Path() + "/" + file;
-            slot.tiles = TileImage::Open(path, &slot.error);
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        slot.revision = images_[i].revision + 1;
-        images_[i] = slot;
-    }
-}
-
-json Workspace::ImagesJson() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    json images = json::array();
-    for (size_t i = 0; i < images_.size(); ++i) {
-        const ImageSlot &slot = images_[i];
-        if (slot.file.empty()) continue;
-        json image{{"image", i}, {"file", slot.file}, {"revision", slot.revision}, {"error", slot.error}};
-        if (slot.tiles) {
-            const int overviews = slot.tiles->OverviewCount();
-            image["width"] = slot.tiles->Width();
-            image["height"] = slot.tiles->Height();
-            image["minZoom"] = slot.tiles->MinZoom();
-            image["overviews"] = overviews;
-            image["wantsOverviews"] = WantsOverviews(slot.tiles->Width(), slot.tiles->Height(), overviews);
-        }
-        const OverviewBuild &build = builds_[i];
-        if (build.running || !build.error.empty())
-            image["overviewBuild"] = json{{"running", build.running}, {"done", build.done}, {"error", build.error}};
-        images.push_back(image);
-    }
-    return images;
-}
-
 json Workspace::Snapshot(const RowWindow &rows) {
     zapp::ViewRequest request;
     request.firstRow = static_cast<int32_t>(rows.first);
@@ -210,9 +101,9 @@ json Workspace::Snapshot(const RowWindow &rows) {
     for (const zapp::PaneView &pane : view.panes)
         if (pane.id.view == 0 && pane.hasImage && pane.id.image >= 0 && pane.id.image < 2)
             files[static_cast<size_t>(pane.id.image)] = pane.imageFile;
-    NoteImages(files);
+    images_.Note(files);
     json body{{"view", zapp::ToJson(view)},
-              {"images", ImagesJson()},
+              {"images", images_.Json()},
               {"session", json{{"lines", recording_.Lines()}}},
               {"changes", changes_.load()},
               {"question", nullptr}};
@@ -238,7 +129,7 @@ void Workspace::AfterReplay() {
     thread_.Run([this] { Snapshot(RowWindow{0, kDefaultRows}); });
 }
 
-Workspace::Reply Workspace::View(const RowWindow &rows) {
+Reply Workspace::View(const RowWindow &rows) {
     if (dialogs_.Pending(nullptr)) {
         // The module thread waits in the question: the view is as it was.
         std::lock_guard<std::mutex> lock(mutex_);
@@ -253,7 +144,9 @@ Workspace::Reply Workspace::View(const RowWindow &rows) {
     return Await(PostAction([this, rows] { return Reply{200, Snapshot(rows)}; }), false);
 }
 
-Workspace::Reply Workspace::Act(const json &request) {
+Reply Workspace::Actions() const { return {200, ActionsJson()}; }
+
+Reply Workspace::Act(const json &request) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
     PreparedAction action;
     std::string why;
@@ -273,15 +166,14 @@ Workspace::Reply Workspace::Act(const json &request) {
         lastRows_ = rows;
     }
     return Await(PostAction([this, action, rows]() -> Reply {
-                     if (action.check) {
-                         zapp::ViewRequest before;
-                         before.rowCount = 0;
-                         before.markers = before.paneMarkers = false;
-                         std::string refusal;
-                         if (!action.check(zapp::BuildView(before), &refusal)) return Refused(400, refusal);
+                     zapp::ActionResult result;
+                     try {
+                         result = zapp::RunAction(action.words);
+                     } catch (const zapp::LineError &error) {
+                         return Refused(400, error.message);
                      }
-                     const zapp::ActionResult result = action.run();
-                     if (!LeavesPointsAlone(action.name)) ++changes_;
+                     if (result.refused) return Refused(400, Lines(result.errors));
+                     if (!action.keepsPoints) ++changes_;
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
                      body["result"] = zapp::ToJson(result);
@@ -290,7 +182,7 @@ Workspace::Reply Workspace::Act(const json &request) {
                  true);
 }
 
-Workspace::Reply Workspace::Answer(const json &request) {
+Reply Workspace::Answer(const json &request) {
     DialogAnswer reply;
     const std::string kind = request.value("answer", json()).is_string() ? request["answer"].get<std::string>() : "";
     if (kind == "yes") {
@@ -322,9 +214,9 @@ Workspace::Reply Workspace::Answer(const json &request) {
     return Await(inFlight, true);
 }
 
-Workspace::Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
+Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
-    return thread_.Run([this, panes] {
+    return thread_.Run([panes] {
         zapp::ViewRequest request;
         request.rowCount = 0;
         request.paneMarkers = false;
@@ -359,126 +251,10 @@ Workspace::Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     });
 }
 
-void Workspace::UpdateAssessment() {
-    const long long changes = changes_;
-    if (assessment_.changes == changes) return;
-    assessment_.changes = changes;
-    std::vector<int32_t> rows;
-    zassess::ResidualSet points = zapp::MeasuredResiduals(&rows);
-    if (rows == assessment_.rows && SamePoints(points, assessment_.points)) return;
-    json reply = AssessmentReply(points, rows, assessment_.revision + 1);
-    assessment_.points = std::move(points);
-    assessment_.rows = std::move(rows);
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++assessment_.revision;
-    assessment_.reply = std::move(reply);
-}
-
-Workspace::Reply Workspace::Assessment(long long known) {
+Reply Workspace::Assessment(long long known) {
     // While the tool waits for an answer, the points are as they were.
-    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { UpdateAssessment(); });
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (known == assessment_.revision) return {200, json{{"revision", known}, {"unchanged", true}}};
-    return {200, assessment_.reply};
-}
-
-Workspace::Reply Workspace::Files(const std::string &folder) {
-    std::vector<FolderEntry> entries;
-    std::string why, clean;
-    if (!root_.Check(folder, RootFolder::Use::kFolder, &clean, &why) || !root_.List(clean, &entries, &why))
-        return Refused(400, why);
-    json list = json::array();
-    for (const FolderEntry &entry : entries)
-        list.push_back(json{{"name", entry.name}, {"folder", entry.folder}, {"size", entry.size}});
-    return {200, json{{"folder", clean}, {"entries", list}}};
-}
-
-Workspace::Reply Workspace::StartOverviews(const json &request) {
-    const json &index = request.value("image", json());
-    if (!index.is_number_unsigned() || index.get<unsigned>() > 1) return Refused(400, "\"image\" must be 0 or 1");
-    const size_t image = index.get<size_t>();
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!images_[image].tiles) return Refused(400, "no image is shown there");
-    if (builds_[image].running) return Refused(409, "overviews of this image are being built already");
-    builds_[image] = OverviewBuild{true, 0, "", images_[image].tiles->Path()};
-    std::shared_ptr<TileImage> tiles = images_[image].tiles;
-    builders_.emplace_back([this, image, tiles] {
-        std::string why;
-        const bool built = BuildOverviews(tiles->Path(),
-                                          [this, image](double done) {
-                                              std::lock_guard<std::mutex> lock(mutex_);
-                                              builds_[image].done = done;
-                                              return !stopping_;
-                                          },
-                                          &why) &&
-                           tiles->Reopen(&why);
-        std::lock_guard<std::mutex> lock(mutex_);
-        builds_[image].running = false;
-        builds_[image].done = built ? 1 : builds_[image].done;
-        builds_[image].error = built ? "" : why;
-        if (images_[image].tiles == tiles) ++images_[image].revision;
-    });
-    return {202, json{{"started", true}}};
-}
-
-int Workspace::Tile(int image, int z, long long x, long long y, std::string *png, std::string *why) {
-    std::shared_ptr<TileImage> tiles;
-    if (image >= 0 && image < static_cast<int>(images_.size())) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        tiles = images_[static_cast<size_t>(image)].tiles;
-    }
-    if (!tiles) {
-        *why = "no image is shown as image " + std::to_string(image);
-        return 404;
-    }
-    switch (tiles->Render(z, x, y, png, why)) {
-        case TileStatus::kOk: return 200;
-        case TileStatus::kOutOfRange: *why = "no such tile"; return 404;
-        case TileStatus::kFailed: break;
-    }
-    return 500;
-}
-
-int Workspace::Download(const std::string &path, std::string *bytes, std::string *name, std::string *why) {
-    std::string clean, absolute;
-    if (!root_.Check(path, RootFolder::Use::kRead, &clean, why, &absolute)) return 400;
-    std::ifstream in(absolute, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in && !in.eof()) {
-        *why = "cannot read \"" + clean + "\"";
-        return 500;
-    }
-    *bytes = text.str();
-    *name = fs::path(clean).filename().string();
-    return 200;
-}
-
-std::vector<std::string> Workspace::Recover() {
-    std::string teFile;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        teFile = teFile_;
-    }
-    const fs::path folder = fs::path(teFile).parent_path();
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
-    const std::string stem = (teFile.empty() ? std::string("workspace") : fs::path(teFile).stem().string()) +
-                             "-recovery-" + stamp;
-    const std::string report = (folder / (stem + ".txt")).generic_string();
-    const std::string session = (folder / (stem + ".session")).generic_string();
-    // A question the page left open gets the recovery answers too.
-    dialogs_.Unattended(report);
-    return thread_.Run([&] {
-        if (zapp::ToolsOpen() > 0) Record({"close"}, zapp::act::Close().Ok());
-        std::error_code error;
-        if (!fs::exists(root_.Path() + "/" + report, error)) return std::vector<std::string>();
-        std::vector<std::string> written{report};
-        if (WriteWhole(root_.Path() + "/" + session, recording_.Text(folder.generic_string())))
-            written.push_back(session);
-        return written;
-    });
+    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { assessment_.Update(changes_); });
+    return assessment_.Get(known);
 }
 
 }  // namespace zsrv

@@ -1,35 +1,37 @@
 // The browser workspace's side of the tool: what the page asks for, answered
 // from the actions and the view on the one thread that owns the module, plus
-// what the page needs around them (tiles of the images shown, the workspace
-// folder's files, overview builds, the recorded session, recovery when the
-// process is told to end).
+// what the page needs around them: the images shown and their overviews
+// (image_slots.h), the assessment (assessment_feed.h), the workspace folder's
+// files (workspace_files.h), the recorded session and recovery when the
+// process is told to end (recovery.cpp).
 //
 // Replies are JSON. A request that cannot be run as written gets a 4xx status
-// with {"error": "..."} and changes nothing. An action that ran answers 200
-// with what the user saw ("result"), even when the tool refused it, and the
-// view after it. While the tool waits for an answer to a question, replies
-// carry it ("question") and other actions are refused until it is answered.
+// with {"error": "..."} and changes nothing; so does an action the host refuses
+// before it reaches the tool (a click outside the image, a row the table
+// lacks). An action that ran answers 200 with what the user saw ("result"),
+// even when the tool refused it, and the view after it. While the tool waits
+// for an answer to a question, replies carry it ("question") and other actions
+// are refused until it is answered.
 #ifndef ZSRV_WORKSPACE_H
 #define ZSRV_WORKSPACE_H
 
-#include <array>
 #include <atomic>
+#include <functional>
 #include <future>
-#include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "assess.h"
+#include "assessment_feed.h"
 #include "dialogs.h"
+#include "image_slots.h"
 #include "module_thread.h"
 #include "recording.h"
+#include "reply.h"
 #include "root_folder.h"
-#include "tiles.h"
+#include "workspace_files.h"
 
 namespace zsrv {
 
@@ -42,8 +44,6 @@ constexpr long long kDefaultRows = 100;
 constexpr long long kMaxRows = 2000;
 // Markers sent for one pane at most; a pane showing more draws the first ones.
 constexpr size_t kMaxPaneMarkers = 5000;
-// Flagged points listed in the assessment reply at most (all are counted).
-constexpr size_t kMaxFlaggedShown = 100;
 
 // A pane's visible part, in image file coordinates.
 struct PaneBounds {
@@ -53,10 +53,7 @@ struct PaneBounds {
 
 class Workspace {
 public:
-    struct Reply {
-        int status = 200;
-        nlohmann::json body;
-    };
+    using Reply = zsrv::Reply;
 
     // root: the folder the page may read and write in. The module must be
     // loaded and the host reset before requests arrive.
@@ -76,29 +73,26 @@ public:
     void AfterReplay();
 
     Reply View(const RowWindow &rows);
+    // The actions the page may send (requests.h).
+    Reply Actions() const;
     Reply Act(const nlohmann::json &request);
     Reply Answer(const nlohmann::json &request);
     // The markers each pane shows inside its bounds.
     Reply Markers(const std::vector<PaneBounds> &panes);
-    // The accuracy assessment of the measured points (assess/assess.h), as the
-    // page shows it beside the figures:
-    //   {"revision": R, "measured": N, "summary": {...}, "flagged": [...],
-    //    "plots": {"vectorMap": "<svg...", "histogram": ..., "scatter": ...}}
-    // summary is AssessmentJson without its per-point list; flagged lists the
-    // flagged points (ID, table row, HE, ratios), the first kMaxFlaggedShown.
-    // With no measured point: {"revision": R, "measured": 0}. Worked out on
-    // the module thread once per change of the points: the view's "changes"
-    // counts the actions that may change them, and the points are read again
-    // only when it moved, assessed again only when they differ. A page that
-    // holds revision `known` gets {"revision": known, "unchanged": true}.
+    // The assessment (assessment_feed.h), worked out on the module thread when
+    // the view's "changes" (the count of actions that may change the points)
+    // moved.
     Reply Assessment(long long known);
-    Reply Files(const std::string &folder);
-    Reply StartOverviews(const nlohmann::json &request);
-    // A tile of the image shown in image slot 0 (left) or 1 (right): its PNG
-    // bytes and 200, or a 4xx status with *why.
-    int Tile(int image, int z, long long x, long long y, std::string *png, std::string *why);
+    Reply Files(const std::string &folder) { return ListFolder(root_, folder); }
+    Reply StartOverviews(const nlohmann::json &request) { return images_.StartOverviews(request); }
+    // A tile of the image shown in image slot 0 (left) or 1 (right).
+    int Tile(int image, int z, long long x, long long y, std::string *png, std::string *why) {
+        return images_.Tile(image, z, x, y, png, why);
+    }
     // A file under the root, to download: 200 with its bytes and base name.
-    int Download(const std::string &path, std::string *bytes, std::string *name, std::string *why);
+    int Download(const std::string &path, std::string *bytes, std::string *name, std::string *why) {
+        return ReadForDownload(root_, path, bytes, name, why);
+    }
     // The session recorded so far, to keep in the workspace folder.
     std::string SessionText() const { return recording_.Text(""); }
 
@@ -110,34 +104,11 @@ public:
     std::vector<std::string> Recover();
 
 private:
-    struct ImageSlot {
-        std::string file;  // as the tool opened it
-        long revision = 0;  // changes with the file and its overviews (for the page's tile cache)
-        std::shared_ptr<TileImage> tiles;
-        std::string error;  // why it cannot be shown
-    };
-    struct AssessmentCache {
-        long long changes = -1;  // the point changes counted when the points were read
-        long long revision = 0;  // moves when the measured points differ
-        zassess::ResidualSet points;
-        std::vector<int32_t> rows;
-        nlohmann::json reply;
-    };
-    struct OverviewBuild {
-        bool running = false;
-        double done = 0;
-        std::string error;
-        std::string file;
-    };
-
     // Records a line run (after the answers given to its questions), and
     // `expect error` after it when it failed, so that a replay passes it too.
     void Record(const std::vector<std::string> &words, bool ok);
     nlohmann::json Snapshot(const RowWindow &rows);  // module thread
-    nlohmann::json ImagesJson();
     nlohmann::json QuestionJson();
-    void NoteImages(const std::vector<std::string> &files);  // module thread
-    void UpdateAssessment();  // module thread
     // Waits for reply, or until the tool asks a question; an action's reply
     // then waits on for the answer (Answer).
     Reply Await(std::shared_future<Reply> reply, bool action);
@@ -146,19 +117,14 @@ private:
     RootFolder root_;
     Recording recording_;
     Dialogs dialogs_;
+    ImageSlots images_;
+    AssessmentFeed assessment_;
     mutable std::mutex mutex_;  // guards what follows
-    std::array<ImageSlot, 2> images_;
-    std::array<OverviewBuild, 2> builds_;
-    std::vector<std::thread> builders_;
-    std::atomic<bool> stopping_{false};  // ends overview builds early
     std::shared_future<Reply> inFlight_;
     nlohmann::json lastView_;
     RowWindow lastRows_{0, kDefaultRows};
     std::string teFile_;  // relative to the root
     std::atomic<long long> changes_{0};  // actions run that may have changed the points
-    // Written on the module thread only; other threads read its revision and
-    // reply under mutex_.
-    AssessmentCache assessment_;
     ModuleThread thread_;  // last: ends first, with the work it has queued
 };
 

@@ -1,232 +1,189 @@
-// The session's actions: each reads its words and calls one action.
-#include <limits>
-
-#include "session/commands.h"
+// The user's actions, one declaration each (session/catalogue.h).
+#include "session/catalogue.h"
 
 namespace zapp {
 
 namespace {
 
-ActionResult RunCall(const Words &w) {
-    if (w.size() < 2) Malformed("usage: call NAME [ARG...]");
-    return act::CallFunction(w[1], Words(w.begin() + 2, w.end()));
-}
+using A = ArgType;
 
-ActionResult RunAnswer(const Words &w) {
-    if (w.size() < 2) Malformed("usage: answer yes|no|cancel, or answer file NAME");
-    const std::string kind = Lower(w[1]);
+ActionResult RunAnswer(const ActionArgs &a) {
+    const std::string kind = Lower(a.Text("kind"));
     if (kind == "file") {
-        ArgCount(w, 2, 2, "answer file NAME");
-        if (w[2].empty()) Malformed("the file name is empty; use `answer cancel` to cancel a file query");
-        return act::Answer(AnswerKind::File, w[2]);
+        if (!a.Has("file")) Malformed("usage: answer file NAME");
+        if (a.Text("file").empty()) Malformed("the file name is empty; use `answer cancel` to cancel a file query");
+        return act::Answer(AnswerKind::File, a.Text("file"));
     }
-    ArgCount(w, 1, 1, "answer yes|no|cancel");
+    if (a.Has("file")) Malformed("usage: answer yes|no|cancel");
     if (kind == "yes") return act::Answer(AnswerKind::Yes);
     if (kind == "no") return act::Answer(AnswerKind::No);
     if (kind == "cancel") return act::Answer(AnswerKind::Cancel);
     Malformed("usage: answer yes|no|cancel, or answer file NAME");
 }
 
-ActionResult RunClick(const Words &w) {
-    ArgCount(w, 4, 4, "click left|right main|zoom X Y");
-    const PaneId pane = PaneArg(w[1], w[2]);
-    const double x = NumberArg(w[3], "X"), y = NumberArg(w[4], "Y");
-    return act::Click(pane, x, y);
-}
-
-ActionResult RunSelect(const Words &w) {
-    if (w.size() < 2) Malformed("usage: select ROW... or select none");
-    if (w.size() == 2 && Lower(w[1]) == "none") return act::SelectRows({});
-    return act::SelectRows(RowsArg(w, 1));
-}
-
-ActionResult RunInsert(const Words &w) {
-    ArgCount(w, 2, 2, "insert above|below ROW");
-    const std::string where = Lower(w[1]);
-    if (where != "above" && where != "below") Malformed("usage: insert above|below ROW");
-    return act::InsertRow(RowArg(w[2]), where == "below");
-}
-
-ActionResult RunEdit(const Words &w) {
-    ArgCount(w, 3, 3, "edit ROW COLUMN TEXT");
-    const int32_t row = RowArg(w[1]);
-    const int32_t column = ColumnNumber(w[2]);
-    return column >= 0 ? act::EditCell(row, column, w[3]) : act::EditCell(row, w[2], w[3]);
-}
-
-// A command taking one word from a fixed list, each choosing a value.
-template <typename Value>
-Value Choice(const Words &w, const char *usage, const std::vector<std::pair<const char *, Value>> &choices) {
-    ArgCount(w, 1, 1, usage);
-    const std::string word = Lower(w[1]);
-    for (const auto &choice : choices)
-        if (word == choice.first) return choice.second;
-    Malformed(std::string("usage: ") + usage);
-}
-
-ActionResult RunFault(const Words &w) {
-    if (w.size() == 2 && Lower(w[1]) == "clear") return act::ClearFaults();
-    ArgCount(w, 2, 2, "fault OPERATION N, or fault clear");
-    long long nth = 0;
-    if (!ParseInteger(w[2], 1, std::numeric_limits<int32_t>::max(), &nth))
-        Malformed("N must be a whole number from 1 to " + std::to_string(std::numeric_limits<int32_t>::max()) +
-                  ", not \"" + w[2] + "\"");
-    return act::Fault(w[1], static_cast<int>(nth));
+ActionResult RunFault(const ActionArgs &a) {
+    if (!a.Has("n")) {
+        if (Lower(a.Text("operation")) != "clear") Malformed("usage: fault OPERATION N, or fault clear");
+        return act::ClearFaults();
+    }
+    return act::Fault(a.Text("operation"), a.Whole("n"));
 }
 
 }  // namespace
 
-const std::vector<ActionCommand> &ActionCommands() {
-    static const std::vector<ActionCommand> commands = {
+const std::vector<ActionSpec> &Catalogue() {
+    static const std::vector<ActionSpec> actions = {
         {"start",
+         {{"left", A::kReadFile}, {"right", A::kReadFile, kOptional}},
          {{"start LEFT [RIGHT]",
            "Starts the tool as a user does: opens the image-selection frame (ZOT_SelectImages), types the image "
            "file names into it and presses Start. One image starts a mono tool, two a stereo pair. While a tool "
            "is open the tool refuses (\"The tool has already been started.\")."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 2, "start LEFT [RIGHT]");
-             return act::Start(w[1], w.size() > 2 ? w[2] : std::string());
-         }},
+         [](const ActionArgs &a) { return act::Start(a.Text("left"), a.Text("right")); }},
         {"call",
+         {{"name", A::kText}, {"args", A::kTexts, kOptional}},
          {{"call NAME [ARG...]",
            "Calls the module's application function NAME with the texts ARG, as the UI script does, passing the "
            "open tool's record (none before a start). Prints the list it returns."}},
-         RunCall},
+         [](const ActionArgs &a) { return act::CallFunction(a.Text("name"), a.Texts("args")); },
+         kSessionOnly},
         {"press",
+         {{"button", A::kText}},
          {{"press BUTTON", "Presses a button of the UI script by its part name (accept, clear, close ...)."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "press BUTTON");
-             return act::Press(w[1]);
-         }},
+         [](const ActionArgs &a) { return act::Press(a.Text("button")); },
+         kSessionOnly},
         {"set",
+         {{"part", A::kText}, {"value", A::kText}},
          {{"set PART VALUE",
            "Types VALUE into a field, or switches a toggle to VALUE; a toggle that changes calls its function."}},
-         [](const Words &w) {
-             ArgCount(w, 2, 2, "set PART VALUE");
-             return act::SetValue(w[1], w[2]);
-         }},
+         [](const ActionArgs &a) { return act::SetValue(a.Text("part"), a.Text("value")); },
+         kSessionOnly},
         {"tool",
+         {{"tool", A::kText}},
          {{"tool NAME", "Chooses a tool of the tool frame: pointselect or pointcreate."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "tool NAME");
-             return act::ChooseTool(w[1]);
-         }},
+         [](const ActionArgs &a) { return act::ChooseTool(a.Text("tool")); },
+         kPage | kKeepsPoints},
         {"keeptool",
+         {{"on", A::kSwitch}},
          {{"keeptool on|off", "Keeps the measure tool after each pick (on), or drops it after one pick (off)."}},
-         [](const Words &w) { return act::KeepTool(OnOff(w, "keeptool on|off")); }},
+         [](const ActionArgs &a) { return act::KeepTool(a.On("on")); },
+         kPage | kKeepsPoints},
         {"answer",
+         {{"kind", A::kText}, {"file", A::kWriteFile, kOptional}},
          {{"answer yes|no|cancel",
            "Queues the answer to the next question (first queued, first used). Answers that the next action "
            "asking questions leaves unused are its error, and are dropped."},
           {"answer file NAME",
            "Queues a file name for the next file query. A question with no queued answer gets its first button "
            "(\"No\"); a file query with none is cancelled."}},
-         RunAnswer},
+         RunAnswer, kSessionOnly, "usage: answer yes|no|cancel, or answer file NAME"},
         {"open",
+         {{"file", A::kReadFile}},
          {{"open FILE", "Opens a T&E file: types it into the T&E file field and presses Open."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "open FILE");
-             return act::OpenTEFile(w[1]);
-         }},
+         [](const ActionArgs &a) { return act::OpenTEFile(a.Text("file")); }},
         {"save",
+         {{"file", A::kWriteFile}},
          {{"save FILE", "Saves the points to a T&E file: types it into the T&E file field and presses Save."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "save FILE");
-             return act::SaveTEFile(w[1]);
-         }},
+         [](const ActionArgs &a) { return act::SaveTEFile(a.Text("file")); },
+         kPage | kKeepsPoints},
         {"click",
+         {{"image", A::kImage}, {"view", A::kView}, {"x", A::kNumber}, {"y", A::kNumber}},
          {{"click left|right main|zoom X Y",
            "Clicks in a pane at image file coordinates: X the column and Y the row in pixels, (0, 0) being the "
            "top-left corner of the first pixel. A click outside the image is refused."}},
-         RunClick},
+         [](const ActionArgs &a) { return act::Click(a.Pane(), a.Number("x"), a.Number("y")); },
+         kPage | kKeepsPoints},
         {"accept",
+         {},
          {{"accept", "Accepts the pending picks as the current point's measurement."}},
-         [](const Words &w) {
-             ArgCount(w, 0, 0, "accept");
-             return act::Accept();
-         }},
+         [](const ActionArgs &) { return act::Accept(); }},
         {"clear",
+         {},
          {{"clear", "Clears the current point's measurement."}},
-         [](const Words &w) {
-             ArgCount(w, 0, 0, "clear");
-             return act::Clear();
-         }},
+         [](const ActionArgs &) { return act::Clear(); }},
         {"drive",
+         {},
          {{"drive", "Drives the viewers to the current point."}},
-         [](const Words &w) {
-             ArgCount(w, 0, 0, "drive");
-             return act::Drive();
-         }},
+         [](const ActionArgs &) { return act::Drive(); },
+         kPage | kKeepsPoints},
         {"autodrive",
+         {{"on", A::kSwitch}},
          {{"autodrive on|off", "Drives the viewers to the next point after each accept, or not."}},
-         [](const Words &w) { return act::AutoDrive(OnOff(w, "autodrive on|off")); }},
+         [](const ActionArgs &a) { return act::AutoDrive(a.On("on")); },
+         kPage | kKeepsPoints},
         {"row",
+         {{"row", A::kRow}},
          {{"row ROW", "Makes ROW the current row, as clicking it in the table does."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "row ROW");
-             return act::ChooseRow(RowArg(w[1]));
-         }},
+         [](const ActionArgs &a) { return act::ChooseRow(a.Row("row")); },
+         kPage | kKeepsPoints},
         {"select",
+         {{"rows", A::kSelection}},
          {{"select ROW...", "Selects these rows of the table (replacing the selection)."},
           {"select none", "Clears the selection."}},
-         RunSelect},
+         [](const ActionArgs &a) { return act::SelectRows(a.Rows("rows")); },
+         kPage | kKeepsPoints, "usage: select ROW... or select none"},
         {"delete",
+         {{"rows", A::kRows, kOptional}},
          {{"delete [ROW...]", "Deletes the selected rows; with ROWs, selects them first."}},
-         [](const Words &w) { return act::DeleteRows(RowsArg(w, 1)); }},
-        {"insert", {{"insert above|below ROW", "Inserts a new row above or below ROW."}}, RunInsert},
+         [](const ActionArgs &a) { return act::DeleteRows(a.Rows("rows")); }},
+        {"insert",
+         {{"where", A::kChoice, kRequired, {"above", "below"}}, {"row", A::kRow}},
+         {{"insert above|below ROW", "Inserts a new row above or below ROW."}},
+         [](const ActionArgs &a) { return act::InsertRow(a.Row("row"), a.Text("where") == "below"); }},
         {"addrow",
+         {},
          {{"addrow", "Adds a new row at the end of the table."}},
-         [](const Words &w) {
-             ArgCount(w, 0, 0, "addrow");
-             return act::AddRow();
-         }},
+         [](const ActionArgs &) { return act::AddRow(); }},
         {"edit",
+         {{"row", A::kRow}, {"column", A::kColumn}, {"text", A::kText}},
          {{"edit ROW COLUMN TEXT",
            "Types TEXT into a cell. COLUMN is a column number (0 the row header, 1 the ID ...) or a column title "
            "such as \"T&E Elevation\". Latitude and longitude may be typed as \"45 30 15.5 N\"."}},
-         RunEdit},
+         [](const ActionArgs &a) {
+             return a.Whole("column") >= 0 ? act::EditCell(a.Row("row"), a.Whole("column"), a.Text("text"))
+                                           : act::EditCell(a.Row("row"), a.Text("column"), a.Text("text"));
+         }},
         {"units",
+         {{"units", A::kChoice, kRequired, {"meters", "feet"}}},
          {{"units meters|feet", "Switches the units toggle; lengths are then shown and typed in those units."}},
-         [](const Words &w) {
-             return act::SetUnits(
-                 Choice<Units>(w, "units meters|feet", {{"meters", Units::Meters}, {"feet", Units::Feet}}));
-         }},
+         [](const ActionArgs &a) { return act::SetUnits(a.Text("units") == "feet" ? Units::Feet : Units::Meters); },
+         kPage | kKeepsPoints},
         {"graphics",
+         {{"on", A::kSwitch}},
          {{"graphics on|off", "Shows or hides every point marker."}},
-         [](const Words &w) { return act::Graphics(OnOff(w, "graphics on|off")); }},
+         [](const ActionArgs &a) { return act::Graphics(a.On("on")); },
+         kPage | kKeepsPoints},
         {"format",
+         {{"format", A::kChoice, kRequired, {"formatted", "condensed"}}},
          {{"format formatted|condensed", "Chooses the report layout."}},
-         [](const Words &w) {
-             return act::SetFormat(Choice<ReportFormat>(
-                 w, "format formatted|condensed",
-                 {{"formatted", ReportFormat::Formatted}, {"condensed", ReportFormat::Condensed}}));
-         }},
+         [](const ActionArgs &a) {
+             return act::SetFormat(a.Text("format") == "formatted" ? ReportFormat::Formatted
+                                                                   : ReportFormat::Condensed);
+         },
+         kPage | kKeepsPoints},
         {"report",
+         {{"file", A::kWriteFile}},
          {{"report FILE", "Writes the accuracy report to FILE: types it into the report field and presses Create."}},
-         [](const Words &w) {
-             ArgCount(w, 1, 1, "report FILE");
-             return act::WriteReport(w[1]);
-         }},
+         [](const ActionArgs &a) { return act::WriteReport(a.Text("file")); },
+         kPage | kKeepsPoints},
         {"destroy",
+         {{"image", A::kImage}, {"view", A::kView}},
          {{"destroy left|right main|zoom", "Closes that pane's image layer, as a user closing the viewer does."}},
-         [](const Words &w) {
-             ArgCount(w, 2, 2, "destroy left|right main|zoom");
-             return act::DestroyLayer(PaneArg(w[1], w[2]));
-         }},
+         [](const ActionArgs &a) { return act::DestroyLayer(a.Pane()); },
+         kSessionOnly},
         {"close",
+         {},
          {{"close", "Presses Close. When results changed since the last report the tool asks whether to write one."}},
-         [](const Words &w) {
-             ArgCount(w, 0, 0, "close");
-             return act::Close();
-         }},
+         [](const ActionArgs &) { return act::Close(); }},
         {"fault",
+         {{"operation", A::kText}, {"n", A::kWhole, kOptional}},
          {{"fault OPERATION N",
            "Makes the Nth call from now of the toolkit operation OPERATION fail (to see how the tool copes). "
            "Operations that report nothing to the tool (frees, lookups, showing or hiding a marker) never fail."},
           {"fault clear", "Disarms every fault."}},
-         RunFault},
+         RunFault, kSessionOnly, "usage: fault OPERATION N, or fault clear"},
     };
-    return commands;
+    return actions;
 }
 
 }  // namespace zapp

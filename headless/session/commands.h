@@ -1,8 +1,7 @@
-// The session language's commands, in three tables: the actions, what `show`
-// prints of the view, and what `expect` checks in it. Each entry holds its
-// usage and help beside what it does, so the help (SessionHelp) cannot drift
-// from the commands; adding a command is one entry here and, for a new kind of
-// action, one function in app/actions.h.
+// The session language's commands, in three tables: the actions (the
+// catalogue, session/catalogue.h), what `show` prints of the view, and what
+// `expect` checks in it. Each entry holds its usage and help beside what it
+// does, so the help (SessionHelp) cannot drift from the commands.
 #ifndef ZAPP_SESSION_COMMANDS_H
 #define ZAPP_SESSION_COMMANDS_H
 
@@ -13,23 +12,10 @@
 
 #include "app/actions.h"
 #include "app/view.h"
+#include "session/catalogue.h"
 #include "session/words.h"
 
 namespace zapp {
-
-struct HelpEntry {
-    const char *usage;
-    const char *text;
-};
-
-// An action: reads its words (throwing LineError when they are wrong) and
-// acts. w[0] is the command.
-struct ActionCommand {
-    const char *name;
-    std::vector<HelpEntry> help;
-    ActionResult (*run)(const Words &w);
-};
-const std::vector<ActionCommand> &ActionCommands();
 
 // `show WHAT [ROW]`: prints part of the view, two blanks in. w[1] is WHAT.
 struct ShowCommand {

@@ -102,7 +102,7 @@ bool Run::StopForUnexpectedError() {
 }
 
 bool Run::Dispatch(const Words &words, const std::string &raw) {
-    const ActionCommand *action = Find(ActionCommands(), &ActionCommand::name, words[0]);
+    const ActionSpec *action = FindAction(words[0]);
     if (!action && words[0] != "show" && words[0] != "expect") {
         err_ << Where(line_) << ": error: unknown command \"" << words[0] << "\" (zot-host --help lists them)\n";
         return false;
@@ -118,7 +118,7 @@ bool Run::Dispatch(const Words &words, const std::string &raw) {
             last_ = LastAction();
             last_.any = true;
             last_.line = line_;
-            last_.seen = action->run(words);
+            last_.seen = RunAction(words);
             last_.errors = last_.seen.errors;
             last_.errors.insert(last_.errors.end(), last_.seen.printed.begin(), last_.seen.printed.end());
             PrintAction();
@@ -309,8 +309,8 @@ std::string SessionHelp() {
         "answer No).\n"
         "\n"
         "Actions:\n";
-    for (const ActionCommand &command : ActionCommands())
-        for (const HelpEntry &entry : command.help) AppendHelp(&text, entry);
+    for (const ActionSpec &action : Catalogue())
+        for (const HelpEntry &entry : action.help) AppendHelp(&text, entry);
     text += "\nWhat the user looks at:\n";
     for (const ShowCommand &command : ShowCommands()) AppendHelp(&text, command.help);
     text += "\nChecks (a failed check prints what was found and makes the exit status 1):\n";

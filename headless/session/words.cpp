@@ -114,30 +114,24 @@ int32_t ColumnNumber(const std::string &word) {
     return ParseInteger(word, 0, std::numeric_limits<int32_t>::max(), &column) ? static_cast<int32_t>(column) : -1;
 }
 
-PaneId PaneArg(const std::string &image, const std::string &view) {
-    PaneId id;
-    const std::string i = Lower(image), v = Lower(view);
-    if (i == "left")
-        id.image = 0;
-    else if (i == "right")
-        id.image = 1;
-    else
-        Malformed("the image must be left or right, not \"" + image + "\"");
-    if (v == "main")
-        id.view = 0;
-    else if (v == "zoom" || v == "zoomed")
-        id.view = 1;
-    else
-        Malformed("the pane must be main or zoom, not \"" + view + "\"");
-    return id;
+int ImageArg(const std::string &word) {
+    const std::string image = Lower(word);
+    if (image != "left" && image != "right") Malformed("the image must be left or right, not \"" + word + "\"");
+    return image == "left" ? 0 : 1;
 }
 
-bool OnOff(const Words &w, const char *usage) {
-    ArgCount(w, 1, 1, usage);
-    const std::string word = Lower(w[1]);
-    if (word == "on") return true;
-    if (word == "off") return false;
-    Malformed(std::string("usage: ") + usage);
+int ViewArg(const std::string &word) {
+    const std::string view = Lower(word);
+    if (view != "main" && view != "zoom" && view != "zoomed")
+        Malformed("the pane must be main or zoom, not \"" + word + "\"");
+    return view == "main" ? 0 : 1;
+}
+
+PaneId PaneArg(const std::string &image, const std::string &view) {
+    PaneId id;
+    id.image = ImageArg(image);
+    id.view = ViewArg(view);
+    return id;
 }
 
 bool ReadWholeFile(const std::string &path, std::string *bytes) {

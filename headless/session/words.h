@@ -50,8 +50,10 @@ std::string RowName(int32_t row);
 int32_t ColumnNumber(const std::string &word);
 // left|right main|zoom.
 PaneId PaneArg(const std::string &image, const std::string &view);
-// on or off as the command's one argument.
-bool OnOff(const Words &w, const char *usage);
+// left|right: 0|1.
+int ImageArg(const std::string &word);
+// main|zoom (or zoomed): 0|1.
+int ViewArg(const std::string &word);
 
 // The bytes of a regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string &path, std::string *bytes);

@@ -51,8 +51,8 @@ TEST_F(HostileSessions, EnormousNumbersTheToolRefusesChangeNothing) {
     } refusals[] = {
         {"click left main 1e308 1e308", "is outside the left image"},
         {"click left zoom -1e308 5", "is outside the left image"},
-        {"select 1 2147483647", "row 2147483646 is not a row of the table"},
-        {"insert above 2147483647", "row 2147483646 is not a row of the table"},
+        {"select 1 2147483647", "row 2147483647 is not in the table, which has 2 rows"},
+        {"insert above 2147483647", "row 2147483647 is not in the table, which has 2 rows"},
         {"edit 2 \"T&E Elevation\" 1e999", "\\\"1e999\\\" is not a number"},
         {"edit 2 \"T&E Latitude\" 1e10", "a latitude lies from 90 S to 90 N"},
         {"edit 2 \"T&E Latitude\" nan", "\\\"nan\\\" is not a number"},

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -99,13 +101,7 @@ protected:
         Act({{"action", "open"}, {"file", "points.txt"}});
     }
     std::string Session() { return Get("/api/session").text; }
-    static std::string Label(const json &reply, const std::string &name) {
-        for (const json &script : reply["view"]["scripts"])
-            for (const json &frame : script["parts"])
-                for (const json &part : frame["parts"])
-                    if (part["name"] == name) return part["value"];
-        return "(no label " + name + ")";
-    }
+    static json Tool(const json &reply) { return reply["view"]["tool"]; }
 
     zt::TempDir dir_;
     fs::path saved_;
@@ -168,6 +164,9 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {"{not json", 400, "JSON object"},
         {"[1, 2]", 400, "JSON object"},
         {R"({"action":"fly"})", 400, "there is no action \"fly\""},
+        {R"({"action":"fault","operation":"zdlm_Add","n":1})", 400, "there is no action \"fault\""},
+        {R"({"action":"insert","where":"beside","row":0})", 400, "\"where\" must be above or below"},
+        {R"({"action":"start","right":"mono.tif"})", 400, "\"left\" is missing"},
         {R"({"action":"click","image":0,"view":0,"x":5})", 400, "\"y\" is missing"},
         {R"({"action":"click","image":"left","view":0,"x":5,"y":5})", 400, "\"image\" must be a whole number"},
         {R"({"action":"click","image":2,"view":0,"x":5,"y":5})", 400, "\"image\" must be below 2"},
@@ -221,25 +220,32 @@ TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
              EXPECT_EQ(table(r)["currentRow"], 0);
              EXPECT_EQ(table(r)["rows"][0]["cells"][1], "P1");
          }},
-        {{{"action", "graphics"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+        {{{"action", "graphics"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(Tool(r)["graphics"]); }},
         {{{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 20.25}, {"y", 30.5}},
-         [&](const json &r) { EXPECT_EQ(Label(r, "leftcount"), "1"); }},
+         [&](const json &r) { EXPECT_EQ(Tool(r)["pendingPicks"], json({1, 0})); }},
         {{{"action", "accept"}},
          [&](const json &r) {
              EXPECT_EQ(table(r)["currentRow"], 1);
              EXPECT_NE(table(r)["rows"][0]["cells"][9], "");
-             EXPECT_EQ(Label(r, "leftcount"), "0");
+             EXPECT_EQ(Tool(r)["pendingPicks"], json({0, 0}));
+             const json ce90 = Tool(r)["figures"][2];
+             EXPECT_EQ(ce90["name"], "ce90");
+             EXPECT_TRUE(ce90["headline"]);
+             EXPECT_NE(ce90["value"], "");
          }},
         {{{"action", "edit"}, {"row", 0}, {"column", 16}, {"text", "0.5"}},
          [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][16], "0.500"); }},
         {{{"action", "units"}, {"units", "feet"}},
-         [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][4], "1640.420"); }},
+         [&](const json &r) {
+             EXPECT_EQ(table(r)["rows"][0]["cells"][4], "1640.420");
+             EXPECT_EQ(Tool(r)["units"], "feet");
+         }},
         {{{"action", "format"}, {"format", "condensed"}},
-         [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+         [&](const json &r) { EXPECT_EQ(Tool(r)["format"], "condensed"); }},
         {{{"action", "report"}, {"file", "report.csv"}},
          [&](const json &r) { EXPECT_EQ(r["result"]["filesWritten"], json::array({"report.csv"})); }},
         {{{"action", "addrow"}}, [&](const json &r) { EXPECT_EQ(table(r)["rowCount"], 3); }},
-        {{{"action", "insert"}, {"row", 1}, {"below", false}},
+        {{{"action", "insert"}, {"row", 1}, {"where", "above"}},
          [&](const json &r) {
              EXPECT_EQ(table(r)["rowCount"], 4);
              EXPECT_EQ(table(r)["currentRow"], 2);
@@ -249,7 +255,7 @@ TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
         {{{"action", "delete"}}, [&](const json &r) { EXPECT_EQ(table(r)["rowCount"], 2); }},
         {{{"action", "row"}, {"row", 0}}, [&](const json &r) { EXPECT_EQ(table(r)["currentRow"], 0); }},
         {{{"action", "clear"}}, [&](const json &r) { EXPECT_EQ(table(r)["rows"][0]["cells"][9], ""); }},
-        {{{"action", "autodrive"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(r["result"]["errors"].empty()); }},
+        {{{"action", "autodrive"}, {"on", true}}, [&](const json &r) { EXPECT_TRUE(Tool(r)["autoDrive"]); }},
         {{{"action", "drive"}},
          [&](const json &r) {
              const json &zoomed = r["view"]["panes"][1];
@@ -258,9 +264,12 @@ TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
              EXPECT_NEAR(centre, 20, 1) << "the zoomed pane centred on P1";
          }},
         {{{"action", "tool"}, {"tool", "pointselect"}},
-         [&](const json &r) { EXPECT_EQ(r["view"]["toolSets"].back()["chosen"], "pointselect"); }},
-        {{{"action", "keeptool"}, {"on", false}},
-         [&](const json &r) { EXPECT_FALSE(r["view"]["toolSets"].back()["kept"]); }},
+         [&](const json &r) {
+             EXPECT_EQ(Tool(r)["pointer"], "pointselect");
+             EXPECT_FALSE(Tool(r)["measuring"]);
+             EXPECT_EQ(Tool(r)["pointers"][0], json({{"name", "pointcreate"}, {"title", "Measure"}, {"measures", true}}));
+         }},
+        {{{"action", "keeptool"}, {"on", false}}, [&](const json &r) { EXPECT_FALSE(Tool(r)["keepTool"]); }},
         {{{"action", "save"}, {"file", "saved.txt"}},
          [&](const json &) { EXPECT_TRUE(fs::exists(dir_.File("saved.txt"))); }},
         {{{"action", "open"}, {"file", "mono.tif"}},
@@ -274,6 +283,74 @@ TEST_F(ServeTest, EachActionAnswersWithWhatTheUserSawAndTheViewAfterIt) {
         step.check(Act(step.request));
     }
     EXPECT_FALSE(fs::exists(dir_.File("mono.tif.aux.xml"))) << "tiles leave no side files";
+}
+
+TEST_F(ServeTest, ThePageIsServedTheActionsItMaySendWithTheirTypedArguments) {
+    std::map<std::string, json> actions;
+    for (const json &action : Get("/api/actions").body) actions[action["name"]] = action;
+    const auto signature = [&](const std::string &name) {
+        std::string text;
+        for (const json &arg : actions[name]["args"])
+            text += (text.empty() ? "" : " ") + arg["name"].get<std::string>() + ":" + arg["type"].get<std::string>() +
+                    (arg["optional"].get<bool>() ? "?" : "");
+        return text;
+    };
+    const std::pair<const char *, const char *> cases[] = {
+        {"start", "left:readFile right:readFile?"}, {"click", "image:image view:view x:number y:number"},
+        {"insert", "where:choice row:row"},         {"select", "rows:selection"},
+        {"delete", "rows:rows?"},                   {"edit", "row:row column:column text:text"},
+        {"report", "file:writeFile"},               {"accept", ""},
+    };
+    for (const auto &c : cases) EXPECT_EQ(signature(c.first), c.second) << c.first;
+    EXPECT_EQ(actions["units"]["args"][0]["choices"], json({"meters", "feet"}));
+    EXPECT_EQ(actions["click"]["help"][0]["usage"], "click left|right main|zoom X Y");
+    EXPECT_TRUE(actions["click"]["keepsPoints"]);
+    EXPECT_FALSE(actions["accept"]["keepsPoints"]);
+    for (const char *sessionOnly : {"call", "press", "set", "answer", "destroy", "fault"})
+        EXPECT_EQ(actions.count(sessionOnly), 0u) << sessionOnly;
+}
+
+TEST_F(ServeTest, TheRecordedSessionIsWhatRanAndZotHostRunReplaysItToTheSameFiles) {
+    StartAndOpen();
+    const json steps[] = {
+        {{"action", "click"}, {"image", 0}, {"view", 0}, {"x", 20.1}, {"y", 30.7}},
+        {{"action", "accept"}},
+        {{"action", "edit"}, {"row", 1}, {"column", 8}, {"text", "renamed \"P2\""}},
+        {{"action", "units"}, {"units", "feet"}},
+        {{"action", "insert"}, {"row", 0}, {"where", "below"}},
+        {{"action", "select"}, {"rows", {2}}},
+        {{"action", "delete"}},
+        {{"action", "open"}, {"file", "mono.tif"}},
+        {{"action", "save"}, {"file", "ran.txt"}},
+        {{"action", "report"}, {"file", "ran-report.txt"}},
+    };
+    for (const json &step : steps) Act(step);
+    EXPECT_EQ(Post("/api/action", R"({"action":"click","image":0,"view":0,"x":-1,"y":5})").status, 400);
+    const std::string session = Session();
+    zt::WriteText(dir_.File("replay.session"), session);
+    const std::string saved = zt::ReadText(dir_.File("ran.txt")), report = zt::ReadText(dir_.File("ran-report.txt"));
+    fs::remove(dir_.File("ran.txt"));
+    fs::remove(dir_.File("ran-report.txt"));
+
+    std::string transcript;
+    EXPECT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-host' run '" + dir_.File("replay.session") + "'", &transcript),
+              0)
+        << transcript;
+    EXPECT_EQ(zt::ReadText(dir_.File("ran.txt")), saved);
+    EXPECT_EQ(zt::ReadText(dir_.File("ran-report.txt")), report);
+    // The replay ran the recorded lines, one command each, and nothing else.
+    std::string recorded, replayed;
+    std::istringstream lines(session), echoed(transcript);
+    for (std::string line; std::getline(lines, line);)
+        if (line.compare(0, 1, "#") != 0) recorded += line + "\n";
+    for (std::string line; std::getline(echoed, line);) {
+        const size_t mark = line.find("> ");
+        if (mark != std::string::npos && mark > 0 && line.find_first_not_of("0123456789") == mark)
+            replayed += line.substr(mark + 2) + "\n";
+    }
+    EXPECT_EQ(replayed, recorded);
+    EXPECT_NE(recorded.find("open mono.tif\nexpect error\nsave ran.txt\n"), std::string::npos) << recorded;
+    EXPECT_EQ(recorded.find("-1"), std::string::npos) << "a refused request is not recorded";
 }
 
 TEST_F(ServeTest, MarkersAndRowsAreSentOnlyForWhatAPaneAndTheTableShow) {

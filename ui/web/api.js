@@ -23,6 +23,7 @@ async function request(method, path, body) {
 }
 
 export const api = {
+  actions: () => request('GET', '/api/actions'),
   view: (first, count) => request('GET', `/api/view?first=${first}&count=${count}`),
   act: (action) => request('POST', '/api/action', action),
   answer: (answer) => request('POST', '/api/answer', answer),

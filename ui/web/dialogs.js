@@ -2,21 +2,12 @@
 // the start dialog and the tool's questions.
 
 import { api } from './api.js';
+import { answerOf, crumbs, joinPath, matchingEntries, sizeText } from './dialog_model.js';
 
 export const IMAGE_FILES = ['.tif', '.tiff', '.ntf', '.nitf', '.img', '.jp2', '.vrt', '.png', '.jpg'];
 export const TEXT_FILES = ['.txt', '.csv'];
 
 let lastFolder = '';
-
-function sizeText(bytes) {
-  if (bytes < 1024) return `${bytes} B`;
-  if (bytes < 1024 * 1024) return `${(bytes / 1024).toFixed(1)} KB`;
-  return `${(bytes / 1024 / 1024).toFixed(1)} MB`;
-}
-
-function joinPath(folder, name) {
-  return folder ? `${folder}/${name}` : name;
-}
 
 // Resolves with a path relative to the workspace folder, or null when cancelled.
 export function chooseFile({ title, save = false, endings = null, suggestion = '' }) {
@@ -42,19 +33,15 @@ export function chooseFile({ title, save = false, endings = null, suggestion = '
       return;
     }
     folder = listing.folder;
-    const crumbs = [['workspace', '']];
-    folder.split('/').filter(Boolean).forEach((part, i, parts) => crumbs.push([part, parts.slice(0, i + 1).join('/')]));
     pathLine.replaceChildren(
-      ...crumbs.flatMap(([label, target], i) => {
+      ...crumbs(folder).flatMap(([label, target], i) => {
         const link = document.createElement('a');
         link.textContent = label;
         link.addEventListener('click', () => show(target));
         return i ? [' / ', link] : [link];
       }),
     );
-    const entries = listing.entries.filter(
-      (e) => e.folder || !endings || endings.some((end) => e.name.toLowerCase().endsWith(end)),
-    );
+    const entries = matchingEntries(listing.entries, endings);
     list.replaceChildren(
       ...entries.map((entry) => {
         const item = document.createElement('li');
@@ -150,7 +137,7 @@ export function askQuestion(question) {
       button.onclick = () => {
         dialog.onclose = null;
         dialog.close();
-        resolve(/^yes$/i.test(text) ? 'yes' : /^no$/i.test(text) ? 'no' : 'cancel');
+        resolve(answerOf(text));
       };
       return button;
     });
@@ -159,4 +146,12 @@ export function askQuestion(question) {
     dialog.showModal();
     buttons[buttons.length - 1]?.focus();
   });
+}
+
+// The answer request to a question of the tool ({answer: ...}): a file query
+// through the file chooser, a yes/no question through its dialog.
+export async function answerQuestion(question) {
+  if (!question.fileQuery) return { answer: await askQuestion(question) };
+  const file = await chooseFile({ title: question.text, save: true, endings: TEXT_FILES, suggestion: 'report.txt' });
+  return file ? { answer: 'file', file } : { answer: 'cancel' };
 }

@@ -2,22 +2,7 @@
 // scrolled into sight (a long table is never loaded whole), the current row
 // and the selection, and cells edited in place.
 
-const ROW_HEIGHT = 24;
-const SPARE_ROWS = 30;
-
-function columnWidth(column) {
-  if (column.kind === 'rowheader') return 52;
-  if (column.kind === 'colour') return 92;
-  if (column.title === 'ID') return 96;
-  if (/Description/.test(column.title)) return 190;
-  if (/Latitude|Longitude/.test(column.title) && !/Delta/.test(column.title)) return 140;
-  return Math.max(100, column.title.length * 7 + 16);
-}
-
-function hex(colour) {
-  const part = (v) => Math.round(Math.max(0, Math.min(1, v)) * 255).toString(16).padStart(2, '0');
-  return `#${part(colour.red)}${part(colour.green)}${part(colour.blue)}`;
-}
+import { clickEffect, colourText, columnWidth, hex, rowWindow, ROW_HEIGHT, SPARE_ROWS } from './table_model.js';
 
 export class PointTable {
   // callbacks: chooseRow(row), select(rows), edit(row, column, text), needRows(first, count)
@@ -40,9 +25,7 @@ export class PointTable {
 
   // The rows to ask the server for: those in sight and some around them.
   window() {
-    const first = Math.max(0, Math.floor(this.scroll.scrollTop / ROW_HEIGHT) - SPARE_ROWS);
-    const count = Math.ceil(this.scroll.clientHeight / ROW_HEIGHT) + 2 * SPARE_ROWS;
-    return { first, count };
+    return rowWindow(this.scroll.scrollTop, this.scroll.clientHeight);
   }
 
   update(table) {
@@ -132,21 +115,13 @@ export class PointTable {
   }
 
   clicked(event, row) {
-    if (event.ctrlKey || event.metaKey || event.shiftKey) {
-      const selected = new Set(this.table.selected);
-      if (event.shiftKey && this.anchor >= 0) {
-        for (let r = Math.min(this.anchor, row); r <= Math.max(this.anchor, row); r++) selected.add(r);
-      } else if (selected.has(row)) {
-        selected.delete(row);
-      } else {
-        selected.add(row);
-      }
-      this.anchor = row;
-      this.callbacks.select([...selected].sort((a, b) => a - b));
-      return;
-    }
+    const effect = clickEffect(this.table, this.anchor, row, {
+      ctrl: event.ctrlKey || event.metaKey,
+      shift: event.shiftKey,
+    });
     this.anchor = row;
-    if (row !== this.table.currentRow) this.callbacks.chooseRow(row);
+    if (effect && effect.select) this.callbacks.select(effect.select);
+    if (effect && effect.current !== undefined) this.callbacks.chooseRow(effect.current);
   }
 
   startEditing(rowElement, cell, row, column) {
@@ -169,10 +144,7 @@ export class PointTable {
       this.editing = null;
       if (commit) {
         let text = input.value;
-        if (kind === 'colour') {
-          const v = [1, 3, 5].map((i) => (parseInt(text.substr(i, 2), 16) / 255).toFixed(3));
-          text = `${v[0]} ${v[1]} ${v[2]}`;
-        }
+        if (kind === 'colour') text = colourText(text);
         this.callbacks.edit(row, column, text);
       }
       this.render();

@@ -12,6 +12,19 @@
 
 namespace zui {
 
+// Scrolls the least that shows row; the rows that leave the screen are forgotten.
+void ShowRow(Table &table, int32_t row) {
+    if (row < table.topRow) {
+        table.topRow = row;
+    } else if (row >= table.topRow + kVisibleRows) {
+        table.topRow = row - kVisibleRows + 1;
+    } else {
+        return;
+    }
+    table.drawn.erase(table.drawn.begin(), table.drawn.lower_bound(table.topRow));
+    table.drawn.erase(table.drawn.lower_bound(table.topRow + kVisibleRows), table.drawn.end());
+}
+
 namespace {
 
 const int32_t kMaxRows = 1000000;
@@ -84,19 +97,6 @@ bool ReadRow(Zzml_Part *part, int32_t row, std::vector<std::string> *texts) {
 int32_t ScreenEnd(const Table &table) { return std::min(table.config.rowCount, table.topRow + kVisibleRows); }
 
 bool OnScreen(const Table &table, int32_t row) { return row >= table.topRow && row < ScreenEnd(table); }
-
-// Scrolls the least that shows row; the rows that leave the screen are forgotten.
-void ShowRow(Table &table, int32_t row) {
-    if (row < table.topRow) {
-        table.topRow = row;
-    } else if (row >= table.topRow + kVisibleRows) {
-        table.topRow = row - kVisibleRows + 1;
-    } else {
-        return;
-    }
-    table.drawn.erase(table.drawn.begin(), table.drawn.lower_bound(table.topRow));
-    table.drawn.erase(table.drawn.lower_bound(table.topRow + kVisibleRows), table.drawn.end());
-}
 
 // Redraws the rows [first, last) that are on the screen; the others are read
 // when they are asked for. False when the table went away meanwhile.
@@ -365,72 +365,3 @@ bool InsertTableRow(Zzml_Part *part, int32_t row, bool below, std::string *why) 
 }
 
 }  // namespace zui
-
-namespace {
-
-bool IsTable(Zzml_Part *part, const char *op, Zerr_Report **err) {
-    if (part && part->kind == zui::PartKind::CellArray) return true;
-    zhc::Fail(err, op, __LINE__, nullptr, "Not a table: %s.", part ? part->name.c_str() : "(none)");
-    return false;
-}
-
-}  // namespace
-
-int32_t zzui_CAUpdateRow(Zzml_Part *cellArray, int32_t row, Zerr_Report **err) {
-    static const char *const op = "zzui_CAUpdateRow";
-    zhc::ClearErr(err);
-    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
-    std::string why;
-    if (zui::RedrawRow(cellArray, row, &why)) return 1;
-    zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
-    return 0;
-}
-
-int32_t zzui_CAUpdateAll(Zzml_Part *cellArray, Zerr_Report **err) {
-    static const char *const op = "zzui_CAUpdateAll";
-    zhc::ClearErr(err);
-    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
-    std::string why;
-    if (zui::RedrawAll(cellArray, &why)) return 1;
-    zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": %s.", cellArray->name.c_str(), why.c_str());
-    return 0;
-}
-
-int32_t zzui_CASetExclusiveRow(Zzml_Part *cellArray, int32_t, int32_t row, Zerr_Report **err) {
-    static const char *const op = "zzui_CASetExclusiveRow";
-    zhc::ClearErr(err);
-    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return 0;
-    // A row past the current count is taken: callers move the current row before
-    // they announce a row they have just added.
-    if (row < 0) {
-        zhc::Fail(err, op, __LINE__, nullptr, "Table \"%s\": row %d is not a row.", cellArray->name.c_str(), row);
-        return 0;
-    }
-    cellArray->table->exclusiveRow = row;
-    zui::ShowRow(*cellArray->table, row);
-    return 1;
-}
-
-int32_t zzui_CAGetExclusiveRow(Zzml_Part *cellArray, int32_t, Zerr_Report **err) {
-    static const char *const op = "zzui_CAGetExclusiveRow";
-    zhc::ClearErr(err);
-    if (zhc::FaultHit(op, err) || !IsTable(cellArray, op, err)) return -1;
-    return cellArray->table->exclusiveRow;
-}
-
-int32_t zsel_SelectionCount(const Zsel_Selection *selection) {
-    zhc::CountCall("zsel_SelectionCount");
-    return selection ? static_cast<int32_t>(selection->rows.size()) : 0;
-}
-
-int32_t zsel_SelectionIsSet(const Zsel_Selection *selection, int32_t row) {
-    zhc::CountCall("zsel_SelectionIsSet");
-    return selection && selection->rows.count(row) ? 1 : 0;
-}
-
-void zsel_SelectionDeleteSelection(Zsel_Selection *selection) {
-    zhc::CountCall("zsel_SelectionDeleteSelection");
-    if (!selection) return;
-    delete selection;
-    zhc::LiveRemove("selection");
-}

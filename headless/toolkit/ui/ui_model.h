@@ -209,6 +209,8 @@ bool ChooseTableRow(Zzml_Part *part, int32_t row, std::string *why);
 bool SelectTableRows(Zzml_Part *part, const std::vector<int32_t> &rows, std::string *why);
 bool DeleteTableSelection(Zzml_Part *part, std::string *why);
 bool InsertTableRow(Zzml_Part *part, int32_t row, bool below, std::string *why);
+// Scrolls the least that shows row; the rows that leave the screen are forgotten.
+void ShowRow(Table &table, int32_t row);
 
 }  // namespace zui
 

@@ -1,0 +1,102 @@
+#include "image_slots.h"
+
+#include <filesystem>
+
+namespace zsrv {
+
+using json = nlohmann::json;
+
+ImageSlots::~ImageSlots() {
+    stopping_ = true;
+    for (std::thread &builder : builders_) builder.join();
+}
+
+void ImageSlots::Note(const std::vector<std::string> &files) {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const std::string file = i < files.size() ? files[i] : std::string();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (slots_[i].file == file) continue;
+        }
+        Slot slot;
+        slot.file = file;
+        if (!file.empty()) {
+            const std::string path = std::filesystem::path(file).is_absolute() ? file : root_ + "/" + file;
+            slot.tiles = TileImage::Open(path, &slot.error);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        slot.revision = slots_[i].revision + 1;
+        slots_[i] = slot;
+    }
+}
+
+json ImageSlots::Json() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    json images = json::array();
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot &slot = slots_[i];
+        if (slot.file.empty()) continue;
+        json image{{"image", i}, {"file", slot.file}, {"revision", slot.revision}, {"error", slot.error}};
+        if (slot.tiles) {
+            const int overviews = slot.tiles->OverviewCount();
+            image["width"] = slot.tiles->Width();
+            image["height"] = slot.tiles->Height();
+            image["minZoom"] = slot.tiles->MinZoom();
+            image["overviews"] = overviews;
+            image["wantsOverviews"] = WantsOverviews(slot.tiles->Width(), slot.tiles->Height(), overviews);
+        }
+        const Build &build = builds_[i];
+        if (build.running || !build.error.empty())
+            image["overviewBuild"] = json{{"running", build.running}, {"done", build.done}, {"error", build.error}};
+        images.push_back(image);
+    }
+    return images;
+}
+
+Reply ImageSlots::StartOverviews(const json &request) {
+    const json &index = request.value("image", json());
+    if (!index.is_number_unsigned() || index.get<unsigned>() > 1) return Refused(400, "\"image\" must be 0 or 1");
+    const size_t image = index.get<size_t>();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!slots_[image].tiles) return Refused(400, "no image is shown there");
+    if (builds_[image].running) return Refused(409, "overviews of this image are being built already");
+    builds_[image] = Build{true, 0, ""};
+    std::shared_ptr<TileImage> tiles = slots_[image].tiles;
+    builders_.emplace_back([this, image, tiles] {
+        std::string why;
+        const bool built = BuildOverviews(tiles->Path(),
+                                          [this, image](double done) {
+                                              std::lock_guard<std::mutex> lock(mutex_);
+                                              builds_[image].done = done;
+                                              return !stopping_;
+                                          },
+                                          &why) &&
+                           tiles->Reopen(&why);
+        std::lock_guard<std::mutex> lock(mutex_);
+        builds_[image].running = false;
+        builds_[image].done = built ? 1 : builds_[image].done;
+        builds_[image].error = built ? "" : why;
+        if (slots_[image].tiles == tiles) ++slots_[image].revision;
+    });
+    return {202, json{{"started", true}}};
+}
+
+int ImageSlots::Tile(int image, int z, long long x, long long y, std::string *png, std::string *why) {
+    std::shared_ptr<TileImage> tiles;
+    if (image >= 0 && image < static_cast<int>(slots_.size())) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tiles = slots_[static_cast<size_t>(image)].tiles;
+    }
+    if (!tiles) {
+        *why = "no image is shown as image " + std::to_string(image);
+        return 404;
+    }
+    switch (tiles->Render(z, x, y, png, why)) {
+        case TileStatus::kOk: return 200;
+        case TileStatus::kOutOfRange: *why = "no such tile"; return 404;
+        case TileStatus::kFailed: break;
+    }
+    return 500;
+}
+
+}  // namespace zsrv

@@ -1,0 +1,29 @@
+// The keys of the workspace: what each means, as an intent the input
+// handlers turn into an action or a zoom. keyIntent is pure.
+//
+//   {action: NAME, args}   send the action
+//   {row: STEP}            move the current row by STEP
+//   {zoom: STEP}           zoom the pane under the mouse
+//   {toggleGraphics: true} show or hide the markers
+export function keyIntent(key, { ctrl = false, alt = false, meta = false } = {}) {
+  if (ctrl || alt || meta) return null;
+  const intents = {
+    Enter: { action: 'accept' },
+    Backspace: { action: 'clear' },
+    ArrowUp: { row: -1 },
+    ArrowDown: { row: 1 },
+    d: { action: 'drive' },
+    g: { toggleGraphics: true },
+    '+': { zoom: 1 },
+    '=': { zoom: 1 },
+    '-': { zoom: -1 },
+  };
+  return intents[key.length === 1 ? key.toLowerCase() : key] || null;
+}
+
+// The row a move by step leads to, within the table; null when it stays.
+export function rowAfterMove(table, step) {
+  if (!table || !table.present || !table.rowCount) return null;
+  const row = Math.max(0, Math.min(table.rowCount - 1, (table.currentRow < 0 ? 0 : table.currentRow) + step));
+  return row === table.currentRow ? null : row;
+}
