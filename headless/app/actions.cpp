@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "app/stereo_actions.h"
 #include "app/view.h"
 #include "automation/automation_core.h"
 #include "automation/display_automation.h"
@@ -26,6 +27,7 @@ namespace {
 struct HostState {
     std::vector<std::string> filesWritten;
     std::vector<std::string> functionNames;
+    long actions = 0;
 };
 
 HostState &TheHost() {
@@ -68,7 +70,9 @@ public:
         : messages_(zha::ViewerMessages().size()),
           printed_(zha::PrintedReports().size()),
           questions_(zha::QuestionsAsked().size()),
-          answers_(zha::QueuedAnswers()) {}
+          answers_(zha::QueuedAnswers()) {
+        BeginAction();
+    }
 
     // Runs an automation step; a failure becomes the action's error. Returns
     // whether it succeeded.
@@ -299,31 +303,58 @@ ActionResult WriteReport(const std::string &file) {
     return a.Finish();
 }
 
-ActionResult Click(const PaneId &pane, double x, double y) {
-    Action a;
+// A click in a pane as part of action a; false when it was refused.
+static bool ClickIn(Action &a, const PaneId &pane, double x, double y) {
     zha::DisplayPaneInfo info;
     std::string why;
     if (!ImagePane(pane, &info, &why)) {
         a.Refuse("cannot click: " + why);
-        return a.Finish();
+        return false;
     }
     const zha::DisplayLayerInfo &layer = info.layers.back();
     if (x < 0 || y < 0 || x > layer.width || y > layer.height) {
         a.Refuse("(" + NumberText(x) + ", " + NumberText(y) + ") is outside the " +
                  (pane.image == 0 ? "left" : "right") + " image, which is " + std::to_string(layer.width) + " x " +
                  std::to_string(layer.height) + " pixels");
-        return a.Finish();
+        return false;
     }
     const zha::ClickResult click = zha::ClickInImage(pane.image, pane.view, x, y);
-    if (!click.error.empty())
+    if (!click.error.empty()) {
         a.Refuse("the click was not delivered: " + click.error);
-    else if (!click.delivered)
+        return false;
+    }
+    if (!click.delivered)
         a.Note("(no pick in this pane: the click did nothing)");
+    else
+        NoteStereoPick(pane, x, y);
+    return true;
+}
+
+ActionResult Click(const PaneId &pane, double x, double y) {
+    Action a;
+    ClickIn(a, pane, x, y);
     return a.Finish();
 }
 
-ActionResult Accept() { return PressOnly("accept"); }
-ActionResult Clear() { return PressOnly("clear"); }
+ActionResult Accept() {
+    Action a;
+    PaneId pane;
+    double x = 0, y = 0;
+    // Right after a match, the proposal is the other image's pick.
+    if (TakeProposal(&pane, &x, &y)) {
+        a.Note("(the proposal " + NumberText(x) + " " + NumberText(y) + " is picked in the " + PaneName(pane) +
+               " pane)");
+        if (!ClickIn(a, pane, x, y)) return a.Finish();
+    }
+    ForgetStereoPick();
+    a.Press("accept");
+    return a.Finish();
+}
+
+ActionResult Clear() {
+    ForgetStereoPick();
+    return PressOnly("clear");
+}
 ActionResult Drive() { return PressOnly("driveto"); }
 ActionResult AutoDrive(bool on) { return PressOnly(on ? "autodriveon" : "autodriveoff"); }
 ActionResult SetUnits(Units units) { return SetOnly("unitstoggle", units == Units::Meters ? "Meters" : "Feet"); }
@@ -427,6 +458,9 @@ void CloseOpenTools() {
     zha::DisplayReset(false);
     zha::UiReset();
 }
+
+long BeginAction() { return ++TheHost().actions; }
+long ActionsTaken() { return TheHost().actions; }
 
 void SetFunctionNames(const std::vector<std::string> &names) { TheHost().functionNames = names; }
 

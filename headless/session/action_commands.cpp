@@ -1,6 +1,7 @@
 // The session's actions: each reads its words and calls one action.
 #include <limits>
 
+#include "app/stereo_actions.h"
 #include "session/commands.h"
 
 namespace zapp {
@@ -74,6 +75,28 @@ ActionResult RunFault(const Words &w) {
     return act::Fault(w[1], static_cast<int>(nth));
 }
 
+// match [window N] [range METRES]
+ActionResult RunMatch(const Words &w) {
+    const char *usage = "match [window N] [range METRES]";
+    if (w.size() % 2 == 0 || w.size() > 5) Malformed(std::string("usage: ") + usage);
+    zhg::MatchOptions options;
+    for (size_t i = 1; i + 1 < w.size(); i += 2) {
+        const std::string key = Lower(w[i]);
+        long long window = 0;
+        if (key == "window") {
+            if (!ParseInteger(w[i + 1], 5, 101, &window) || window % 2 == 0)
+                Malformed("the window must be an odd number of pixels from 5 to 101, not \"" + w[i + 1] + "\"");
+            options.window = static_cast<int>(window);
+        } else if (key == "range") {
+            options.searchHalfRange = NumberArg(w[i + 1], "METRES");
+            if (!(options.searchHalfRange > 0)) Malformed("the search range must be more than 0 metres");
+        } else {
+            Malformed(std::string("usage: ") + usage);
+        }
+    }
+    return act::Match(options);
+}
+
 }  // namespace
 
 const std::vector<ActionCommand> &ActionCommands() {
@@ -140,11 +163,29 @@ const std::vector<ActionCommand> &ActionCommands() {
            "top-left corner of the first pixel. A click outside the image is refused."}},
          RunClick},
         {"accept",
-         {{"accept", "Accepts the pending picks as the current point's measurement."}},
+         {{"accept",
+           "Accepts the pending picks as the current point's measurement. Right after `match`, picks the proposal "
+           "in the other image first."}},
          [](const Words &w) {
              ArgCount(w, 0, 0, "accept");
              return act::Accept();
          }},
+        {"predict",
+         {{"predict",
+           "After a pick in one image of a stereo pair: prints where the same ground point falls in the other "
+           "image at the current point's T&E elevation (\"x y\", height) and the ends of the epipolar curve over "
+           "the models' heights."}},
+         [](const Words &w) {
+             ArgCount(w, 0, 0, "predict");
+             return act::Predict();
+         }},
+        {"match",
+         {{"match [window N] [range METRES]",
+           "After a pick in one image of a stereo pair: proposes its conjugate in the other image by correlating "
+           "an N x N window (21) along the epipolar curve within METRES (the model's height scale) of the T&E "
+           "elevation. Prints \"x y\", the correlation and the implied height, and why the proposal is doubtful "
+           "(correlation below 0.7, or a second peak within 0.05). `accept` right after picks the proposal."}},
+         RunMatch},
         {"clear",
          {{"clear", "Clears the current point's measurement."}},
          [](const Words &w) {
