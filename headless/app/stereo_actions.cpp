@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/view.h"
+#include "automation/display_automation.h"
 #include "zblk.h"
 
 namespace zapp {
@@ -39,20 +40,21 @@ std::string Fixed(double value, int decimals) {
 }
 
 // The files of the pair the tool shows, or false when it shows no pair.
-bool PairFiles(const View &view, std::string files[2]) {
+bool PairFiles(std::string files[2]) {
     for (int image = 0; image < 2; ++image) {
-        const PaneView *pane = PaneOf(view, PaneId{image, 0});
-        if (!pane || !pane->hasImage) return false;
-        files[image] = pane->imageFile;
+        zha::DisplayPaneInfo info;
+        Zdis_ViewWindow *pane = zha::PaneOfImage(image, 0);
+        if (!pane || !zha::DisplayPane(pane, &info) || info.layers.empty()) return false;
+        files[image] = info.layers.back().fileName;
     }
     return true;
 }
 
 // The pair's aids, opened anew when the tool shows other files.
-const zhg::StereoAids *Aids(const View &view, std::string *why) {
+const zhg::StereoAids *Aids(std::string *why) {
     StereoState &s = State();
     std::string files[2];
-    if (!PairFiles(view, files)) {
+    if (!PairFiles(files)) {
         *why = "the tool shows no stereo pair";
         return nullptr;
     }
@@ -69,10 +71,10 @@ const zhg::StereoAids *Aids(const View &view, std::string *why) {
 }
 
 // The last pick, when it was made in the pair the tool shows now.
-bool CurrentPick(const View &view, StereoPick *pick, std::string *why) {
+bool CurrentPick(StereoPick *pick, std::string *why) {
     const StereoState &s = State();
     std::string files[2];
-    if (!s.pick.valid || !PairFiles(view, files) || files[0] != s.pickFiles[0] || files[1] != s.pickFiles[1]) {
+    if (!s.pick.valid || !PairFiles(files) || files[0] != s.pickFiles[0] || files[1] != s.pickFiles[1]) {
         *why = "there is no pick to start from (click in one image of the pair first)";
         return false;
     }
@@ -80,11 +82,12 @@ bool CurrentPick(const View &view, StereoPick *pick, std::string *why) {
     return true;
 }
 
-View ViewOfRow(int32_t row) {
+// The view with one row of the table (none for -1), and the markers when asked.
+View ViewOfRow(int32_t row, bool markers = false) {
     ViewRequest request;
     request.firstRow = row;
     request.rowCount = row >= 0 ? 1 : 0;
-    request.markers = true;
+    request.markers = markers;
     request.paneMarkers = false;
     return BuildView(request);
 }
@@ -110,40 +113,38 @@ double ReferenceHeight(bool *fromPoint) {
         }
     }
     std::string why;
-    const zhg::StereoAids *aids = Aids(view, &why);
+    const zhg::StereoAids *aids = Aids(&why);
     return aids ? aids->HeightOffset(0) : 0.0;
 }
 
 bool Prediction(zhg::EpipolarCurve *curve, std::string *why) {
-    const View view = ViewOfRow(-1);
     StereoPick pick;
-    const zhg::StereoAids *aids = Aids(view, why);
-    if (!aids || !CurrentPick(view, &pick, why)) return false;
+    const zhg::StereoAids *aids = Aids(why);
+    if (!aids || !CurrentPick(&pick, why)) return false;
     *curve = aids->Predict(pick.pane.image, pick.x, pick.y, ReferenceHeight());
     if (!curve->ok) *why = curve->error;
     return curve->ok;
 }
 
 bool MatchProposal(const zhg::MatchOptions &options, zhg::Proposal *proposal, std::string *why) {
-    const View view = ViewOfRow(-1);
     StereoPick pick;
-    const zhg::StereoAids *aids = Aids(view, why);
-    if (!aids || !CurrentPick(view, &pick, why)) return false;
+    const zhg::StereoAids *aids = Aids(why);
+    if (!aids || !CurrentPick(&pick, why)) return false;
     *proposal = aids->Match(pick.pane.image, pick.x, pick.y, ReferenceHeight(), options);
     if (!proposal->ok) *why = proposal->error;
     return proposal->ok;
 }
 
 bool StereoNeighbourhood(const zhg::FrameOptions &options, zhg::StereoFrame *frame, std::string *why) {
-    const View head = ViewOfRow(-1);
-    const zhg::StereoAids *aids = Aids(head, why);
+    const zhg::StereoAids *aids = Aids(why);
     if (!aids) return false;
     const double height = ReferenceHeight();
     StereoPick pick;
     std::string none;
-    if (!CurrentPick(head, &pick, &none)) {
+    if (!CurrentPick(&pick, &none)) {
         // The current point's T&E marker in the left image.
-        const View view = ViewOfRow(head.table.currentRow);
+        const View head = ViewOfRow(-1);
+        const View view = ViewOfRow(head.table.currentRow, true);
         const RowView *row = RowOf(view.table, view.table.currentRow);
         const std::string id = row && row->cells.size() > 1 ? row->cells[1] : std::string();
         for (const MarkerView &marker : view.markers)
@@ -232,8 +233,7 @@ ActionResult Match(const zhg::MatchOptions &options) {
 
 void NoteStereoPick(const PaneId &pane, double x, double y) {
     StereoState &s = State();
-    const View view = ViewOfRow(-1);
-    if (!PairFiles(view, s.pickFiles)) {
+    if (!PairFiles(s.pickFiles)) {
         s.pick = StereoPick();
         return;
     }

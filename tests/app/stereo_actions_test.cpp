@@ -8,17 +8,28 @@
 #include <sstream>
 
 #include "app/module_loader.h"
+#include "app/stereo_actions.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
+#include "app/view.h"
 #include "session/session.h"
 
 namespace {
 
 class StereoSessionTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        folder_ = new zt::TempDir;
+        std::string output;
+        ASSERT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-sample-data' '" + folder_->Path() + "'", &output), 0)
+            << output;
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
     void SetUp() override {
         std::string output;
-        ASSERT_EQ(zt::RunProgram("'" ZOT_BINARY_DIR "/zot-sample-data' '" + dir_.Path() + "'", &output), 0) << output;
         ASSERT_TRUE(module_.Load(ZOT_DEFAULT_MODULE, &output)) << output;
         module_.InstallResolver();
     }
@@ -48,9 +59,11 @@ protected:
         return transcript.substr(start, end - start);
     }
 
-    zt::TempDir dir_;
+    static zt::TempDir *folder_;
+    zt::TempDir &dir_ = *folder_;
     zapp::Module module_;
 };
+zt::TempDir *StereoSessionTest::folder_ = nullptr;
 
 TEST_F(StereoSessionTest, APredictionAndAProposalAfterALeftPick) {
     // S01's true positions, from the truth file.
@@ -86,6 +99,32 @@ TEST_F(StereoSessionTest, APredictionAndAProposalAfterALeftPick) {
 TEST_F(StereoSessionTest, AProposalIsTakenOnlyByTheAcceptRightAfterIt) {
     const std::string transcript = Run("click left main 400 400\nmatch\npredict\naccept\nexpect error\n");
     EXPECT_EQ(transcript.find("is picked in the"), std::string::npos) << transcript;
+}
+
+TEST_F(StereoSessionTest, TheStereoViewCentresOnTheCurrentPointAndItsMarkPicksBothImages) {
+    zapp::ResetHost("");
+    zapp::SetFunctionNames(module_.Names());
+    ASSERT_TRUE(zapp::act::Start(dir_.File("stereo_left.tif"), dir_.File("stereo_right.tif")).Ok());
+    ASSERT_TRUE(zapp::act::OpenTEFile(dir_.File("stereo_te.txt")).Ok());
+    zhg::StereoFrame frame;
+    std::string why;
+    // Without a pick: around the first point's T&E marker, at its elevation.
+    ASSERT_TRUE(zapp::StereoNeighbourhood({}, &frame, &why)) << why;
+    bool fromPoint = false;
+    const double height = zapp::ReferenceHeight(&fromPoint);
+    EXPECT_TRUE(fromPoint);
+    EXPECT_NEAR(frame.height, height, 1e-3);
+    const zhg::MarkPicks mark = zapp::FloatingMark(frame, 64, 64, height + 3.0);
+    ASSERT_TRUE(mark.ok);
+    // Clicked, the mark's picks measure the mark's height.
+    ASSERT_TRUE(zapp::act::Click({0, 0}, mark.file[0][0], mark.file[0][1]).Ok());
+    ASSERT_TRUE(zapp::act::Click({1, 0}, mark.file[1][0], mark.file[1][1]).Ok());
+    ASSERT_TRUE(zapp::act::Accept().Ok());
+    const zapp::View view = zapp::BuildView();
+    const zapp::RowView *row = zapp::RowOf(view.table, 0);
+    ASSERT_TRUE(row);
+    EXPECT_NEAR(std::stod(row->cells[zapp::ColumnByTitle(view.table, "Measured Elevation")]), height + 3.0, 2e-3);
+    zapp::CloseOpenTools();
 }
 
 }  // namespace
