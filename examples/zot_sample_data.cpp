@@ -402,7 +402,8 @@ bool PaintScene(const std::string &path, int width, int height,
                                      Cover(x, y, tx - arm, ty - half, tx + arm, ty + half) -
                                      Cover(x, y, tx - arm, ty - arm, tx + arm, ty + arm);
                 uint8_t &pixel = pixels[static_cast<size_t>(y) * width + x];
-                pixel = static_cast<uint8_t>(std::lround(pixel * (1 - square) + 25.0 * (square - cross) + 240.0 * cross));
+                const double value = pixel * (1 - square) + 25.0 * (square - cross) + 240.0 * cross;
+                pixel = static_cast<uint8_t>(std::lround(value));
             }
     }
     return WritePixels(path, pixels, error);
@@ -451,10 +452,12 @@ bool RenderFromTerrain(const zt::ImageTruth &image, const Terrain &terrain, std:
             north[static_cast<size_t>(j) * nodesX + i] = terrain.North(lat);
         }
     const auto ground = [&](double x, double y, double *e, double *n) {
-        const int i = std::min(static_cast<int>(x / step), nodesX - 2), j = std::min(static_cast<int>(y / step), nodesY - 2);
+        const int i = std::min(static_cast<int>(x / step), nodesX - 2);
+        const int j = std::min(static_cast<int>(y / step), nodesY - 2);
         const double u = x / step - i, v = y / step - j;
         const size_t k = static_cast<size_t>(j) * nodesX + i;
-        *e = (1 - v) * ((1 - u) * east[k] + u * east[k + 1]) + v * ((1 - u) * east[k + nodesX] + u * east[k + nodesX + 1]);
+        *e = (1 - v) * ((1 - u) * east[k] + u * east[k + 1]) +
+             v * ((1 - u) * east[k + nodesX] + u * east[k + nodesX + 1]);
         *n = (1 - v) * ((1 - u) * north[k] + u * north[k + 1]) +
              v * ((1 - u) * north[k + nodesX] + u * north[k + nodesX + 1]);
     };

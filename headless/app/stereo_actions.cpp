@@ -1,6 +1,5 @@
-// The stereo aids on the open pair: the pair's aids opened once per pair of
-// files, the last pick, the reference height from the point table, and the
-// actions that print what the aids found.
+// The stereo aids on the pair the tool shows: the last pick, the reference
+// height from the point table, and the actions that print what the aids found.
 #include "app/stereo_actions.h"
 
 #include <cmath>
@@ -17,8 +16,6 @@ namespace zapp {
 namespace {
 
 struct StereoState {
-    std::string files[2];
-    std::unique_ptr<zhg::StereoAids> aids;
     StereoPick pick;
     std::string pickFiles[2];
     // The proposal of the last Match, and the action count it was made at.
@@ -50,24 +47,15 @@ bool PairFiles(std::string files[2]) {
     return true;
 }
 
-// The pair's aids, opened anew when the tool shows other files.
-const zhg::StereoAids *Aids(std::string *why) {
-    StereoState &s = State();
+// The aids on the pair the tool shows. Opened for each use (a few
+// milliseconds), so that nothing of the pair outlives the tool.
+std::unique_ptr<zhg::StereoAids> Aids(std::string *why) {
     std::string files[2];
     if (!PairFiles(files)) {
         *why = "the tool shows no stereo pair";
         return nullptr;
     }
-    if (!s.aids || files[0] != s.files[0] || files[1] != s.files[1]) {
-        s.aids = zhg::StereoAids::Open(files[0], files[1], why);
-        s.files[0] = files[0];
-        s.files[1] = files[1];
-        if (!s.aids) {
-            s.files[0].clear();
-            return nullptr;
-        }
-    }
-    return s.aids.get();
+    return zhg::StereoAids::Open(files[0], files[1], why);
 }
 
 // The last pick, when it was made in the pair the tool shows now.
@@ -113,13 +101,13 @@ double ReferenceHeight(bool *fromPoint) {
         }
     }
     std::string why;
-    const zhg::StereoAids *aids = Aids(&why);
+    const auto aids = Aids(&why);
     return aids ? aids->HeightOffset(0) : 0.0;
 }
 
 bool Prediction(zhg::EpipolarCurve *curve, std::string *why) {
     StereoPick pick;
-    const zhg::StereoAids *aids = Aids(why);
+    const auto aids = Aids(why);
     if (!aids || !CurrentPick(&pick, why)) return false;
     *curve = aids->Predict(pick.pane.image, pick.x, pick.y, ReferenceHeight());
     if (!curve->ok) *why = curve->error;
@@ -128,7 +116,7 @@ bool Prediction(zhg::EpipolarCurve *curve, std::string *why) {
 
 bool MatchProposal(const zhg::MatchOptions &options, zhg::Proposal *proposal, std::string *why) {
     StereoPick pick;
-    const zhg::StereoAids *aids = Aids(why);
+    const auto aids = Aids(why);
     if (!aids || !CurrentPick(&pick, why)) return false;
     *proposal = aids->Match(pick.pane.image, pick.x, pick.y, ReferenceHeight(), options);
     if (!proposal->ok) *why = proposal->error;
@@ -136,7 +124,7 @@ bool MatchProposal(const zhg::MatchOptions &options, zhg::Proposal *proposal, st
 }
 
 bool StereoNeighbourhood(const zhg::FrameOptions &options, zhg::StereoFrame *frame, std::string *why) {
-    const zhg::StereoAids *aids = Aids(why);
+    const auto aids = Aids(why);
     if (!aids) return false;
     const double height = ReferenceHeight();
     StereoPick pick;
@@ -176,7 +164,9 @@ bool StereoNeighbourhood(const zhg::FrameOptions &options, zhg::StereoFrame *fra
 }
 
 zhg::MarkPicks FloatingMark(const zhg::StereoFrame &frame, double u, double v, double height) {
-    return State().aids ? State().aids->Mark(frame, u, v, height) : zhg::MarkPicks();
+    std::string why;
+    const auto aids = Aids(&why);
+    return aids ? aids->Mark(frame, u, v, height) : zhg::MarkPicks();
 }
 
 namespace act {

@@ -1,6 +1,8 @@
 // The stereo aids through the session language on the sample pair: predict
 // and match after a left pick, and a proposal taken by accept measures what
 // picking its printed position by hand measures.
+#include "app/stereo_actions.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,10 +10,9 @@
 #include <sstream>
 
 #include "app/module_loader.h"
-#include "app/stereo_actions.h"
+#include "app/view.h"
 #include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
-#include "app/view.h"
 #include "session/session.h"
 
 namespace {
@@ -73,7 +74,8 @@ TEST_F(StereoSessionTest, APredictionAndAProposalAfterALeftPick) {
     }
     std::vector<std::string> f;
     std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+    for (std::string field; std::getline(fields, field, ',');)
+        f.push_back(field);
     ASSERT_EQ(f.size(), 17u) << line;
     const double left[2] = {std::stod(f[13]), std::stod(f[14])}, right[2] = {std::stod(f[15]), std::stod(f[16])};
     char click[128];

@@ -3,13 +3,12 @@
 // the sample-data program knows), the drawn targets' centres, and refusals.
 #include "toolkit/geo/stereo_aids.h"
 
+#include <gdal.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
 #include <sstream>
-
-#include <gdal.h>
 
 #include "fixtures/files.h"
 #include "fixtures/geo_images.h"
@@ -50,7 +49,8 @@ TEST(EpipolarCurveTest, EveryPointOfTheCurveIntersectsThePickAtItsHeight) {
     const auto aids = zhg::StereoAids::Open(pair.left.path, pair.right.path, &error);
     ASSERT_TRUE(aids) << error;
     ToolBlock tool(pair.left.path, pair.right.path);
-    for (const auto &[from, x, y] : {std::tuple{0, 250.0, 250.0}, std::tuple{0, 40.3, 470.9}, std::tuple{1, 123.45, 67.8}}) {
+    for (const auto &[from, x, y] :
+         {std::tuple{0, 250.0, 250.0}, std::tuple{0, 40.3, 470.9}, std::tuple{1, 123.45, 67.8}}) {
         const zhg::EpipolarCurve curve = aids->Predict(from, x, y, 512.5);
         ASSERT_TRUE(curve.ok) << curve.error;
         EXPECT_EQ(curve.points.front().height, curve.minHeight);
@@ -114,9 +114,14 @@ protected:
         while (std::getline(in, line)) {
             std::vector<std::string> f;
             std::istringstream fields(line);
-            for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+            for (std::string field; std::getline(fields, field, ',');)
+                f.push_back(field);
             if (f[0] != "stereo") continue;
-            truth_.push_back({f[1], std::stod(f[2]), std::stod(f[3]), std::stod(f[4]), std::stod(f[7]),
+            truth_.push_back({f[1],
+                              std::stod(f[2]),
+                              std::stod(f[3]),
+                              std::stod(f[4]),
+                              std::stod(f[7]),
                               {{std::stod(f[13]), std::stod(f[14])}, {std::stod(f[15]), std::stod(f[16])}}});
         }
     }
@@ -202,8 +207,9 @@ std::array<double, 2> TargetCentre(const std::string &image, double x, double y)
     GDALDatasetH ds = GDALOpen(image.c_str(), GA_ReadOnly);
     const int cx = static_cast<int>(std::floor(x)), cy = static_cast<int>(std::floor(y));
     std::vector<uint8_t> pixels(81);
-    EXPECT_EQ(GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, cx - 4, cy - 4, 9, 9, pixels.data(), 9, 9, GDT_Byte, 0, 0),
-              CE_None);
+    EXPECT_EQ(
+        GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, cx - 4, cy - 4, 9, 9, pixels.data(), 9, 9, GDT_Byte, 0, 0),
+        CE_None);
     GDALClose(ds);
     double sum[2] = {}, weight[2] = {};
     for (int j = -4; j <= 4; ++j)
@@ -225,7 +231,8 @@ TEST_F(SamplePairTest, TargetsShowWhereThePointsTrulyAre) {
     while (std::getline(in, line)) {
         std::vector<std::string> f;
         std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+        for (std::string field; std::getline(fields, field, ',');)
+            f.push_back(field);
         const bool stereo = f[0] == "stereo";
         for (int image = 0; image < (stereo ? 2 : 1); ++image) {
             const double x = std::stod(f[13 + 2 * image]), y = std::stod(f[14 + 2 * image]);

@@ -2,12 +2,12 @@
 // the pair's block (see stereo_aids.h).
 #include "toolkit/geo/stereo_aids.h"
 
+#include <cpl_conv.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
-
-#include <cpl_conv.h>
 
 #include "toolkit/geo/geo_internal.h"
 #include "zblk.h"
@@ -50,13 +50,15 @@ bool Solve(int n, double A[4][4], double b[4], double x[4]) {
         std::swap(b[col], b[pivot]);
         for (int r = col + 1; r < n; ++r) {
             const double f = A[r][col] / A[col][col];
-            for (int k = col; k < n; ++k) A[r][k] -= f * A[col][k];
+            for (int k = col; k < n; ++k)
+                A[r][k] -= f * A[col][k];
             b[r] -= f * b[col];
         }
     }
     for (int r = n - 1; r >= 0; --r) {
         double s = b[r];
-        for (int k = r + 1; k < n; ++k) s -= A[r][k] * x[k];
+        for (int k = r + 1; k < n; ++k)
+            s -= A[r][k] * x[k];
         x[r] = s / A[r][r];
     }
     for (int i = 0; i < n; ++i)
@@ -169,9 +171,11 @@ struct StereoAids::Impl {
             }
             GDALCopyWords64(raw.data(), type, size, values.data(), GDT_Float64, sizeof(double),
                             static_cast<GPtrDiff_t>(n));
-            for (size_t i = 0; i < n; ++i) region->pixels[i] += values[i];
+            for (size_t i = 0; i < n; ++i)
+                region->pixels[i] += values[i];
         }
-        for (double &v : region->pixels) v /= bands;
+        for (double &v : region->pixels)
+            v /= bands;
         return true;
     }
 };
@@ -300,7 +304,8 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
         return p;
     }
     double mean = 0;
-    for (double v : t) mean += v;
+    for (double v : t)
+        mean += v;
     mean /= n;
     double length = 0;
     for (double &v : t) {
@@ -312,13 +317,15 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
         return p;
     }
     length = std::sqrt(length);
-    for (double &v : t) v /= length;
+    for (double &v : t)
+        v /= length;
 
     // The cells the curve crosses within the search range, in height order.
     const double half = o.searchHalfRange > 0 ? o.searchHalfRange : HeightScale(from);
     const double low = centreHeight - half, high = centreHeight + half;
     double x0, y0, x1, y1;
-    if (!impl_->Project(from, x, y, centreHeight, &x0, &y0) || !impl_->Project(from, x, y, centreHeight + 1, &x1, &y1)) {
+    if (!impl_->Project(from, x, y, centreHeight, &x0, &y0) ||
+        !impl_->Project(from, x, y, centreHeight + 1, &x1, &y1)) {
         p.error = "the pick's ray has no position in the other image at that height";
         return p;
     }
@@ -360,7 +367,8 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
         double s = 0, ss = 0, st = 0;
         const double *tp = t.data();
         for (int j = -r; j <= r; ++j) {
-            const double *w = &region.pixels[static_cast<size_t>(rr + j - region.y0) * region.width + (c - r - region.x0)];
+            const double *w =
+                &region.pixels[static_cast<size_t>(rr + j - region.y0) * region.width + (c - r - region.x0)];
             for (int i = 0; i < o.window; ++i) {
                 const double v = w[i];
                 s += v;
@@ -381,7 +389,8 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
         double s = 0, ss = 0, st = 0;
         const double *tp = t.data();
         for (int j = -r; j <= r; ++j) {
-            const double *a = &region.pixels[static_cast<size_t>(iy + j - region.y0) * region.width + (ix - r - region.x0)];
+            const double *a =
+                &region.pixels[static_cast<size_t>(iy + j - region.y0) * region.width + (ix - r - region.x0)];
             const double *b = a + region.width;
             for (int i = 0; i < o.window; ++i) {
                 const double v = w00 * a[i] + w10 * a[i + 1] + w01 * b[i] + w11 * b[i + 1];
@@ -403,7 +412,8 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
     // peak's own slopes.
     const double exclusion = std::max(3.0, o.window / 4.0);
     for (size_t k = 0; k < cells.size(); ++k) {
-        const bool peak = (k == 0 || profile[k] >= profile[k - 1]) && (k + 1 == cells.size() || profile[k] >= profile[k + 1]);
+        const bool peak =
+            (k == 0 || profile[k] >= profile[k - 1]) && (k + 1 == cells.size() || profile[k] >= profile[k + 1]);
         if (peak && std::hypot(cells[k].column - cells[best].column, cells[k].row - cells[best].row) > exclusion)
             p.secondCoefficient = std::max(p.secondCoefficient, profile[k]);
     }
@@ -464,18 +474,20 @@ Proposal StereoAids::Match(int from, double x, double y, double centreHeight, co
     }
     p.height = ground[2];
     p.ok = true;
-    for (const Cell &c : cells) p.cells.push_back({c.column, c.row});
+    for (const Cell &c : cells)
+        p.cells.push_back({c.column, c.row});
     p.profile = std::move(profile);
     if (p.coefficient < o.minCoefficient) {
         p.doubtful = true;
         p.doubt = Text("the correlation %.2f is below %.2f", p.coefficient, o.minCoefficient);
     } else if (p.secondCoefficient >= 0 && p.secondCoefficient >= p.coefficient - o.uniqueness) {
         p.doubtful = true;
-        p.doubt = Text("another peak along the curve (%.2f) comes within %.2f of the best (%.2f)",
-                       p.secondCoefficient, o.uniqueness, p.coefficient);
+        p.doubt = Text("another peak along the curve (%.2f) comes within %.2f of the best (%.2f)", p.secondCoefficient,
+                       o.uniqueness, p.coefficient);
     } else if ((best == 0 || best + 1 == cells.size()) && cells.size() > 1) {
         p.doubtful = true;
-        p.doubt = "the best match lies at an end of the search range";
+        p.doubt =
+            "the best match lies at an end of the stretch of curve searched (the search range or the image's edge)";
     }
     return p;
 }
@@ -507,7 +519,8 @@ StereoFrame StereoAids::Frame(double lon, double lat, double height, const Frame
                     for (int c = 0; c < 2; ++c)
                         for (int u = 0; u < 4; ++u) {
                             b[c][u] += row[u] * value[c];
-                            for (int v = 0; v < 4; ++v) A[c][u][v] += row[u] * row[v];
+                            for (int v = 0; v < 4; ++v)
+                                A[c][u][v] += row[u] * row[v];
                         }
                 }
         for (int c = 0; c < 2; ++c)
@@ -623,7 +636,9 @@ StereoFrame StereoAids::Frame(double lon, double lat, double height, const Frame
         frame.grey[i].resize(values.size());
         for (size_t k = 0; k < values.size(); ++k)
             frame.grey[i][k] =
-                std::isnan(values[k]) ? 0 : static_cast<uint8_t>(std::lround(std::clamp((values[k] - lo) * scale, 0.0, 255.0)));
+                std::isnan(values[k])
+                    ? 0
+                    : static_cast<uint8_t>(std::lround(std::clamp((values[k] - lo) * scale, 0.0, 255.0)));
     }
     frame.ok = true;
     return frame;

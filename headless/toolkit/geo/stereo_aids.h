@@ -29,28 +29,28 @@
 namespace zhg {
 
 struct CurvePoint {
-    double x = 0, y = 0;   // in the other image
-    double height = 0;     // metres
-    bool tick = false;     // at a whole multiple of the tick step
+    double x = 0, y = 0;  // in the other image
+    double height = 0;    // metres
+    bool tick = false;    // at a whole multiple of the tick step
 };
 
 struct EpipolarCurve {
     bool ok = false;
-    std::string error;      // why there is no curve, when !ok
-    int from = 0, to = 1;   // the picked image and the other one
+    std::string error;     // why there is no curve, when !ok
+    int from = 0, to = 1;  // the picked image and the other one
     double minHeight = 0, maxHeight = 0;
     // The curve as a polyline, lowest height first: its two ends and every
     // tick between them. Heights whose ray leaves a model's domain are left out.
     std::vector<CurvePoint> points;
     bool hasPredicted = false;
-    CurvePoint predicted;   // at the reference height, when it lies in the range
+    CurvePoint predicted;  // at the reference height, when it lies in the range
 };
 
 struct MatchOptions {
-    int window = 21;                 // side of the square windows, pixels (odd, 5 to 101)
-    double searchHalfRange = 0;      // metres either side of the centre height; 0: the model's height scale
-    double minCoefficient = 0.7;     // a lower peak is doubtful
-    double uniqueness = 0.05;        // a second peak this close to the best makes it doubtful
+    int window = 21;              // side of the square windows, pixels (odd, 5 to 101)
+    double searchHalfRange = 0;   // metres either side of the centre height; 0: the model's height scale
+    double minCoefficient = 0.7;  // a lower peak is doubtful
+    double uniqueness = 0.05;     // a second peak this close to the best makes it doubtful
 };
 
 struct Proposal {
@@ -62,7 +62,7 @@ struct Proposal {
     double height = 0;              // metres: the intersection of the pick and the proposal
     double secondCoefficient = -1;  // the best other peak along the curve (-1: none)
     bool doubtful = false;
-    std::string doubt;              // why it is doubtful
+    std::string doubt;  // why it is doubtful
     // The search: the centre pixels (column, row) of the windows correlated
     // along the curve, lowest height first, and their correlations.
     std::vector<std::array<int, 2>> cells;
@@ -70,9 +70,11 @@ struct Proposal {
 };
 
 struct FrameOptions {
-    int halfSize = 64;        // the frame is 2 * halfSize frame pixels square
-    double groundPixel = 0;   // metres per frame pixel; 0: the finer of the two images' ground pixels
-    double heightHalfRange = 0;  // metres either side of the centre the residual is taken over; 0: halfSize * groundPixel
+    int halfSize = 64;       // the frame is 2 * halfSize frame pixels square
+    double groundPixel = 0;  // metres per frame pixel; 0: the finer of the two images' ground pixels
+    // Metres either side of the centre's height that the affine models are
+    // fitted and their residual taken over; 0: halfSize * groundPixel.
+    double heightHalfRange = 0;
 };
 
 // A local frame around a ground point in which the epipolar direction is
@@ -93,7 +95,7 @@ struct StereoFrame {
     // The ground directions of u and v on the plane: east and north parts of
     // unit vectors, u then v.
     std::array<double, 4> axes{};
-    double parallaxPerMeter = 0;          // frame pixels of u-parallax a metre of height
+    double parallaxPerMeter = 0;  // frame pixels of u-parallax a metre of height
     // The largest distance (pixels, either image) between the affine models
     // and the sensor models over the frame and the height range; also bounds
     // the rows' disagreement.
