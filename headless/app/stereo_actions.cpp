@@ -105,22 +105,32 @@ double ReferenceHeight(bool *fromPoint) {
     return aids ? aids->HeightOffset(0) : 0.0;
 }
 
-bool Prediction(zhg::EpipolarCurve *curve, std::string *why) {
+namespace {
+
+// Runs an aid on the last pick at the reference height; false with *why when
+// there is no pick or the aid finds nothing.
+template <typename Result, typename Aid>
+bool FromPick(Result *result, std::string *why, Aid aid) {
     StereoPick pick;
     const auto aids = Aids(why);
     if (!aids || !CurrentPick(&pick, why)) return false;
-    *curve = aids->Predict(pick.pane.image, pick.x, pick.y, ReferenceHeight());
-    if (!curve->ok) *why = curve->error;
-    return curve->ok;
+    *result = aid(*aids, pick, ReferenceHeight());
+    if (!result->ok) *why = result->error;
+    return result->ok;
+}
+
+}  // namespace
+
+bool Prediction(zhg::EpipolarCurve *curve, std::string *why) {
+    return FromPick(curve, why, [](const zhg::StereoAids &aids, const StereoPick &pick, double height) {
+        return aids.Predict(pick.pane.image, pick.x, pick.y, height);
+    });
 }
 
 bool MatchProposal(const zhg::MatchOptions &options, zhg::Proposal *proposal, std::string *why) {
-    StereoPick pick;
-    const auto aids = Aids(why);
-    if (!aids || !CurrentPick(&pick, why)) return false;
-    *proposal = aids->Match(pick.pane.image, pick.x, pick.y, ReferenceHeight(), options);
-    if (!proposal->ok) *why = proposal->error;
-    return proposal->ok;
+    return FromPick(proposal, why, [&](const zhg::StereoAids &aids, const StereoPick &pick, double height) {
+        return aids.Match(pick.pane.image, pick.x, pick.y, height, options);
+    });
 }
 
 bool StereoNeighbourhood(const zhg::FrameOptions &options, zhg::StereoFrame *frame, std::string *why) {

@@ -89,6 +89,19 @@ void QuadraticPeak(const double f[3][3], double *dx, double *dy, double *top) {
     *top = std::min(1.0, f[1][1] + gx * x + gy * y + 0.5 * (hxx * x * x + 2 * hxy * x * y + hyy * y * y));
 }
 
+// Sets which image holds the pick and which is the other; false, with the
+// result's error, when from names neither.
+template <typename Result>
+bool Sides(int from, Result *result) {
+    if (from != 0 && from != 1) {
+        result->error = "the pick is in no image of the pair";
+        return false;
+    }
+    result->from = from;
+    result->to = 1 - from;
+    return true;
+}
+
 }  // namespace
 
 double CrossCorrelation(const double *a, const double *b, size_t count) {
@@ -235,12 +248,7 @@ bool StereoAids::ReadWindow(int image, int column, int row, int window, std::vec
 
 EpipolarCurve StereoAids::Predict(int from, double x, double y, double referenceHeight, double tickStep) const {
     EpipolarCurve curve;
-    if (from != 0 && from != 1) {
-        curve.error = "the pick is in no image of the pair";
-        return curve;
-    }
-    curve.from = from;
-    curve.to = 1 - from;
+    if (!Sides(from, &curve)) return curve;
     if (!std::isfinite(x) || !std::isfinite(y) || !(tickStep > 0)) {
         curve.error = "the pick or the tick step is not a number";
         return curve;
@@ -277,12 +285,7 @@ EpipolarCurve StereoAids::Predict(int from, double x, double y, double reference
 
 Proposal StereoAids::Match(int from, double x, double y, double centreHeight, const MatchOptions &o) const {
     Proposal p;
-    if (from != 0 && from != 1) {
-        p.error = "the pick is in no image of the pair";
-        return p;
-    }
-    p.from = from;
-    p.to = 1 - from;
+    if (!Sides(from, &p)) return p;
     const int to = p.to;
     if (o.window < 5 || o.window > 101 || o.window % 2 == 0) {
         p.error = Text("the window must be an odd number of pixels from 5 to 101, not %g", o.window);
