@@ -204,6 +204,7 @@ TEST_F(SamplePairTest, TheFloatingMarkAtATargetsHeightPicksItsConjugates) {
 // Where a target's cross shows: its arms' brightness weighted over rows (or
 // columns) clear of the other arm.
 std::array<double, 2> TargetCentre(const std::string &image, double x, double y) {
+    GDALAllRegister();
     GDALDatasetH ds = GDALOpen(image.c_str(), GA_ReadOnly);
     const int cx = static_cast<int>(std::floor(x)), cy = static_cast<int>(std::floor(y));
     std::vector<uint8_t> pixels(81);
