@@ -96,6 +96,55 @@ TEST(StereoAidsTest, RefusesWhatItCannotDo) {
     EXPECT_FALSE(aids->Predict(0, NAN, 1, 500).ok);
 }
 
+// Fills an image's band with value(x, y).
+template <typename Value>
+void Paint(const zt::ImageTruth &image, Value value) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) pixels[static_cast<size_t>(y) * image.width + x] = value(x, y);
+    GDALAllRegister();
+    GDALDatasetH ds = GDALOpen(image.path.c_str(), GA_Update);
+    ASSERT_TRUE(ds);
+    EXPECT_EQ(GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, image.width, image.height, pixels.data(),
+                           image.width, image.height, GDT_Byte, 0, 0),
+              CE_None);
+    GDALClose(ds);
+}
+
+uint8_t Noise(int x, int y, unsigned seed) {
+    unsigned h = static_cast<unsigned>(x) * 73856093u ^ static_cast<unsigned>(y) * 19349663u ^ seed * 83492791u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    return static_cast<uint8_t>(h >> 24);
+}
+
+TEST(StereoAidsTest, SaysWhenAProposalIsDoubtful) {
+    const struct {
+        const char *what;
+        uint8_t (*left)(int, int), (*right)(int, int);
+        const char *doubt;
+    } cases[] = {
+        // Stripes across the epipolar direction repeat every 8 pixels along it.
+        {"stripes", [](int, int y) { return static_cast<uint8_t>(128 + 100 * std::sin(y * 0.785398)); },
+         [](int, int y) { return static_cast<uint8_t>(128 + 100 * std::sin(y * 0.785398)); }, "another peak"},
+        {"unrelated noise", [](int x, int y) { return Noise(x, y, 1); }, [](int x, int y) { return Noise(x, y, 2); },
+         "below 0.70"},
+    };
+    for (const auto &c : cases) {
+        zt::TempDir dir;
+        const zt::StereoPair pair = zt::WriteStereoPair(dir.Path(), "pair", zt::RpcStorage::GeoTiffTag);
+        Paint(pair.left, c.left);
+        Paint(pair.right, c.right);
+        std::string error;
+        const auto aids = zhg::StereoAids::Open(pair.left.path, pair.right.path, &error);
+        ASSERT_TRUE(aids) << error;
+        const zhg::Proposal p = aids->Match(0, 250.3, 240.6, 500);
+        ASSERT_TRUE(p.ok) << c.what << ": " << p.error;
+        EXPECT_TRUE(p.doubtful) << c.what;
+        EXPECT_NE(p.doubt.find(c.doubt), std::string::npos) << c.what << ": " << p.doubt;
+    }
+}
+
 // The sample data, written once for the suite, and its stereo truth.
 class SamplePairTest : public ::testing::Test {
 protected:
