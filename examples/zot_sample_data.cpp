@@ -13,7 +13,10 @@
 // couple of metres, and one point that is badly off. The sessions click where
 // the points truly are in the images (through the geotransform, or the RPC
 // ground-to-image functions) with sub-pixel hand jitter, so the reports show
-// believable errors. A fixed seed makes every run write the same bytes.
+// believable errors. The orthoimages show fields and a survey target at each
+// point; the pair is rendered from a textured terrain through its two models,
+// with the targets on the ground. A fixed seed makes every run write the same
+// bytes.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
