@@ -13,7 +13,10 @@
 // couple of metres, and one point that is badly off. The sessions click where
 // the points truly are in the images (through the geotransform, or the RPC
 // ground-to-image functions) with sub-pixel hand jitter, so the reports show
-// believable errors. A fixed seed makes every run write the same bytes.
+// believable errors. The orthoimages show fields and a survey target at each
+// point; the pair is rendered from a textured terrain through its two models,
+// with the targets on the ground. A fixed seed makes every run write the same
+// bytes.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -106,6 +109,9 @@ struct SamplePoint {
     double teX = 0, teY = 0, teZ = 0;
     double ce90 = 0, le90 = 0;       // metres
     double mensurationPixels = 0;    // the analyst's estimate typed into the table; 0 types none
+    // Where the point truly lies in each image (file coordinates): the
+    // target's centre, and in a pair the conjugate positions. Mono: image 0 only.
+    double truePixel[2][2] = {};
     std::vector<Pick> picks;
 };
 
@@ -189,6 +195,78 @@ const char *const kDescriptions[] = {
 };
 const char *const kBlunderDescription = "Fire hydrant, from an old field book";
 
+// The ground under the stereo pair: a gently tilted surface with a hill and a
+// hollow (heights of about 480 to 530 m, slopes under 1 in 8), covered with
+// fields and a mottled texture of a few metres' grain, and a survey target
+// (a white cross on a dark square, 9.75 m across, along east and north) at
+// each reference point. Positions are metres east and north of the pair's
+// centre. Everything is a function of position alone.
+class Terrain {
+public:
+    Terrain(double centerLon, double centerLat)
+        : lon0_(centerLon), lat0_(centerLat), perLon_(MetersPerDegreeLongitude(centerLat)),
+          perLat_(MetersPerDegreeLatitude(centerLat)) {}
+
+    double East(double lon) const { return (lon - lon0_) * perLon_; }
+    double North(double lat) const { return (lat - lat0_) * perLat_; }
+    double Lon(double east) const { return lon0_ + east / perLon_; }
+    double Lat(double north) const { return lat0_ + north / perLat_; }
+
+    double Height(double e, double n) const {
+        return 505.0 + 0.03 * e - 0.02 * n + 15.0 * Bump(e - 60.0, n + 40.0, 120.0) -
+               8.0 * Bump(e + 110.0, n - 90.0, 90.0);
+    }
+
+    void AddTarget(double e, double n) { targets_.emplace_back(e, n); }
+
+    // Whether a target lies within reach metres of (e, n).
+    bool NearTarget(double e, double n, double reach) const {
+        for (const auto &t : targets_)
+            if (std::fabs(e - t.first) < kTargetHalf + reach && std::fabs(n - t.second) < kTargetHalf + reach)
+                return true;
+        return false;
+    }
+
+    // The ground's brightness at (e, n), 0 to 255.
+    double Brightness(double e, double n) const {
+        for (const auto &t : targets_) {
+            const double de = std::fabs(e - t.first), dn = std::fabs(n - t.second);
+            if (de < kTargetHalf && dn < kTargetHalf) return de < kArmHalf || dn < kArmHalf ? 240.0 : 25.0;
+        }
+        // Fields of five tones, and three scales of mottling.
+        const int field = static_cast<int>(Hash(static_cast<int>(std::floor((e + 0.4 * n) / 55.0)),
+                                                static_cast<int>(std::floor((n - 0.3 * e) / 45.0)), 7) %
+                                           5u);
+        return 85.0 + 12.0 * field + 26.0 * Noise(e / 2.2, n / 2.2, 1) + 18.0 * Noise(e / 5.0, n / 5.0, 2) +
+               12.0 * Noise(e / 13.0, n / 13.0, 3);
+    }
+
+private:
+    static constexpr double kTargetHalf = 4.875;  // metres
+    static constexpr double kArmHalf = 0.375;
+
+    static double Bump(double e, double n, double sigma) { return std::exp(-(e * e + n * n) / (2 * sigma * sigma)); }
+    static std::uint32_t Hash(int i, int j, std::uint32_t seed) {
+        std::uint32_t h = static_cast<std::uint32_t>(i) * 73856093u ^ static_cast<std::uint32_t>(j) * 19349663u ^
+                          seed * 83492791u;
+        h ^= h >> 13;
+        h *= 0x5bd1e995u;
+        h ^= h >> 15;
+        return h;
+    }
+    // Smooth noise from -1 to 1 with a grain of one unit.
+    static double Noise(double x, double y, std::uint32_t seed) {
+        const double fx = std::floor(x), fy = std::floor(y);
+        const int i = static_cast<int>(fx), j = static_cast<int>(fy);
+        const double u = x - fx, v = y - fy, su = u * u * (3 - 2 * u), sv = v * v * (3 - 2 * v);
+        const auto at = [&](int a, int b) { return (Hash(i + a, j + b, seed) & 0xffffu) / 32767.5 - 1.0; };
+        return (1 - sv) * ((1 - su) * at(0, 0) + su * at(1, 0)) + sv * ((1 - su) * at(0, 1) + su * at(1, 1));
+    }
+
+    double lon0_, lat0_, perLon_, perLat_;
+    std::vector<std::pair<double, double>> targets_;
+};
+
 // A mono image set: reference points at true pixel positions, one to three
 // picks each (the first in the main pane, the others in the zoomed pane).
 Dataset MonoDataset(Random &rng, const std::string &name, const std::string &summary, const zt::ImageTruth &image,
@@ -212,6 +290,8 @@ Dataset MonoDataset(Random &rng, const std::string &name, const std::string &sum
         p.description = blunder ? kBlunderDescription : kDescriptions[(i * 5 + idPrefix[0]) % 12];
         const double x = margin + positions[i].first, y = margin + positions[i].second;
         zt::ApplyGeoTransform(image.geoTransform, x, y, &p.trueX, &p.trueY);
+        p.truePixel[0][0] = x;
+        p.truePixel[0][1] = y;
         p.trueZ = rng.Uniform(240.0, 420.0);
         SetReference(&p, ReferenceError(rng, shift, blunder), geographic);
         SetAccuracy(rng, &p);
@@ -223,11 +303,10 @@ Dataset MonoDataset(Random &rng, const std::string &name, const std::string &sum
     return d;
 }
 
-// The stereo set: reference points on the ground within the pair's common
-// footprint, at heights of 430 to 600 m, picked once in each image (twice in the
-// left image for some).
-Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoOptions &o, int count,
-                      const Offset &shift) {
+// The stereo set: reference points on the terrain within the pair's common
+// footprint, picked once in each image (twice in the left image for some).
+Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoOptions &o, const Terrain &terrain,
+                      int count, const Offset &shift) {
     Dataset d;
     d.name = "stereo";
     d.summary = "Stereo assessment of an RPC image pair";
@@ -251,7 +330,11 @@ Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoO
         const double east = positions[i].first - halfEast, north = halfNorth - positions[i].second;
         p.trueY = o.centerLat + north / MetersPerDegreeLatitude(o.centerLat);
         p.trueX = o.centerLon + east / MetersPerDegreeLongitude(o.centerLat);
-        p.trueZ = rng.Uniform(430.0, 600.0);
+        // The point lies on the terrain. The height once drawn at random is
+        // still drawn, so that the reference errors and the clicks after it
+        // stay what they were.
+        rng.Uniform(430.0, 600.0);
+        p.trueZ = RoundTo(terrain.Height(east, north), 0.001);
         double x[2], y[2];
         for (int image = 0; image < 2; ++image) {
             const zt::ImageTruth &truth = image == 0 ? pair.left : pair.right;
@@ -261,6 +344,8 @@ Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoO
                 std::fprintf(stderr, "zot-sample-data: point %s falls outside image %d\n", id, image);
                 std::exit(1);
             }
+            p.truePixel[image][0] = x[image];
+            p.truePixel[image][1] = y[image];
         }
         SetReference(&p, ReferenceError(rng, shift, blunder), true);
         SetAccuracy(rng, &p);
@@ -272,17 +357,35 @@ Dataset StereoDataset(Random &rng, const zt::StereoPair &pair, const zt::StereoO
     return d;
 }
 
-// Gives an image something to look at: fields of crops, and at each
-// point's true position a survey target (a white cross on a dark square), so
-// that an analyst measuring in the workspace finds each point by eye. The
-// pixels are a function of position alone: every run writes the same bytes.
-bool PaintScene(const std::string &path, const std::vector<std::pair<double, double>> &targets, std::string *error) {
+// Writes a whole band of 8-bit pixels into an existing image.
+bool WritePixels(const std::string &path, std::vector<uint8_t> &pixels, std::string *error) {
     GDALDatasetH ds = GDALOpen(path.c_str(), GA_Update);
     if (!ds) {
         *error = "cannot open " + path + " to paint it";
         return false;
     }
     const int width = GDALGetRasterXSize(ds), height = GDALGetRasterYSize(ds);
+    const bool written = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, width, height, pixels.data(), width,
+                                      height, GDT_Byte, 0, 0) == CE_None;
+    GDALClose(ds);
+    if (!written) *error = "cannot paint " + path;
+    return written;
+}
+
+// How much of pixel [x, x + 1) x [y, y + 1) the rectangle covers.
+double Cover(int x, int y, double left, double top, double right, double bottom) {
+    const double w = std::max(0.0, std::min(x + 1.0, right) - std::max<double>(x, left));
+    const double h = std::max(0.0, std::min(y + 1.0, bottom) - std::max<double>(y, top));
+    return w * h;
+}
+
+// Gives an orthoimage something to look at: fields of crops, and at each
+// point's true position a survey target (a white cross, one pixel wide, on a
+// dark square 13 pixels across) centred exactly there and drawn with the share
+// of each pixel it covers, so that its visible centre is the true position.
+// The pixels are a function of position alone: every run writes the same bytes.
+bool PaintScene(const std::string &path, int width, int height,
+                const std::vector<std::pair<double, double>> &targets, std::string *error) {
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -292,21 +395,91 @@ bool PaintScene(const std::string &path, const std::vector<std::pair<double, dou
             const unsigned grain = (static_cast<unsigned>(x) * 73856093u ^ static_cast<unsigned>(y) * 19349663u) % 7;
             pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(70 + 22 * field + 6 * rows + grain);
         }
-    for (const auto &target : targets) {
-        const int cx = static_cast<int>(std::floor(target.first)), cy = static_cast<int>(std::floor(target.second));
-        for (int dy = -6; dy <= 6; ++dy)
-            for (int dx = -6; dx <= 6; ++dx) {
-                const int x = cx + dx, y = cy + dy;
+    const double half = 6.5, arm = 0.5;
+    for (const auto &[tx, ty] : targets) {
+        for (int y = static_cast<int>(std::floor(ty - half)); y <= static_cast<int>(ty + half); ++y)
+            for (int x = static_cast<int>(std::floor(tx - half)); x <= static_cast<int>(tx + half); ++x) {
                 if (x < 0 || y < 0 || x >= width || y >= height) continue;
-                const bool cross = dx == 0 || dy == 0;
-                pixels[static_cast<size_t>(y) * width + x] = cross ? 240 : 25;
+                const double square = Cover(x, y, tx - half, ty - half, tx + half, ty + half);
+                const double cross = Cover(x, y, tx - half, ty - arm, tx + half, ty + arm) +
+                                     Cover(x, y, tx - arm, ty - half, tx + arm, ty + half) -
+                                     Cover(x, y, tx - arm, ty - arm, tx + arm, ty + arm);
+                uint8_t &pixel = pixels[static_cast<size_t>(y) * width + x];
+                const double value = pixel * (1 - square) + 25.0 * (square - cross) + 240.0 * cross;
+                pixel = static_cast<uint8_t>(std::lround(value));
             }
     }
-    const bool written = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, width, height, pixels.data(), width,
-                                      height, GDT_Byte, 0, 0) == CE_None;
-    GDALClose(ds);
-    if (!written) *error = "cannot paint " + path;
-    return written;
+    return WritePixels(path, pixels, error);
+}
+
+// The ground point seen at file position (x, y) at height h through m, by
+// Newton's method on the model's ground-to-image functions.
+void FileToGround(const zt::RpcModel &m, double x, double y, double h, double *lon, double *lat) {
+    double g[2] = {m.lonOff, m.latOff};
+    const double step = 1e-6;  // degrees
+    for (int iteration = 0; iteration < 30; ++iteration) {
+        double fx, fy, ex, ey, nx, ny;
+        zt::RpcGroundToFile(m, g[0], g[1], h, &fx, &fy);
+        if (std::fabs(fx - x) < 1e-9 && std::fabs(fy - y) < 1e-9) break;
+        zt::RpcGroundToFile(m, g[0] + step, g[1], h, &ex, &ey);
+        zt::RpcGroundToFile(m, g[0], g[1] + step, h, &nx, &ny);
+        const double a = (ex - fx) / step, b = (nx - fx) / step, c = (ey - fy) / step, d = (ny - fy) / step;
+        const double det = a * d - b * c;
+        g[0] -= (d * (fx - x) - b * (fy - y)) / det;
+        g[1] -= (a * (fy - y) - c * (fx - x)) / det;
+    }
+    *lon = g[0];
+    *lat = g[1];
+}
+
+// Renders an image of the pair from the terrain through its model: each pixel
+// is the mean of the ground's brightness at samples spread over it (2 x 2, and
+// 16 x 16 near a target so that its edges fall where the ground puts them). The
+// ground seen at a sample is interpolated between exact ray-terrain
+// intersections every 8 pixels.
+bool RenderFromTerrain(const zt::ImageTruth &image, const Terrain &terrain, std::string *error) {
+    const int width = image.width, height = image.height, step = 8;
+    const int nodesX = width / step + 2, nodesY = height / step + 2;
+    std::vector<double> east(static_cast<size_t>(nodesX) * nodesY), north(east.size());
+    for (int j = 0; j < nodesY; ++j)
+        for (int i = 0; i < nodesX; ++i) {
+            double h = terrain.Height(0, 0), lon = 0, lat = 0;
+            for (int iteration = 0; iteration < 50; ++iteration) {
+                FileToGround(image.rpc, i * step, j * step, h, &lon, &lat);
+                const double next = terrain.Height(terrain.East(lon), terrain.North(lat));
+                const bool done = std::fabs(next - h) < 1e-7;
+                h = next;
+                if (done) break;
+            }
+            east[static_cast<size_t>(j) * nodesX + i] = terrain.East(lon);
+            north[static_cast<size_t>(j) * nodesX + i] = terrain.North(lat);
+        }
+    const auto ground = [&](double x, double y, double *e, double *n) {
+        const int i = std::min(static_cast<int>(x / step), nodesX - 2);
+        const int j = std::min(static_cast<int>(y / step), nodesY - 2);
+        const double u = x / step - i, v = y / step - j;
+        const size_t k = static_cast<size_t>(j) * nodesX + i;
+        *e = (1 - v) * ((1 - u) * east[k] + u * east[k + 1]) +
+             v * ((1 - u) * east[k + nodesX] + u * east[k + nodesX + 1]);
+        *n = (1 - v) * ((1 - u) * north[k] + u * north[k + 1]) +
+             v * ((1 - u) * north[k + nodesX] + u * north[k + nodesX + 1]);
+    };
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            double e, n;
+            ground(x + 0.5, y + 0.5, &e, &n);
+            const int samples = terrain.NearTarget(e, n, 2.0) ? 16 : 2;
+            double sum = 0;
+            for (int b = 0; b < samples; ++b)
+                for (int a = 0; a < samples; ++a) {
+                    ground(x + (a + 0.5) / samples, y + (b + 0.5) / samples, &e, &n);
+                    sum += terrain.Brightness(e, n);
+                }
+            pixels[static_cast<size_t>(y) * width + x] =
+                static_cast<uint8_t>(std::lround(std::clamp(sum / (samples * samples), 0.0, 255.0)));
+        }
+    return WritePixels(image.path, pixels, error);
 }
 
 // Text output that remembers whether every write succeeded.
@@ -420,15 +593,18 @@ bool WriteTruth(const std::string &folder, const std::vector<Dataset> &sets, std
 
     TextFile points(folder + "/truth/points.csv");
     points.Out() << "dataset,id,true_x,true_y,true_z,te_x,te_y,te_z,ce90,le90,mensuration_pixels,left_picks,"
-                    "right_picks\n";
+                    "right_picks,true_left_x,true_left_y,true_right_x,true_right_y\n";
     for (const Dataset &d : sets) {
         const int decimals = d.geographic ? 12 : 3;
+        const bool stereo = d.images.size() == 2;
         for (const SamplePoint &p : d.points)
             points.Out() << d.name << ',' << p.id << ',' << Fixed(p.trueX, decimals) << ','
                          << Fixed(p.trueY, decimals) << ',' << Fixed(p.trueZ, 3) << ',' << Fixed(p.teX, decimals) << ','
                          << Fixed(p.teY, decimals) << ',' << Fixed(p.teZ, 3) << ',' << Fixed(p.ce90, 2) << ','
                          << Fixed(p.le90, 2) << ',' << Fixed(p.mensurationPixels, 1) << ',' << PickList(p, 0)
-                         << ',' << PickList(p, 1) << '\n';
+                         << ',' << PickList(p, 1) << ',' << Fixed(p.truePixel[0][0], 4) << ','
+                         << Fixed(p.truePixel[0][1], 4) << ','
+                         << (stereo ? Fixed(p.truePixel[1][0], 4) + ',' + Fixed(p.truePixel[1][1], 4) : ",") << '\n';
     }
     return points.Finish(error);
 }
@@ -497,29 +673,22 @@ int main(int argc, char **argv) {
     pairOptions.centerLat = 45.0236;
     pairOptions.centerHeight = 510.0;
     const zt::StereoPair pair = zt::WriteStereoPair(folder, "stereo", zt::RpcStorage::GeoTiffTag, pairOptions);
-    sets.push_back(StereoDataset(rng, pair, pairOptions, 9, {0.3, 0.2, -0.6}));
+    Terrain terrain(pairOptions.centerLon, pairOptions.centerLat);
+    sets.push_back(StereoDataset(rng, pair, pairOptions, terrain, 9, {0.3, 0.2, -0.6}));
 
     // The targets where the points truly are: through the geotransform in the
-    // orthoimages, through each image's RPC model in the pair.
-    const auto pixelOf = [](const zt::ImageTruth &image, const SamplePoint &p) {
-        const zt::GeoTransform &gt = image.geoTransform;
-        return std::make_pair((p.trueX - gt[0]) / gt[1], (p.trueY - gt[3]) / gt[5]);
-    };
+    // orthoimages; on the ground under the pair, which both images see
+    // through their RPC models.
     const zt::ImageTruth *orthos[] = {&geographic, &utm};
     for (int set = 0; set < 2 && error.empty(); ++set) {
         std::vector<std::pair<double, double>> targets;
-        for (const SamplePoint &p : sets[static_cast<size_t>(set)].points) targets.push_back(pixelOf(*orthos[set], p));
-        PaintScene(orthos[set]->path, targets, &error);
+        for (const SamplePoint &p : sets[static_cast<size_t>(set)].points)
+            targets.emplace_back(p.truePixel[0][0], p.truePixel[0][1]);
+        PaintScene(orthos[set]->path, orthos[set]->width, orthos[set]->height, targets, &error);
     }
-    for (const zt::ImageTruth *image : {&pair.left, &pair.right}) {
-        std::vector<std::pair<double, double>> targets;
-        for (const SamplePoint &p : sets[2].points) {
-            double x = 0, y = 0;
-            zt::RpcGroundToFile(image->rpc, p.trueX, p.trueY, p.trueZ, &x, &y);
-            targets.emplace_back(x, y);
-        }
-        if (error.empty()) PaintScene(image->path, targets, &error);
-    }
+    for (const SamplePoint &p : sets[2].points) terrain.AddTarget(terrain.East(p.trueX), terrain.North(p.trueY));
+    for (const zt::ImageTruth *image : {&pair.left, &pair.right})
+        if (error.empty()) RenderFromTerrain(*image, terrain, &error);
     for (const Dataset &d : sets)
         if (!error.empty() || !WriteTeFile(folder, d, &error) || !WriteSession(folder, d, &error)) break;
     if (error.empty()) WriteTruth(folder, sets, &error);

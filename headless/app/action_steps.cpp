@@ -66,7 +66,9 @@ Action::Action()
     : messages_(zha::ViewerMessages().size()),
       printed_(zha::PrintedReports().size()),
       questions_(zha::QuestionsAsked().size()),
-      answers_(zha::QueuedAnswers()) {}
+      answers_(zha::QueuedAnswers()) {
+    BeginAction();
+}
 
 bool Action::Step(const std::function<bool(Zerr_Report **, Zstr_StringList **)> &step) {
     Zerr_Report *report = nullptr;

@@ -24,6 +24,7 @@ struct HostState {
     std::vector<std::string> filesWritten;
     std::vector<std::string> functionNames;
     Switches switches;
+    long actions = 0;
 };
 HostState &TheHost();
 

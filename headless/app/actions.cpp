@@ -3,6 +3,7 @@
 #include "app/actions.h"
 
 #include "app/action_steps.h"
+#include "app/stereo_actions.h"
 #include "app/view.h"
 #include "automation/automation_core.h"
 #include "automation/display_automation.h"
@@ -120,32 +121,59 @@ ActionResult WriteReport(const std::string &file) {
     return a.Finish();
 }
 
-ActionResult Click(const PaneId &pane, double x, double y) {
-    Action a;
+// A click in a pane as part of action a; false when it was refused.
+static bool ClickIn(Action &a, const PaneId &pane, double x, double y) {
     zha::DisplayPaneInfo info;
     std::string why;
     if (!ImagePane(pane, &info, &why)) {
         a.Refuse("cannot click: " + why);
-        return a.Finish();
+        return false;
     }
     const zha::DisplayLayerInfo &layer = info.layers.back();
     if (x < 0 || y < 0 || x > layer.width || y > layer.height) {
         a.Refuse("(" + NumberText(x) + ", " + NumberText(y) + ") is outside the " +
                  (pane.image == 0 ? "left" : "right") + " image, which is " + std::to_string(layer.width) + " x " +
                  std::to_string(layer.height) + " pixels");
-        return a.Finish();
+        return false;
     }
     a.Ran();
     const zha::ClickResult click = zha::ClickInImage(pane.image, pane.view, x, y);
-    if (!click.error.empty())
+    if (!click.error.empty()) {
         a.Fail("the click was not delivered: " + click.error);
-    else if (!click.delivered)
+        return false;
+    }
+    if (!click.delivered)
         a.Note("(no pick in this pane: the click did nothing)");
+    else
+        NoteStereoPick(pane, x, y);
+    return true;
+}
+
+ActionResult Click(const PaneId &pane, double x, double y) {
+    Action a;
+    ClickIn(a, pane, x, y);
     return a.Finish();
 }
 
-ActionResult Accept() { return PressOnly("accept"); }
-ActionResult Clear() { return PressOnly("clear"); }
+ActionResult Accept() {
+    Action a;
+    PaneId pane;
+    double x = 0, y = 0;
+    // Right after a match, the proposal is the other image's pick.
+    if (TakeProposal(&pane, &x, &y)) {
+        a.Note("(the proposal " + NumberText(x) + " " + NumberText(y) + " is picked in the " + PaneName(pane) +
+               " pane)");
+        if (!ClickIn(a, pane, x, y)) return a.Finish();
+    }
+    ForgetStereoPick();
+    a.Press("accept");
+    return a.Finish();
+}
+
+ActionResult Clear() {
+    ForgetStereoPick();
+    return PressOnly("clear");
+}
 ActionResult Drive() { return PressOnly("driveto"); }
 ActionResult AutoDrive(bool on) { return PressOnly(on ? "autodriveon" : "autodriveoff"); }
 ActionResult SetUnits(Units units) { return SetOnly("unitstoggle", units == Units::Meters ? "Meters" : "Feet"); }
@@ -255,6 +283,9 @@ void CloseOpenTools() {
     zha::DisplayReset(false);
     zha::UiReset();
 }
+
+long BeginAction() { return ++TheHost().actions; }
+long ActionsTaken() { return TheHost().actions; }
 
 void SetFunctionNames(const std::vector<std::string> &names) { TheHost().functionNames = names; }
 

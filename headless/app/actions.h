@@ -137,6 +137,10 @@ long ToolsOpen();
 // Closes every tool still open, answering a question with its first button
 // ("No"), and clears the host again.
 void CloseOpenTools();
+// Counts an action as begun (every action does) and returns the count so far,
+// so that an action can tell whether another came between it and an earlier one.
+long BeginAction();
+long ActionsTaken();
 // The module's application functions, as its listing names them (for the view).
 void SetFunctionNames(const std::vector<std::string> &names);
 const std::vector<std::string> &FunctionNames();

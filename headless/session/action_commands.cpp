@@ -1,4 +1,5 @@
 // The user's actions, one declaration each (session/catalogue.h).
+#include "app/stereo_actions.h"
 #include "session/catalogue.h"
 
 namespace zapp {
@@ -27,6 +28,29 @@ ActionResult RunFault(const ActionArgs &a) {
         return act::ClearFaults();
     }
     return act::Fault(a.Text("operation"), a.Whole("n"));
+}
+
+// match [window N] [range METRES]
+ActionResult RunMatch(const ActionArgs &a) {
+    const char *usage = "usage: match [window N] [range METRES]";
+    const std::vector<std::string> w = a.Has("options") ? a.Texts("options") : std::vector<std::string>();
+    if (w.size() % 2 != 0 || w.size() > 4) Malformed(usage);
+    zhg::MatchOptions options;
+    for (size_t i = 0; i + 1 < w.size(); i += 2) {
+        const std::string key = Lower(w[i]);
+        long long window = 0;
+        if (key == "window") {
+            if (!ParseInteger(w[i + 1], 5, 101, &window) || window % 2 == 0)
+                Malformed("the window must be an odd number of pixels from 5 to 101, not \"" + w[i + 1] + "\"");
+            options.window = static_cast<int>(window);
+        } else if (key == "range") {
+            options.searchHalfRange = NumberArg(w[i + 1], "METRES");
+            if (!(options.searchHalfRange > 0)) Malformed("the search range must be more than 0 metres");
+        } else {
+            Malformed(usage);
+        }
+    }
+    return act::Match(options);
 }
 
 }  // namespace
@@ -95,8 +119,26 @@ const std::vector<ActionSpec> &Catalogue() {
          kPage | kKeepsPoints},
         {"accept",
          {},
-         {{"accept", "Accepts the pending picks as the current point's measurement."}},
+         {{"accept",
+           "Accepts the pending picks as the current point's measurement. Right after `match`, picks the proposal "
+           "in the other image first."}},
          [](const ActionArgs &) { return act::Accept(); }},
+        {"predict",
+         {},
+         {{"predict",
+           "After a pick in one image of a stereo pair: prints where the same ground point falls in the other "
+           "image at the current point's T&E elevation (\"x y\", height) and the ends of the epipolar curve over "
+           "the models' heights."}},
+         [](const ActionArgs &) { return act::Predict(); },
+         kPage | kKeepsPoints},
+        {"match",
+         {{"options", A::kTexts, kOptional}},
+         {{"match [window N] [range METRES]",
+           "After a pick in one image of a stereo pair: proposes its conjugate in the other image by correlating "
+           "an N x N window (21) along the epipolar curve within METRES (the model's height scale) of the T&E "
+           "elevation. Prints \"x y\", the correlation and the implied height, and why the proposal is doubtful "
+           "(correlation below 0.7, or a second peak within 0.05). `accept` right after picks the proposal."}},
+         RunMatch, kPage | kKeepsPoints, "usage: match [window N] [range METRES]"},
         {"clear",
          {},
          {{"clear", "Clears the current point's measurement."}},

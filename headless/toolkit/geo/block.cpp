@@ -268,6 +268,8 @@ void zpho_BlockDataFree(Zpho_BlockData **data, Zerr_Report **err) {
     zhc::LiveRemove("blockdata");
 }
 
+const zhg::Rpc *zhg::BlockModel(const Zpho_ModelInfo *info, int image) { return ModelOf(info, image); }
+
 int32_t zblk_ObjectToFile(const Zpho_ModelInfo *info, int32_t image, int32_t count, const double *ground,
                           double *imagePoints, int32_t) {
     if (zhc::FaultHit("zblk_ObjectToFile", nullptr)) return 0;

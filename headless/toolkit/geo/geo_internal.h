@@ -89,6 +89,9 @@ std::string GdalMessage(const char *fallback);
 // file (GDAL's own words) when it cannot. Call under a GdalQuiet.
 GDALDatasetH OpenRaster(const char *fileName, std::string *message);
 
+// The model of image in a block's model information, or null.
+const Rpc *BlockModel(const Zpho_ModelInfo *info, int image);
+
 // Degrees of latitude and longitude to metres near latitude (degrees), for
 // convergence tests; a local approximation on WGS84, good to a fraction of a percent.
 void MetersPerDegree(double latitude, double *perDegLat, double *perDegLon);
