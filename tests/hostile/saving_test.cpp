@@ -1,0 +1,81 @@
+// Hostile places to save in and hostile T&E files: a reader that goes away, a
+// size limit, files an open image depends on, links, owners, names at the
+// length limit, stale temporary files, CR line ends, absurd values, and fields
+// that would flood or hide in an error.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "fixtures/geo_images.h"
+#include "hostile_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hs::Contains;
+
+// Two points of the mono image, the first measured (lines 1 to 4).
+const char kPrefix[] = "start mono.tif\nopen points.txt\nclick left main 10 10\naccept\n";
+
+// A T&E file of count points about the mono image.
+std::string Points(int count, const char *end = "\r\n") {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "P" + std::to_string(i) + "\t44.999\t7.00" + std::to_string(i % 10) + "\t100\t1\t1\tpoint" + end;
+    return text;
+}
+
+class HostileSaving : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session.WriteMonoImage(zt::SmallImageOptions());
+        hs::WriteBytes(session.Dir(), "points.txt", Points(2));
+    }
+    hs::SessionRun Run(const std::string &text) { return hs::RunSession(session.Dir().Path(), text); }
+    // Runs text as a session with the zot-host program, after the shell lines
+    // before; its exit status, what it printed in *output.
+    int RunHost(const std::string &text, std::string *output, const std::string &before = "") {
+        zt::WriteText(session.Dir().File("run.session"), text);
+        return zt::RunProgram(before + "'" ZOT_BINARY_DIR "/zot-host' run '" + session.Dir().File("run.session") + "'",
+                              output);
+    }
+    struct stat Status(const std::string &name) {
+        struct stat status = {};
+        EXPECT_EQ(0, lstat(session.Dir().File(name).c_str(), &status)) << name;
+        return status;
+    }
+
+    zt::ToolSession session;
+};
+
+// A reader that closes after 100 bytes makes the save fail like any other
+// write, and the program goes on to the end of its session.
+TEST_F(HostileSaving, AReaderThatGoesAwayFailsTheSaveAndNothingElse) {
+    hs::WriteBytes(session.Dir(), "points.txt", Points(4000));
+    ASSERT_EQ(0, mkfifo(session.Dir().File("fifo").c_str(), 0600));
+    // Not inherited: the program must not hold the FIFO's reading end itself.
+    const int reader = open(session.Dir().File("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_LE(0, reader);
+    std::thread closer([reader] {
+        char bytes[100];
+        size_t got = 0;
+        for (int wait = 0; got < sizeof bytes && wait < 2000; ++wait) {
+            const ssize_t n = read(reader, bytes + got, sizeof bytes - got);
+            if (n > 0) got += static_cast<size_t>(n);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        close(reader);
+    });
+    std::string output;
+    const int status = RunHost(std::string(kPrefix) + "save fifo\nexpect error \"Broken pipe\"\nexpect rows 4000\n",
+                               &output);
+    closer.join();
+    EXPECT_EQ(0, status) << output;
+}
+
+}  // namespace
