@@ -346,11 +346,11 @@ static void AppendNumber(std::string &out, double value) {
     out.append(text, result.ptr);
 }
 
-// A TAB or line feed inside a text field would split the field or the line,
+// A TAB or line end inside a text field would split the field or the line,
 // and a NUL byte end it, making the whole file unreadable; they are written as
 // spaces.
 static void AppendText(std::string &out, const std::string &text) {
-    for (char c : text) out += (c == '\t' || c == '\n' || c == '\0') ? ' ' : c;
+    for (char c : text) out += (c == '\t' || c == '\n' || c == '\r' || c == '\0') ? ' ' : c;
 }
 
 // D M S with single spaces; the sign comes from the value, since the whole
@@ -392,6 +392,24 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
 
 static TEPoint ParseLine(bool unitsAreDegrees, Text line);
 
+// Where the first line in [begin, end) ends: at a line feed, a carriage return
+// and line feed, or a carriage return alone (files from old editors), each
+// ending one line. Null when no line end is there yet, or when a carriage
+// return is the last byte read and a line feed may follow it (allRead false).
+// length is how many bytes the line end takes.
+static const char *FindLineEnd(const char *begin, const char *end, bool allRead, size_t &length) {
+    const char *feed = static_cast<const char *>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+    const char *limit = feed ? feed : end;
+    const char *ret = static_cast<const char *>(std::memchr(begin, '\r', static_cast<size_t>(limit - begin)));
+    if (!ret) {
+        length = 1;
+        return feed;
+    }
+    if (ret + 1 == end && !allRead) return nullptr;
+    length = ret + 1 < end && ret[1] == '\n' ? 2 : 1;
+    return ret;
+}
+
 void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
                              const std::function<void(TEPoint &point, int line)> &take) {
     if (!fileName) return;
@@ -410,7 +428,8 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
     int lineNumber = 0;
     for (;;) {
         const char *const unread = block.data() + begin;
-        const char *newline = static_cast<const char *>(std::memchr(unread, '\n', end - begin));
+        size_t endLength = 0;
+        const char *newline = FindLineEnd(unread, block.data() + end, allRead, endLength);
         if (!newline && !allRead) {
             std::memmove(block.data(), unread, end - begin);
             end -= begin;
@@ -431,7 +450,7 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
         // last line feed is no line.
         if (!newline && begin == end) break;
         const char *lineEnd = newline ? newline : block.data() + end;
-        begin = static_cast<size_t>(lineEnd - block.data()) + (newline ? 1 : 0);
+        begin = static_cast<size_t>(lineEnd - block.data()) + (newline ? endLength : 0);
         Text line{unread, lineEnd};
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
         // Editors that save "UTF-8 with BOM" put the mark before the first line;
@@ -440,7 +459,6 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
             line.begin += sizeof kByteOrderMark - 1;
             if (line.empty() && !newline) break;
         }
-        if (!line.empty() && line.end[-1] == '\r') --line.end;
         TEPoint point;
         try {
             point = ParseLine(unitsAreDegrees, line);

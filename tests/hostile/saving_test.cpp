@@ -78,4 +78,16 @@ TEST_F(HostileSaving, AReaderThatGoesAwayFailsTheSaveAndNothingElse) {
     EXPECT_EQ(0, status) << output;
 }
 
+// CR, LF and CR LF each end a line; a CR inside a description is saved as a blank.
+TEST_F(HostileSaving, EveryLineEndEndsALine) {
+    for (const char *end : {"\r", "\n", "\r\n"}) {
+        hs::WriteBytes(session.Dir(), "points.txt", Points(10, end));
+        const hs::SessionRun run = Run(
+            "start mono.tif\nopen points.txt\nexpect rows 10\nexpect cell 10 \"T&E Description\" point\n"
+            "edit 1 \"T&E Description\" \"a\rb\"\nsave again.txt\nopen again.txt\nexpect rows 10\n"
+            "expect cell 1 \"T&E Description\" \"a b\"\n");
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    }
+}
+
 }  // namespace
