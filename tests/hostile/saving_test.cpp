@@ -90,4 +90,37 @@ TEST_F(HostileSaving, EveryLineEndEndsALine) {
     }
 }
 
+// Values beyond what a point may hold are refused in a file and in the table.
+TEST_F(HostileSaving, AbsurdValuesAreRefused) {
+    const struct {
+        const char *line;
+        const char *error;
+    } files[] = {
+        {"P\t44.999\t7\t1e6\t1\t1\td", "field 4 (elevation): 1000000 lies outside -100000 to 100000 m"},
+        {"P\t44.999\t7\t100\t1e200\t1\td", "field 5 (CE90): 1e+200 lies outside 0 to 100000 m"},
+        {"P\t44.999\t7\t100\t1\t-1\td", "field 6 (LE90): -1 lies outside 0 to 100000 m"},
+    };
+    for (const auto &c : files) {
+        SCOPED_TRACE(c.line);
+        hs::WriteBytes(session.Dir(), "bad.txt", std::string(c.line) + "\r\n");
+        const hs::SessionRun run = Run("start mono.tif\nopen bad.txt\nexpect error \"" + std::string(c.error) + "\"\n");
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    }
+    const char *const edits[] = {
+        "edit 2 \"T&E Elevation\" 1e308\nexpect error \"An elevation lies from -100000 to 100000 m\"\n",
+        "edit 1 \"T&E CE90\" -1e300\nexpect error \"A CE90 lies from 0 to 100000 m\"\n",
+        "edit 1 \"T&E LE90\" 100001\nexpect error \"An LE90 lies from 0 to 100000 m\"\n",
+    };
+    for (const char *edit : edits) {
+        SCOPED_TRACE(edit);
+        const hs::SessionRun run = Run(std::string(kPrefix) + edit + "expect cell 1 \"T&E CE90\" 1.000\n");
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    }
+    hs::WriteBytes(session.Dir(), "map.txt", "P\t1e300\t5\t100\t1\t1\td\r\n");
+    zt::WriteUtmImage(session.Dir().File("utm.tif"), zt::SmallImageOptions());
+    const hs::SessionRun map =
+        Run("start utm.tif\nopen map.txt\nexpect error \"field 2 (X): 1e+300 lies outside -1e9 to 1e9\"\n");
+    EXPECT_EQ(0, map.outcome.status) << map.out << map.err;
+}
+
 }  // namespace
