@@ -54,6 +54,48 @@ static const int kDigits = 11;
 static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// A field as an error quotes it: at most kQuotedLength characters, each byte
+// that does not show (control bytes, bytes that are not UTF-8) as \xHH and
+// each character that does not show (a non-breaking or zero-width space, a
+// direction mark) as \u{HHHH}, so the user sees what the file holds.
+static const size_t kQuotedLength = 80;
+
+static std::string QuoteField(const char *begin, const char *end) {
+    std::string out = "\"";
+    size_t shown = 0;
+    const char *at = begin;
+    char escape[16];
+    while (at < end && shown < kQuotedLength) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        // The length of the UTF-8 sequence c starts, 0 when it starts none.
+        const int length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        bool valid = length > 0 && end - at >= length;
+        unsigned code = length == 1 ? c : length == 2 ? c & 0x1Fu : length == 3 ? c & 0x0Fu : c & 0x07u;
+        for (int i = 1; valid && i < length; ++i) {
+            const unsigned char next = static_cast<unsigned char>(at[i]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3Fu);
+        }
+        if (!valid || code < 0x20 || code == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+            ++at;
+        } else if ((code >= 0x80 && code <= 0xA0) || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+                   (code >= 0x2028 && code <= 0x202F) || (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF) {
+            std::snprintf(escape, sizeof escape, "\\u{%04X}", code);
+            out += escape;
+            at += length;
+        } else {
+            out.append(at, static_cast<size_t>(length));
+            at += length;
+        }
+        ++shown;
+    }
+    out += '"';
+    if (at < end) out += "... (" + std::to_string(end - begin) + " bytes)";
+    return out;
+}
+
 namespace {
 
 // A piece of a line: [begin, end).
@@ -62,7 +104,7 @@ struct Text {
     const char *end;
 
     bool empty() const { return begin == end; }
-    std::string quoted() const { return "\"" + std::string(begin, end) + "\""; }
+    std::string quoted() const { return QuoteField(begin, end); }
     Text trimmed() const {
         Text t = *this;
         while (!t.empty() && IsSpace(*t.begin)) ++t.begin;

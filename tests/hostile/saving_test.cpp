@@ -123,4 +123,24 @@ TEST_F(HostileSaving, AbsurdValuesAreRefused) {
     EXPECT_EQ(0, map.outcome.status) << map.out << map.err;
 }
 
+// A field is quoted in an error to 80 characters, what does not show escaped.
+TEST_F(HostileSaving, ErrorsQuoteFieldsShortAndVisibly) {
+    hs::WriteBytes(session.Dir(), "huge.txt", "P\t44.999\t" + std::string(1 << 20, '7') + "\t100\t1\t1\td\r\n");
+    hs::WriteBytes(session.Dir(), "hidden.txt", "P\t44.999\t7\t1\xC2\xA0\x01\t1\t1\td\r\n");
+    const struct {
+        const char *file;
+        std::string shown;
+    } cases[] = {
+        {"huge.txt", "\\\"" + std::string(80, '7') + "\\\"... (1048576 bytes)"},
+        {"hidden.txt", "\\\"1\\\\u{00A0}\\\\x01\\\" is not a number"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const hs::SessionRun run =
+            Run(std::string("start mono.tif\nopen ") + c.file + "\nexpect error \"" + c.shown + "\"\n");
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+        EXPECT_LT(run.out.size() + run.err.size(), 20000u);
+    }
+}
+
 }  // namespace
