@@ -78,6 +78,95 @@ TEST_F(HostileSaving, AReaderThatGoesAwayFailsTheSaveAndNothingElse) {
     EXPECT_EQ(0, status) << output;
 }
 
+// Under a size limit a regular file under /dev is replaced whole or not at
+// all, as anywhere else.
+TEST_F(HostileSaving, ARegularFileUnderDevKeepsItsContentsWhenTheSaveCannotEnd) {
+    const std::string shm = "/dev/shm/zot-saving-" + std::to_string(getpid()) + ".txt";
+    zt::WriteText(shm, "the earlier file\r\n");
+    hs::WriteBytes(session.Dir(), "points.txt", Points(2000));
+    std::string output;
+    RunHost(std::string(kPrefix) + "save " + shm + "\nexpect error \"File too large\"\n", &output, "ulimit -f 64; ");
+    EXPECT_EQ("the earlier file\r\n", zt::ReadText(shm)) << output;
+    for (const std::string &entry : zt::FolderEntries("/dev/shm")) EXPECT_FALSE(Contains(entry, ".zot-")) << entry;
+    fs::remove(shm);
+}
+
+// Every file GDAL lists for an open image is refused like the image itself.
+TEST_F(HostileSaving, FilesAnOpenImageDependsOnAreNeverWrittenOver) {
+    const zt::RpcModel model = zt::StereoModel(zt::StereoOptions(), 0);
+    zt::WriteRpcImage(session.Dir().File("side.tif"), model, zt::RpcStorage::Rpb);
+    zt::WriteRpcImage(session.Dir().File("text.tif"), model, zt::RpcStorage::RpcTxt);
+    std::string output;
+    ASSERT_EQ(0, zt::RunProgram("gdaladdo -q -ro '" + session.Dir().File("mono.tif") + "' 2", &output)) << output;
+    const struct {
+        const char *image, *file;
+    } cases[] = {{"side.tif", "side.RPB"}, {"text.tif", "text_RPC.TXT"}, {"mono.tif", "mono.tif.ovr"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string before = zt::ReadText(session.Dir().File(c.file));
+        const std::string refused = std::string(c.file) + " is a file of the open image " + c.image;
+        const hs::SessionRun run = Run(std::string("start ") + c.image + "\nreport " + c.file + "\nexpect error \"" +
+                                       refused + "\"\nsave " + c.file + "\nexpect error \"" + refused + "\"\n");
+        EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+        EXPECT_EQ(before, zt::ReadText(session.Dir().File(c.file)));
+    }
+}
+
+// A save keeps what the user had: owner, group and mode, a link (also a
+// dangling one) and a hard link; long names and stale temporaries do not stop it.
+TEST_F(HostileSaving, SavingKeepsOwnersModesAndLinks) {
+    const std::string dir = session.Dir().Path();
+    hs::WriteBytes(session.Dir(), "owned.txt", "old\n");
+    ASSERT_EQ(0, chown((dir + "/owned.txt").c_str(), 4321, 8765));
+    ASSERT_EQ(0, chmod((dir + "/owned.txt").c_str(), 0640));
+    fs::create_directory(dir + "/sub");
+    hs::WriteBytes(session.Dir(), "sub/target.txt", "old\n");
+    fs::create_symlink("sub/target.txt", dir + "/link.txt");
+    fs::create_symlink("sub/missing.txt", dir + "/dangling.txt");
+    hs::WriteBytes(session.Dir(), "hard.txt", "old\n");
+    fs::create_hard_link(dir + "/hard.txt", dir + "/other.txt");
+    const std::string longName(254, 'n');
+    hs::WriteBytes(session.Dir(), ".points.txt.0.tmp", "left by a save killed long ago");
+    hs::WriteBytes(session.Dir(), ".zot-2147483647-0.tmp", "left by a process that no longer runs");
+    hs::WriteBytes(session.Dir(), ".zot-1-0.tmp", "the temporary of a process that runs");
+    const hs::SessionRun run =
+        Run(std::string(kPrefix) + "save owned.txt\nsave link.txt\nsave dangling.txt\nsave hard.txt\nsave " + longName +
+            "\nsave points.txt\nexpect quiet\n");
+    EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
+    const struct stat owned = Status("owned.txt");
+    EXPECT_EQ(4321u, owned.st_uid);
+    EXPECT_EQ(8765u, owned.st_gid);
+    EXPECT_EQ(0640u, owned.st_mode & 07777);
+    EXPECT_TRUE(S_ISLNK(Status("link.txt").st_mode));
+    EXPECT_TRUE(S_ISLNK(Status("dangling.txt").st_mode));
+    for (const char *name : {"owned.txt", "sub/target.txt", "sub/missing.txt", "other.txt", "points.txt"}) {
+        EXPECT_TRUE(Contains(zt::ReadText(session.Dir().File(name)), "P0\t")) << name;
+    }
+    EXPECT_TRUE(Contains(zt::ReadText(session.Dir().File(longName)), "P0\t"));
+    EXPECT_EQ(Status("hard.txt").st_ino, Status("other.txt").st_ino);
+    EXPECT_FALSE(fs::exists(dir + "/.points.txt.0.tmp"));
+    EXPECT_FALSE(fs::exists(dir + "/.zot-2147483647-0.tmp"));
+    EXPECT_TRUE(fs::exists(dir + "/.zot-1-0.tmp"));
+}
+
+// A writable file in a folder that takes no new file is written in place; a
+// new file there is refused naming the folder.
+TEST_F(HostileSaving, AReadOnlyFolderStillTakesAWritableFile) {
+    const std::string dir = session.Dir().Path();
+    fs::create_directory(dir + "/locked");
+    hs::WriteBytes(session.Dir(), "locked/kept.txt", "old\n");
+    ASSERT_EQ(0, chmod((dir + "/locked/kept.txt").c_str(), 0666));
+    for (const char *name : {"", "/mono.tif", "/points.txt"}) ASSERT_EQ(0, chmod((dir + name).c_str(), 0777));
+    ASSERT_EQ(0, chmod((dir + "/locked").c_str(), 0555));
+    std::string output;
+    const int status = RunHost(std::string(kPrefix) + "save locked/kept.txt\nexpect quiet\nsave locked/new.txt\n" +
+                                   "expect error \"no file can be made in the folder locked: Permission denied\"\n",
+                               &output, "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+    EXPECT_EQ(0, status) << output;
+    EXPECT_TRUE(Contains(zt::ReadText(dir + "/locked/kept.txt"), "P0\t")) << output;
+    EXPECT_EQ(std::vector<std::string>{"kept.txt"}, zt::FolderEntries(dir + "/locked"));
+}
+
 // CR, LF and CR LF each end a line; a CR inside a description is saved as a blank.
 TEST_F(HostileSaving, EveryLineEndEndsALine) {
     for (const char *end : {"\r", "\n", "\r\n"}) {

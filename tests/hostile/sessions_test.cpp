@@ -112,8 +112,9 @@ TEST_F(HostileSessions, ReportsAndSavesWhereNothingCanBeWrittenFailClearlyAndLos
         const char *reportError;
         const char *saveReason;  // the system's reason, in the cause of the save's error
     } places[] = {
-        {"afile/out.txt", "Cannot open file afile/.out.txt.0.tmp: Not a directory.", "Not a directory"},
-        {"/no/such/folder/out.txt", "Cannot open file /no/such/folder/.out.txt.0.tmp: No such file or directory.",
+        {"afile/out.txt", "Cannot open the folder afile of afile/out.txt: Not a directory.", "Not a directory"},
+        {"/no/such/folder/out.txt",
+         "Cannot open the folder /no/such/folder of /no/such/folder/out.txt: No such file or directory.",
          "No such file or directory"},
         {"/proc/out.txt", "Cannot open file /proc/out.txt", "Cannot open file /proc/out.txt"},
         {"/dev/full", "Error writing file /dev/full: No space left on device.", "No space left on device"},
