@@ -212,7 +212,8 @@ TEST_F(HostileSaving, AbsurdValuesAreRefused) {
     EXPECT_EQ(0, map.outcome.status) << map.out << map.err;
 }
 
-// A field is quoted in an error to 80 characters, what does not show escaped.
+// A field, or a text typed into a cell, is quoted in an error to 80
+// characters, what does not show escaped.
 TEST_F(HostileSaving, ErrorsQuoteFieldsShortAndVisibly) {
     hs::WriteBytes(session.Dir(), "huge.txt", "P\t44.999\t" + std::string(1 << 20, '7') + "\t100\t1\t1\td\r\n");
     hs::WriteBytes(session.Dir(), "hidden.txt", "P\t44.999\t7\t1\xC2\xA0\x01\t1\t1\td\r\n");
@@ -230,6 +231,11 @@ TEST_F(HostileSaving, ErrorsQuoteFieldsShortAndVisibly) {
         EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
         EXPECT_LT(run.out.size() + run.err.size(), 20000u);
     }
+    const hs::SessionRun typed = Run(std::string(kPrefix) + "edit 1 \"T&E Elevation\" " + std::string(200, 'x') +
+                                     "\nexpect error \"\\\"" + std::string(80, 'x') +
+                                     "\\\"... (200 bytes) is not a number\"\n"
+                                     "edit 1 \"T&E CE90\" \"1\xC2\xA0\"\nexpect error \"\\\"1\\\\u{00A0}\\\" is not\"\n");
+    EXPECT_EQ(0, typed.outcome.status) << typed.out << typed.err;
 }
 
 }  // namespace
