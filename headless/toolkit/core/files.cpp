@@ -323,12 +323,12 @@ bool WriteAll(int fd, const char *data, size_t size) {
 // Writes the text over the file in place; on failure puts the old contents back.
 bool ReplaceInPlace(Zfio_File *file, int *error) {
     const bool written = WriteAll(file->target, file->memory ? file->memory : "", file->memorySize) &&
-                         ftruncate(file->target, static_cast<off_t>(file->memorySize)) == 0 && fsync(file->target) == 0;
+                         ftruncate(file->target, static_cast<off_t>(file->memorySize)) == 0;
     if (written) return true;
     *error = errno ? errno : EIO;
-    if (WriteAll(file->target, file->oldContents.data(), file->oldContents.size()) &&
-        ftruncate(file->target, static_cast<off_t>(file->oldContents.size())) == 0) {
-        if (fsync(file->target) != 0) { /* put back as far as the system allows */ }
+    // Put back as far as the system lets it.
+    if (WriteAll(file->target, file->oldContents.data(), file->oldContents.size())) {
+        if (ftruncate(file->target, static_cast<off_t>(file->oldContents.size())) != 0) { /* the first reason stays */ }
     }
     return false;
 }
@@ -459,12 +459,7 @@ Zfio_File *OpenReplacing(const char *name, Zerr_Report **err) {
 // Ends the handle's write: the text takes the file's place when keep is set and
 // every write landed. Returns errno of the failure, or 0.
 int Finish(Zfio_File *file, bool keep, bool *closeFailed) {
-    errno = 0;
     int error = 0;
-    if (file->way == Way::kTemporary && keep && !file->writeFailed && std::fflush(file->stream) == 0 &&
-        fsync(fileno(file->stream)) != 0) {
-        error = errno;
-    }
     errno = 0;
     *closeFailed = std::fclose(file->stream) != 0;
     if (*closeFailed && !error) error = errno ? errno : EIO;
