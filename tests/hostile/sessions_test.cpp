@@ -104,9 +104,11 @@ TEST_F(HostileSessions, LargeFiniteValuesWithinTheLimitsAreKeptAndReported) {
 }
 
 // Folders that do not exist or cannot be written into (the tests run as root,
-// for whom permission bits do not stop a write), and a device that is full.
+// for whom permission bits do not stop a write), a device that is full, and a
+// link that leads to itself.
 TEST_F(HostileSessions, ReportsAndSavesWhereNothingCanBeWrittenFailClearlyAndLoseNothing) {
     hs::WriteBytes(session.Dir(), "afile", "a regular file, not a folder");
+    std::filesystem::create_symlink("loop.txt", session.Dir().File("loop.txt"));
     const struct {
         std::string path;
         const char *reportError;
@@ -118,6 +120,7 @@ TEST_F(HostileSessions, ReportsAndSavesWhereNothingCanBeWrittenFailClearlyAndLos
          "No such file or directory"},
         {"/proc/out.txt", "Cannot open file /proc/out.txt", "Cannot open file /proc/out.txt"},
         {"/dev/full", "Error writing file /dev/full: No space left on device.", "No space left on device"},
+        {"loop.txt", "Cannot follow the link loop.txt: Too many levels of symbolic links.", "Too many levels"},
     };
     for (const auto &place : places) {
         SCOPED_TRACE(place.path);
