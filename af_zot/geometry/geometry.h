@@ -23,6 +23,14 @@
 
 #include "boundary/zot_data.h"
 
+// The values a reference point may hold. Beyond them a value is a typing or a
+// unit error, and its squares would overflow the statistics: elevations in
+// meters either side of zero, CE90 and LE90 in meters from zero, map X and Y
+// in map units either side of zero.
+static const double kElevationLimit = 100000.0;
+static const double kAccuracyLimit = 100000.0;
+static const double kMapCoordinateLimit = 1e9;
+
 // Reads how the image fileName (its first layer) lies on the ground. On
 // success *fileToMap receives a new transform from file to map coordinates
 // (zxfr_XFormFree), *parameters a copy of the image's projection parameters

@@ -1,6 +1,7 @@
 // The point table's cell callbacks: each cell is a field of the point record of
 // its row, shown and entered in the table's units.
 #include <math.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "geometry/geometry.h"
@@ -80,6 +81,29 @@ static int32_t GetNumber(void *info, int32_t row, void *value, const char *opera
     return ShownValue((const ZOT_Data *)info, conversion, point->*field, (double *)value) ? 1 : 0;
 }
 
+// Whether a value to be stored in field lies within what a point may hold;
+// when not, says so in a printed report under operation.
+static bool WithinLimits(const ZOT_Data *zotData, double ZOT_Point::*field, double stored, const char *operation) {
+    double low = 0.0, high = 0.0;
+    const char *what = NULL;
+    const char *unit = " m";
+    if (field == &ZOT_Point::teElevation) {
+        low = -kElevationLimit, high = kElevationLimit, what = "An elevation";
+    } else if (field == &ZOT_Point::teCE90 || field == &ZOT_Point::teLE90) {
+        low = 0.0, high = kAccuracyLimit, what = field == &ZOT_Point::teCE90 ? "A CE90" : "An LE90";
+    } else if (!zotData->unitsAreDegrees && (field == &ZOT_Point::teLatitude || field == &ZOT_Point::teLongitude)) {
+        low = -kMapCoordinateLimit, high = kMapCoordinateLimit, what = "A map coordinate", unit = "";
+    } else {
+        return true;
+    }
+    if (stored >= low && stored <= high) return true;
+    char message[160];
+    snprintf(message, sizeof message, "%s lies from %.10g to %.10g%s; %.6g%s was not taken.", what, low, high, unit,
+             stored, unit);
+    PrintReport(operation, NULL, message);
+    return false;
+}
+
 static int32_t PutNumber(void *info, int32_t row, const void *value, const char *operation, const char *lookupMessage,
                          double ZOT_Point::*field, int32_t ZOT_Point::*given, CellConversion conversion,
                          PutFollowUp followUp) {
@@ -88,7 +112,7 @@ static int32_t PutNumber(void *info, int32_t row, const void *value, const char 
     ZOT_Data *zotData = (ZOT_Data *)info;
     double stored = StoredValue(zotData, conversion, *(const double *)value);
     // Not a number or infinite would poison every statistic of the set.
-    if (!isfinite(stored)) return 0;
+    if (!isfinite(stored) || !WithinLimits(zotData, field, stored, operation)) return 0;
     point->*field = stored;
     point->*given = 1;
 

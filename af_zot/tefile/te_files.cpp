@@ -87,6 +87,29 @@ static void RefuseLatitude(ZerrException &zerr, double latitude, int line) {
     zerr.Throw(__LINE__, message);
 }
 
+// Values beyond what a point may hold (a typing or a unit error, whose squares
+// would overflow the statistics) make the file invalid, as a malformed field does.
+static void RefuseAbsurdValues(const TEPoint &point, bool degrees, int line) {
+    const struct {
+        const char *field;
+        double value, low, high;
+        const char *range;
+    } checks[] = {
+        {"field 2 (X)", point.longitude, -kMapCoordinateLimit, kMapCoordinateLimit, "-1e9 to 1e9"},
+        {"field 3 (Y)", point.latitude, -kMapCoordinateLimit, kMapCoordinateLimit, "-1e9 to 1e9"},
+        {"field 4 (elevation)", point.elevation, -kElevationLimit, kElevationLimit, "-100000 to 100000 m"},
+        {"field 5 (CE90)", point.circularError90, 0.0, kAccuracyLimit, "0 to 100000 m"},
+        {"field 6 (LE90)", point.linearError90, 0.0, kAccuracyLimit, "0 to 100000 m"},
+    };
+    // Latitudes and longitudes have limits of their own.
+    for (size_t index = degrees ? 2 : 0; index < sizeof checks / sizeof checks[0]; ++index) {
+        if (checks[index].value >= checks[index].low && checks[index].value <= checks[index].high) continue;
+        char problem[160];
+        snprintf(problem, sizeof problem, "%.10g lies outside %s", checks[index].value, checks[index].range);
+        throw TEFormatException(line, checks[index].field, problem);
+    }
+}
+
 // True when a point of the tool is measured.
 static bool HasMeasurements(ZOT_Data *zotData) {
     Zerr_Report *ignored = NULL;
@@ -159,6 +182,7 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         double beyondPole = 0.0;
         TEPointLoader loader;
         loader.readFile(fileName, degrees, [&](TEPoint &tePoint, int line) {
+            RefuseAbsurdValues(tePoint, degrees, line);
             if (degrees && !beyondPoleLine && !(tePoint.latitude >= -90.0 && tePoint.latitude <= 90.0)) {
                 beyondPoleLine = line;
                 beyondPole = tePoint.latitude;

@@ -54,6 +54,48 @@ static const int kDigits = 11;
 static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// A field as an error quotes it: at most kQuotedLength characters, each byte
+// that does not show (control bytes, bytes that are not UTF-8) as \xHH and
+// each character that does not show (a non-breaking or zero-width space, a
+// direction mark) as \u{HHHH}, so the user sees what the file holds.
+static const size_t kQuotedLength = 80;
+
+static std::string QuoteField(const char *begin, const char *end) {
+    std::string out = "\"";
+    size_t shown = 0;
+    const char *at = begin;
+    char escape[16];
+    while (at < end && shown < kQuotedLength) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        // The length of the UTF-8 sequence c starts, 0 when it starts none.
+        const int length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        bool valid = length > 0 && end - at >= length;
+        unsigned code = length == 1 ? c : length == 2 ? c & 0x1Fu : length == 3 ? c & 0x0Fu : c & 0x07u;
+        for (int i = 1; valid && i < length; ++i) {
+            const unsigned char next = static_cast<unsigned char>(at[i]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3Fu);
+        }
+        if (!valid || code < 0x20 || code == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+            ++at;
+        } else if ((code >= 0x80 && code <= 0xA0) || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+                   (code >= 0x2028 && code <= 0x202F) || (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF) {
+            std::snprintf(escape, sizeof escape, "\\u{%04X}", code);
+            out += escape;
+            at += length;
+        } else {
+            out.append(at, static_cast<size_t>(length));
+            at += length;
+        }
+        ++shown;
+    }
+    out += '"';
+    if (at < end) out += "... (" + std::to_string(end - begin) + " bytes)";
+    return out;
+}
+
 namespace {
 
 // A piece of a line: [begin, end).
@@ -62,7 +104,7 @@ struct Text {
     const char *end;
 
     bool empty() const { return begin == end; }
-    std::string quoted() const { return "\"" + std::string(begin, end) + "\""; }
+    std::string quoted() const { return QuoteField(begin, end); }
     Text trimmed() const {
         Text t = *this;
         while (!t.empty() && IsSpace(*t.begin)) ++t.begin;
@@ -346,11 +388,11 @@ static void AppendNumber(std::string &out, double value) {
     out.append(text, result.ptr);
 }
 
-// A TAB or line feed inside a text field would split the field or the line,
+// A TAB or line end inside a text field would split the field or the line,
 // and a NUL byte end it, making the whole file unreadable; they are written as
 // spaces.
 static void AppendText(std::string &out, const std::string &text) {
-    for (char c : text) out += (c == '\t' || c == '\n' || c == '\0') ? ' ' : c;
+    for (char c : text) out += (c == '\t' || c == '\n' || c == '\r' || c == '\0') ? ' ' : c;
 }
 
 // D M S with single spaces; the sign comes from the value, since the whole
@@ -392,6 +434,24 @@ void TEPointLoader::loadFile(const char *fileName, bool unitsAreDegrees, std::ve
 
 static TEPoint ParseLine(bool unitsAreDegrees, Text line);
 
+// Where the first line in [begin, end) ends: at a line feed, a carriage return
+// and line feed, or a carriage return alone (files from old editors), each
+// ending one line. Null when no line end is there yet, or when a carriage
+// return is the last byte read and a line feed may follow it (allRead false).
+// length is how many bytes the line end takes.
+static const char *FindLineEnd(const char *begin, const char *end, bool allRead, size_t &length) {
+    const char *feed = static_cast<const char *>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+    const char *limit = feed ? feed : end;
+    const char *ret = static_cast<const char *>(std::memchr(begin, '\r', static_cast<size_t>(limit - begin)));
+    if (!ret) {
+        length = 1;
+        return feed;
+    }
+    if (ret + 1 == end && !allRead) return nullptr;
+    length = ret + 1 < end && ret[1] == '\n' ? 2 : 1;
+    return ret;
+}
+
 void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
                              const std::function<void(TEPoint &point, int line)> &take) {
     if (!fileName) return;
@@ -410,7 +470,8 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
     int lineNumber = 0;
     for (;;) {
         const char *const unread = block.data() + begin;
-        const char *newline = static_cast<const char *>(std::memchr(unread, '\n', end - begin));
+        size_t endLength = 0;
+        const char *newline = FindLineEnd(unread, block.data() + end, allRead, endLength);
         if (!newline && !allRead) {
             std::memmove(block.data(), unread, end - begin);
             end -= begin;
@@ -431,7 +492,7 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
         // last line feed is no line.
         if (!newline && begin == end) break;
         const char *lineEnd = newline ? newline : block.data() + end;
-        begin = static_cast<size_t>(lineEnd - block.data()) + (newline ? 1 : 0);
+        begin = static_cast<size_t>(lineEnd - block.data()) + (newline ? endLength : 0);
         Text line{unread, lineEnd};
         if (lineNumber < std::numeric_limits<int>::max()) ++lineNumber;
         // Editors that save "UTF-8 with BOM" put the mark before the first line;
@@ -440,7 +501,6 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
             line.begin += sizeof kByteOrderMark - 1;
             if (line.empty() && !newline) break;
         }
-        if (!line.empty() && line.end[-1] == '\r') --line.end;
         TEPoint point;
         try {
             point = ParseLine(unitsAreDegrees, line);

@@ -264,6 +264,8 @@ void ResetHost(const std::string &uiDir) {
     if (!uiDir.empty()) zha::SetUiDir(uiDir);
 }
 
+bool ConfineFileWrites(const std::string &root, std::string *why) { return zha::ConfineFileWrites(root, why); }
+
 size_t UnusedAnswers() { return zha::PendingAnswers(); }
 
 long ToolsOpen() { return zha::LiveCount("parse"); }

@@ -130,6 +130,9 @@ ActionResult ClearFaults();
 // A clean host: no viewers, answers, questions, faults, kept messages or
 // reports; the UI scripts read from uiDir (empty: the runtime's default).
 void ResetHost(const std::string &uiDir);
+// From now on every file the tool writes lies inside root (relative names are
+// taken from it); no link swapped in meanwhile can lead a write out of it.
+bool ConfineFileWrites(const std::string &root, std::string *why);
 // Dialog answers queued and not used yet.
 size_t UnusedAnswers();
 // Tools open (from a start until closed).

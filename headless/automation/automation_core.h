@@ -5,6 +5,7 @@
 #ifndef ZHA_AUTOMATION_CORE_H
 #define ZHA_AUTOMATION_CORE_H
 
+#include "toolkit/core/files.h"
 #include "toolkit/core/instrument.h"
 
 namespace zha {
@@ -29,6 +30,8 @@ using zhc::ReportText;
 // The toolkit's failure helpers, for tests that build reports as it does.
 using zhc::ClearErr;
 using zhc::Fail;
+// Every file written stays inside one folder.
+using zhc::ConfineFileWrites;
 
 }  // namespace zha
 

@@ -11,6 +11,11 @@ int main(int argc, char **argv) {
     // A write beyond the file size limit (ulimit -f) then fails with EFBIG and
     // is reported like a full disk, instead of killing the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away (a FIFO or a pipe closed early, a browser that
+    // drops its connection) then makes the write fail with EPIPE, reported
+    // like any other write error, instead of ending the program and losing
+    // the session. This holds for every command, the server's included.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc > 1 && std::string(argv[1]) == "assess") {
         return zassess::RunAssessCommand(argc - 2, argv + 2, std::cout, std::cerr);
     }

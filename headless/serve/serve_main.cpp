@@ -155,6 +155,10 @@ int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
         err << "zot-host: error: cannot enter " << root.Path() << ": " << strerror(errno) << "\n";
         return 2;
     }
+    if (!zapp::ConfineFileWrites(root.Path(), &why)) {
+        err << "zot-host: error: " << why << "\n";
+        return 2;
+    }
 
     Workspace workspace(root.Path());
     workspace.Thread().Run([&] {

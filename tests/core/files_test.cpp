@@ -1,10 +1,18 @@
 // Text files: writing, write errors that must not pass unseen, and path parts.
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 #include <sstream>
 #include <string>
 
 #include "core_test_support.h"
+#include "fixtures/files.h"
 #include "fixtures/temp_dir.h"
 #include "zerr.h"
 #include "zfio.h"
@@ -138,4 +146,41 @@ TEST_F(CoreFilesTest, LongPathPartsNeverOverflowTheBuffer) {
     }
     EXPECT_EQ(name.substr(0, 255), parse(path.c_str(), 4));
     EXPECT_EQ(std::string(255, 'e'), parse(path.c_str(), 3));
+}
+
+// Confined to a folder, no name and no link swapped in meanwhile leads a write
+// out of it: the folder is opened once and written relative to it.
+TEST_F(CoreFilesTest, ConfinedWritesNeverLeaveTheFolder) {
+    namespace fs = std::filesystem;
+    zt::TempDir root, outside;
+    fs::create_directory(root.File("d"));
+    fs::create_symlink(outside.Path(), root.File("out"));
+    fs::create_symlink(outside.Path(), root.File("swap"));
+    std::string why;
+    ASSERT_TRUE(zha::ConfineFileWrites(root.Path(), &why)) << why;
+    for (const std::string &name : {std::string("out/x.txt"), outside.File("y.txt"), std::string("../z.txt"),
+                                    root.File("out/w.txt"), std::string("d/../../v.txt")}) {
+        SCOPED_TRACE(name);
+        Zerr_Report *err = nullptr;
+        EXPECT_EQ(nullptr, zfio_Open(name.c_str(), "w+", &err));
+        EXPECT_NE(nullptr, err);
+        zerr_DeleteErrorReportEx(&err);
+    }
+    // The folder and a link out of the root trade places while files are saved into it.
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) renameat2(AT_FDCWD, root.File("d").c_str(), AT_FDCWD, root.File("swap").c_str(), RENAME_EXCHANGE);
+    });
+    int saved = 0;
+    for (int i = 0; i < 300; ++i) {
+        Zerr_Report *err = nullptr;
+        Zfio_File *file = zfio_Open("d/f.txt", "w+", &err);
+        if (file && zfio_Fprintf(file, "%d", i) > 0 && zfio_Close(file, &err)) ++saved;
+        zerr_DeleteErrorReportEx(&err);
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_TRUE(zha::ConfineFileWrites("", &why));
+    EXPECT_LT(0, saved);
+    EXPECT_EQ(std::vector<std::string>(), zt::FolderEntries(outside.Path()));
 }

@@ -29,6 +29,7 @@ TEST(ToolkitRefusalsTest, MissingArgumentsAreRefusedUnderTheOperationsName) {
         {"zdlm_Insert", [&](Zerr_Report **e) { zdlm_Insert(nullptr, 0, &value, e); }},
         {"zdlm_Delete", [](Zerr_Report **e) { zdlm_Delete(nullptr, 0, e); }},
         {"zfio_Close", [](Zerr_Report **e) { zfio_Close(nullptr, e); }},
+        {"zfio_Discard", [](Zerr_Report **e) { zfio_Discard(nullptr, e); }},
         {"zfio_FileNameParse", [](Zerr_Report **e) { zfio_FileNameParse("a/b.tif", e, 4, nullptr); }},
         {"zfio_Open", [](Zerr_Report **e) { zfio_Open(nullptr, "w", e); }},
         {"zfio_Open", [](Zerr_Report **e) { zfio_Open("x.txt", nullptr, e); }},

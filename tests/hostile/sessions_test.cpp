@@ -90,33 +90,37 @@ TEST_F(HostileSessions, EnormousNumbersALineCannotHoldStopTheSessionAtThatLine) 
     }
 }
 
-TEST_F(HostileSessions, EnormousFiniteValuesAreKeptAndReported) {
+TEST_F(HostileSessions, LargeFiniteValuesWithinTheLimitsAreKeptAndReported) {
     const hs::SessionRun run = Run(std::string(kPrefix) +
-                                   "edit 2 \"T&E Elevation\" 1e308\n"
-                                   "expect cell 2 \"T&E Elevation\" 1e308 within 1e292\n"
-                                   "edit 1 \"T&E CE90\" -1e300\n"
+                                   "edit 2 \"T&E Elevation\" -100000\n"
+                                   "expect cell 2 \"T&E Elevation\" -100000.000\n"
+                                   "edit 1 \"T&E CE90\" 100000\n"
                                    "format condensed\n"
                                    "report enormous.txt\n"
                                    "expect file enormous.txt contains \"\\nP0,\"\n"
                                    "save enormous_te.txt\n"
-                                   "expect file enormous_te.txt contains \"\\t1e+308\\t\"\n");
+                                   "expect file enormous_te.txt contains \"\\t100000\\t\"\n");
     EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
 }
 
 // Folders that do not exist or cannot be written into (the tests run as root,
-// for whom permission bits do not stop a write), and a device that is full.
+// for whom permission bits do not stop a write), a device that is full, and a
+// link that leads to itself.
 TEST_F(HostileSessions, ReportsAndSavesWhereNothingCanBeWrittenFailClearlyAndLoseNothing) {
     hs::WriteBytes(session.Dir(), "afile", "a regular file, not a folder");
+    std::filesystem::create_symlink("loop.txt", session.Dir().File("loop.txt"));
     const struct {
         std::string path;
         const char *reportError;
         const char *saveReason;  // the system's reason, in the cause of the save's error
     } places[] = {
-        {"afile/out.txt", "Cannot open file afile/.out.txt.0.tmp: Not a directory.", "Not a directory"},
-        {"/no/such/folder/out.txt", "Cannot open file /no/such/folder/.out.txt.0.tmp: No such file or directory.",
+        {"afile/out.txt", "Cannot open the folder afile of afile/out.txt: Not a directory.", "Not a directory"},
+        {"/no/such/folder/out.txt",
+         "Cannot open the folder /no/such/folder of /no/such/folder/out.txt: No such file or directory.",
          "No such file or directory"},
         {"/proc/out.txt", "Cannot open file /proc/out.txt", "Cannot open file /proc/out.txt"},
         {"/dev/full", "Error writing file /dev/full: No space left on device.", "No space left on device"},
+        {"loop.txt", "Cannot follow the link loop.txt: Too many levels of symbolic links.", "Too many levels"},
     };
     for (const auto &place : places) {
         SCOPED_TRACE(place.path);

@@ -155,6 +155,8 @@ TEST(HostileMapPoints, APointAtTheEndOfTheCanvasRangeIsDrivenTo) {
     zt::ImageOptions options;
     options.width = 64;
     options.height = 48;
+    // Pixels small enough that the point's easting stays within what a T&E file may hold.
+    options.pixelSize = 0.25;
     const zt::ImageTruth image = zt::WriteUtmImage(session.Dir().File("utm.tif"), options);
     ASSERT_TRUE(session.Start({image.path}));
     zha::DisplayPaneInfo main;

@@ -14,6 +14,12 @@ namespace zhc {
 // library rejects gives "(unformattable message)".
 std::string FormatV(const char *format, va_list args);
 
+// text as an error quotes it: in double quotes, cut to its first 80
+// characters (its length in bytes follows then), control bytes and bytes that
+// are not UTF-8 as \xHH, characters that do not show (non-breaking and
+// zero-width spaces, direction marks) as \u{HHHH}.
+std::string QuotedForError(const std::string &text);
+
 // A heap block counted as live kind "heap", freed with zmsc_HeapFree; null when
 // memory is short.
 void *HeapBlock(size_t size);

@@ -1,27 +1,66 @@
 // Text files. A write failure is remembered on the handle so that zfio_Close
 // reports it even when the failing zfio_Fprintf's result was ignored: data the
-// caller believes written must never be lost silently.
+// caller believes written must never be lost silently. How a file opened with
+// "w" or "w+" is replaced is told in files.h.
+#include "toolkit/core/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <linux/openat2.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 #include "toolkit/core/instrument.h"
 #include "zfio.h"
 
+namespace {
+
+// How a handle's text reaches its file.
+enum class Way {
+    kDirect,     // straight into the file (or device, FIFO), as fopen gives it
+    kTemporary,  // into a temporary file renamed over the file at the close
+    kInPlace,    // kept in memory, then written over the file; the old contents are put back on failure
+};
+
+}  // namespace
+
 struct Zfio_File {
-    std::FILE *stream;
+    std::FILE *stream = nullptr;
     std::string name;
-    int writeErrno;  // errno of the first failed write, or 0
-    bool writeFailed;
+    int writeErrno = 0;  // errno of the first failed write, or 0
+    bool writeFailed = false;
+    Way way = Way::kDirect;
+    int folder = -1;         // the folder's descriptor (temporary, in place)
+    std::string base;        // the file's name in the folder
+    std::string temporary;   // the temporary file's name in the folder
+    bool hadOld = false;     // a file was there (its status in old)
+    struct stat old = {};
+    int target = -1;         // in place: the file itself
+    std::string oldContents; // in place: the copy of what was there
+    char *memory = nullptr;  // in place: the text written
+    size_t memorySize = 0;
 };
 
 namespace {
+
+namespace fs = std::filesystem;
 
 void rememberWriteFailure(Zfio_File *file, int error) {
     if (file->writeFailed) return;
@@ -39,6 +78,9 @@ void copyPart(const char *begin, const char *end, char *buffer) {
 
 bool OpensForWriting(const char *mode) { return std::strpbrk(mode, "wa+") != nullptr; }
 
+// "w" and "w+" replace a file; "wx" and the others keep fopen's meaning.
+bool Replaces(const char *mode) { return mode[0] == 'w' && !std::strchr(mode, 'x'); }
+
 bool IsFifo(const char *name) {
     struct stat status;
     return stat(name, &status) == 0 && S_ISFIFO(status.st_mode);
@@ -48,8 +90,8 @@ bool IsFifo(const char *name) {
 // for reading and writing it never waits, but what is written with no reader is
 // lost. So it is opened for writing only, without waiting: with no reader it
 // fails at once (ENXIO), and once open its writes wait for the reader as usual.
-std::FILE *OpenFifoForWriting(const char *name, int *error) {
-    const int fd = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+std::FILE *OpenFifoForWriting(int folder, const char *name, int *error) {
+    const int fd = openat(folder, name, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         *error = errno;
         return nullptr;
@@ -63,7 +105,428 @@ std::FILE *OpenFifoForWriting(const char *name, int *error) {
     return stream;
 }
 
+// ---- The settings of files.h ----
+
+struct HeldFile {
+    dev_t device;
+    ino_t inode;
+    std::string image;
+};
+
+struct FileSettings {
+    std::mutex mutex;
+    int root = -1;          // the confining folder, or -1
+    std::string rootPath;   // its absolute path
+    std::multimap<const void *, HeldFile> held;
+};
+
+FileSettings &Settings() {
+    static FileSettings *settings = new FileSettings;
+    return *settings;
+}
+
+// The open image fd's file (in folder, as base) belongs to, or "".
+std::string HoldingImage(const struct stat &status) {
+    FileSettings &settings = Settings();
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    for (const auto &entry : settings.held)
+        if (entry.second.device == status.st_dev && entry.second.inode == status.st_ino) return entry.second.image;
+    return std::string();
+}
+
+// ---- Finding the folder ----
+
+// A file's folder, opened, and its name there.
+struct Place {
+    int folder = -1;
+    std::string base;
+    std::string folderName;  // for messages
+    std::string relative;    // confined: the file's path from the root
+};
+
+void ClosePlace(Place *place) {
+    if (place->folder >= 0) close(place->folder);
+    place->folder = -1;
+}
+
+bool OnProc(int folder) {
+    struct statfs info;
+    return fstatfs(folder, &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+}
+
+// Opens path (relative to root) as a folder, following links only while they stay inside.
+int OpenBeneath(int root, const std::string &path) {
+    open_how how = {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, root, path.c_str(), &how, sizeof how);
+    if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
+    // Without openat2: one folder at a time, no link followed.
+    int at = dup(root);
+    for (const auto &part : fs::path(path)) {
+        if (at < 0) break;
+        const int next = openat(at, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        const int error = errno;
+        close(at);
+        at = next;
+        errno = error;
+    }
+    return at;
+}
+
+// Opens the folder of name. False with *why (a whole sentence) when it cannot.
+bool OpenPlace(const std::string &name, Place *place, std::string *why) {
+    FileSettings &settings = Settings();
+    int root = -1;
+    std::string rootPath;
+    {
+        std::lock_guard<std::mutex> lock(settings.mutex);
+        root = settings.root;
+        rootPath = settings.rootPath;
+    }
+    const fs::path path(name);
+    if (root < 0) {
+        const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+        place->base = path.filename().string();
+        place->folderName = folder.string();
+        place->folder = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (place->folder >= 0) return true;
+        *why = "Cannot open the folder " + place->folderName + " of " + name + ": " + std::strerror(errno) + ".";
+        return false;
+    }
+    fs::path relative = path.lexically_normal();
+    if (relative.is_absolute()) relative = relative.lexically_relative(rootPath);
+    const std::string text = relative.string();
+    if (text.empty() || text == "." || text.compare(0, 2, "..") == 0) {
+        *why = name + " lies outside the folder " + rootPath + ".";
+        return false;
+    }
+    place->relative = text;
+    place->base = relative.filename().string();
+    const std::string folder = relative.has_parent_path() ? relative.parent_path().string() : ".";
+    place->folderName = folder;
+    place->folder = OpenBeneath(root, folder);
+    if (place->folder >= 0) return true;
+    if (errno == EXDEV || errno == ELOOP) {
+        *why = "The folder of " + name + " leads out of the folder " + rootPath + ".";
+    } else {
+        *why = "Cannot open the folder " + folder + " of " + name + ": " + std::strerror(errno) + ".";
+    }
+    return false;
+}
+
+// The name a link in place leads to, as a name OpenPlace takes.
+std::string LinkTarget(const Place &place, const std::string &name, const std::string &target) {
+    const fs::path link(target);
+    if (link.is_absolute()) return target;
+    if (!place.relative.empty()) return (fs::path(place.relative).parent_path() / link).lexically_normal().string();
+    const fs::path folder = fs::path(name).parent_path();
+    return (folder / link).string();
+}
+
+// ---- Temporary files ----
+
+const char kTemporaryPrefix[] = ".zot-";
+const char kTemporarySuffix[] = ".tmp";
+
+std::string TemporaryName(long long process, unsigned long long number) {
+    return kTemporaryPrefix + std::to_string(process) + "-" + std::to_string(number) + kTemporarySuffix;
+}
+
+// Whether entry is a temporary file of ours (or an earlier release's
+// ".BASE.N.tmp" beside base) that no running process writes any more.
+bool IsStale(const std::string &entry, const std::string &base) {
+    const std::string earlier = "." + base + ".";
+    const size_t suffix = sizeof kTemporarySuffix - 1;
+    if (entry.size() <= suffix || entry.compare(entry.size() - suffix, suffix, kTemporarySuffix) != 0) return false;
+    if (entry.size() > earlier.size() + suffix && entry.compare(0, earlier.size(), earlier) == 0) {
+        const std::string number = entry.substr(earlier.size(), entry.size() - suffix - earlier.size());
+        return number.size() <= 2 && number.find_first_not_of("0123456789") == std::string::npos;
+    }
+    const size_t prefix = sizeof kTemporaryPrefix - 1;
+    if (entry.compare(0, prefix, kTemporaryPrefix) != 0) return false;
+    const std::string middle = entry.substr(prefix, entry.size() - suffix - prefix);
+    const size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string::npos || dash > 10 ||
+        middle.find_first_not_of("0123456789-") != std::string::npos)
+        return false;
+    const long long process = std::atoll(middle.substr(0, dash).c_str());
+    if (process <= 0 || process == getpid()) return false;
+    return kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
+}
+
+void RemoveStaleTemporaries(int folder, const std::string &base) {
+    const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR *entries = fdopendir(listing);
+    if (!entries) {
+        close(listing);
+        return;
+    }
+    while (const dirent *entry = readdir(entries)) {
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
+        if (entry->d_name[0] == '.' && IsStale(entry->d_name, base)) unlinkat(folder, entry->d_name, 0);
+    }
+    closedir(entries);
+}
+
+// Creates a temporary file in file's folder. The descriptor, or -1 with errno.
+int CreateTemporary(Zfio_File *file) {
+    static std::atomic<unsigned long long> counter{0};
+    RemoveStaleTemporaries(file->folder, file->base);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        file->temporary = TemporaryName(getpid(), counter++);
+        const int fd = openat(file->folder, file->temporary.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// The old file's mode, owner and group on the temporary file; owner and group
+// only where the process may set them.
+void KeepAttributes(Zfio_File *file, int fd) {
+    if (!file->hadOld) return;
+    if (file->old.st_uid != geteuid() || file->old.st_gid != getegid()) {
+        if (fchown(fd, file->old.st_uid, file->old.st_gid) != 0) {
+            if (fchown(fd, static_cast<uid_t>(-1), file->old.st_gid) != 0) { /* keeps the process's own */ }
+        }
+    }
+    if (fchmod(fd, file->old.st_mode & 07777) != 0) { /* the default mode stays */ }
+}
+
+bool ReadAll(int fd, std::string *contents) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        contents->append(buffer, static_cast<size_t>(got));
+    }
+}
+
+bool WriteAll(int fd, const char *data, size_t size) {
+    off_t at = 0;
+    while (static_cast<size_t>(at) < size) {
+        const ssize_t put = pwrite(fd, data + at, size - static_cast<size_t>(at), at);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = EIO;
+            return false;
+        }
+        at += put;
+    }
+    return true;
+}
+
+// Writes the text over the file in place; on failure puts the old contents back.
+bool ReplaceInPlace(Zfio_File *file, int *error) {
+    const bool written = WriteAll(file->target, file->memory ? file->memory : "", file->memorySize) &&
+                         ftruncate(file->target, static_cast<off_t>(file->memorySize)) == 0;
+    if (written) return true;
+    *error = errno ? errno : EIO;
+    // Put back as far as the system lets it.
+    if (WriteAll(file->target, file->oldContents.data(), file->oldContents.size())) {
+        if (ftruncate(file->target, static_cast<off_t>(file->oldContents.size())) != 0) { /* the first reason stays */ }
+    }
+    return false;
+}
+
+// Sets up a replacing write of name. Null with a report when it cannot.
+Zfio_File *OpenReplacing(const char *name, Zerr_Report **err) {
+    Place place;
+    std::string why;
+    if (!OpenPlace(name, &place, &why)) {
+        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "%s", why.c_str());
+        return nullptr;
+    }
+    std::string current = name;
+    struct stat status = {};
+    bool exists = false;
+    for (int links = 0;; ++links) {
+        exists = fstatat(place.folder, place.base.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!exists && errno != ENOENT) {
+            const int error = errno;
+            ClosePlace(&place);
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));
+            return nullptr;
+        }
+        if (!exists || !S_ISLNK(status.st_mode)) break;
+        // A name the system provides (/dev/stdout leads to /proc/self/fd/1)
+        // stands for what it is open on: written directly.
+        if (OnProc(place.folder)) break;
+        char target[4096];
+        const ssize_t length = readlinkat(place.folder, place.base.c_str(), target, sizeof target - 1);
+        if (length < 0 || links == 40) {
+            ClosePlace(&place);
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot follow the link %s: %s.", current.c_str(),
+                      std::strerror(length < 0 ? errno : ELOOP));
+            return nullptr;
+        }
+        target[length] = '\0';
+        current = LinkTarget(place, current, target);
+        ClosePlace(&place);
+        place = Place();
+        if (!OpenPlace(current, &place, &why)) {
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "%s", why.c_str());
+            return nullptr;
+        }
+    }
+    if (exists) {
+        const std::string image = HoldingImage(status);
+        if (!image.empty()) {
+            ClosePlace(&place);
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "%s is a file of the open image %s; it was not overwritten.",
+                      name, image.c_str());
+            return nullptr;
+        }
+    }
+    // A file that may not be written must not be replaced either.
+    if (exists && S_ISREG(status.st_mode) && faccessat(place.folder, place.base.c_str(), W_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        ClosePlace(&place);
+        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot write to %s: %s.", name, std::strerror(error));
+        return nullptr;
+    }
+    auto file = std::make_unique<Zfio_File>();
+    file->name = name;
+    file->folder = place.folder;
+    file->base = place.base;
+    file->hadOld = exists;
+    file->old = status;
+    place.folder = -1;
+    int error = 0;
+    const bool onProc = OnProc(file->folder);
+    if (onProc || (exists && !S_ISREG(status.st_mode))) {
+        file->way = Way::kDirect;
+        if (onProc) {
+            file->stream = std::fopen(name, "w");
+            error = errno;
+        } else if (S_ISFIFO(status.st_mode)) {
+            file->stream = OpenFifoForWriting(file->folder, file->base.c_str(), &error);
+            if (!file->stream && error == ENXIO) {
+                close(file->folder);
+                zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
+                return nullptr;
+            }
+        } else {
+            const int fd = openat(file->folder, file->base.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+            error = errno;
+            file->stream = fd < 0 ? nullptr : fdopen(fd, "w");
+            if (fd >= 0 && !file->stream) close(fd);
+        }
+    } else {
+        const bool linked = exists && status.st_nlink > 1;
+        const int fd = linked ? -1 : CreateTemporary(file.get());
+        error = errno;
+        if (fd >= 0) {
+            file->way = Way::kTemporary;
+            KeepAttributes(file.get(), fd);
+            file->stream = fdopen(fd, "w");
+            if (!file->stream) {
+                error = errno;
+                close(fd);
+                unlinkat(file->folder, file->temporary.c_str(), 0);
+            }
+        } else if (exists && (linked || error == EACCES || error == EPERM)) {
+            // Another hard link would not see a new file, and a folder that
+            // takes no new file refuses the temporary one: written in place.
+            file->way = Way::kInPlace;
+            file->target = openat(file->folder, file->base.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+            error = errno;
+            if (file->target >= 0 && ReadAll(file->target, &file->oldContents)) {
+                file->stream = open_memstream(&file->memory, &file->memorySize);
+                error = errno;
+            }
+        } else {
+            close(file->folder);
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot write %s: no file can be made in the folder %s: %s.",
+                      name, place.folderName.c_str(), std::strerror(error));
+            return nullptr;
+        }
+    }
+    if (!file->stream) {
+        if (file->target >= 0) close(file->target);
+        close(file->folder);
+        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name,
+                  std::strerror(error ? error : EIO));
+        return nullptr;
+    }
+    return file.release();
+}
+
+// Ends the handle's write: the text takes the file's place when keep is set and
+// every write landed. Returns errno of the failure, or 0.
+int Finish(Zfio_File *file, bool keep, bool *closeFailed) {
+    int error = 0;
+    errno = 0;
+    *closeFailed = std::fclose(file->stream) != 0;
+    if (*closeFailed && !error) error = errno ? errno : EIO;
+    const bool commit = keep && !file->writeFailed && !*closeFailed && !error;
+    switch (file->way) {
+        case Way::kDirect:
+            break;
+        case Way::kTemporary:
+            if (commit && renameat(file->folder, file->temporary.c_str(), file->folder, file->base.c_str()) != 0) {
+                error = errno;
+            }
+            if (!commit || error) unlinkat(file->folder, file->temporary.c_str(), 0);
+            break;
+        case Way::kInPlace:
+            if (commit) ReplaceInPlace(file, &error);
+            std::free(file->memory);
+            close(file->target);
+            break;
+    }
+    if (file->folder >= 0) close(file->folder);
+    return error;
+}
+
 }  // namespace
+
+namespace zhc {
+
+bool ConfineFileWrites(const std::string &root, std::string *why) {
+    if (root.empty()) {
+        FileSettings &settings = Settings();
+        std::lock_guard<std::mutex> lock(settings.mutex);
+        if (settings.root >= 0) close(settings.root);
+        settings.root = -1;
+        settings.rootPath.clear();
+        return true;
+    }
+    std::error_code error;
+    const fs::path path = fs::canonical(root, error);
+    const int fd = error ? -1 : open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = "cannot open the folder " + root + (error ? ": " + error.message() : std::string(": ") + std::strerror(errno));
+        return false;
+    }
+    FileSettings &settings = Settings();
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    if (settings.root >= 0) close(settings.root);
+    settings.root = fd;
+    settings.rootPath = path.string();
+    return true;
+}
+
+void HoldFiles(const void *owner, const std::string &image, const std::vector<std::string> &files) {
+    FileSettings &settings = Settings();
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    for (const std::string &name : files) {
+        struct stat status;
+        if (stat(name.c_str(), &status) == 0) settings.held.emplace(owner, HeldFile{status.st_dev, status.st_ino, image});
+    }
+}
+
+void ReleaseFiles(const void *owner) {
+    FileSettings &settings = Settings();
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    settings.held.erase(owner);
+}
+
+}  // namespace zhc
 
 Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
     zhc::ClearErr(err);
@@ -72,24 +535,32 @@ Zfio_File *zfio_Open(const char *name, const char *mode, Zerr_Report **err) {
         zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No file name or mode given.");
         return nullptr;
     }
-    std::FILE *stream = nullptr;
-    int fifoError = 0;
-    if (OpensForWriting(mode) && IsFifo(name)) {
-        stream = OpenFifoForWriting(name, &fifoError);
-        if (!stream && fifoError == ENXIO) {
-            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
+    Zfio_File *file = nullptr;
+    if (Replaces(mode)) {
+        file = OpenReplacing(name, err);
+        if (!file) return nullptr;
+    } else {
+        std::FILE *stream = nullptr;
+        int fifoError = 0;
+        if (OpensForWriting(mode) && IsFifo(name)) {
+            stream = OpenFifoForWriting(AT_FDCWD, name, &fifoError);
+            if (!stream && fifoError == ENXIO) {
+                zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "No program is reading from the FIFO %s.", name);
+                return nullptr;
+            }
+            errno = fifoError;
+        } else {
+            stream = std::fopen(name, mode);
+        }
+        if (!stream) {
+            const int error = errno;
+            zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));
             return nullptr;
         }
-        errno = fifoError;
-    } else {
-        stream = std::fopen(name, mode);
+        file = new Zfio_File;
+        file->stream = stream;
+        file->name = name;
     }
-    if (!stream) {
-        const int error = errno;
-        zhc::Fail(err, "zfio_Open", __LINE__, nullptr, "Cannot open file %s: %s.", name, std::strerror(error));
-        return nullptr;
-    }
-    Zfio_File *file = new Zfio_File{stream, name, 0, false};
     zhc::LiveAdd("file");
     return file;
 }
@@ -113,37 +584,54 @@ int32_t zfio_Fprintf(Zfio_File *file, const char *format, ...) {
     return written;
 }
 
+namespace {
+
+// zfio_Close and zfio_Discard after the fault check (injected): the handle is
+// released on every path, a failure reported after it.
+int32_t CloseFile(Zfio_File *file, bool keep, bool injected, const char *operation, int line, Zerr_Report **err) {
+    errno = 0;
+    if (std::fflush(file->stream) != 0) rememberWriteFailure(file, errno ? errno : EIO);
+    if (std::ferror(file->stream)) rememberWriteFailure(file, EIO);
+    bool closeFailed = false;
+    const int error = Finish(file, keep && !injected, &closeFailed);
+    const std::string name = file->name;
+    const bool writeFailed = file->writeFailed;
+    const int writeErrno = file->writeErrno;
+    delete file;
+    zhc::LiveRemove("file");
+    if (injected || !keep) return injected ? 0 : 1;
+    if (writeFailed) {
+        zhc::Fail(err, operation, line, nullptr, "Error writing file %s: %s.", name.c_str(), std::strerror(writeErrno));
+        return 0;
+    }
+    if (closeFailed || error) {
+        zhc::Fail(err, operation, line, nullptr, "Error %s file %s: %s.", closeFailed ? "closing" : "writing",
+                  name.c_str(), std::strerror(error ? error : EIO));
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
 int32_t zfio_Close(Zfio_File *file, Zerr_Report **err) {
     zhc::ClearErr(err);
     if (!file) {
         zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "No file given.");
         return 0;
     }
-    // The handle is released on every path; a failure is reported after it.
     const bool injected = zhc::FaultHit("zfio_Close", err);
-    errno = 0;
-    if (std::fflush(file->stream) != 0) rememberWriteFailure(file, errno ? errno : EIO);
-    if (std::ferror(file->stream)) rememberWriteFailure(file, EIO);
-    errno = 0;
-    const bool closeFailed = std::fclose(file->stream) != 0;
-    const int closeErrno = errno ? errno : EIO;
-    const std::string name = file->name;
-    const bool writeFailed = file->writeFailed;
-    const int writeErrno = file->writeErrno;
-    delete file;
-    zhc::LiveRemove("file");
-    if (injected) return 0;
-    if (writeFailed) {
-        zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "Error writing file %s: %s.", name.c_str(),
-                  std::strerror(writeErrno));
+    return CloseFile(file, true, injected, "zfio_Close", __LINE__, err);
+}
+
+int32_t zfio_Discard(Zfio_File *file, Zerr_Report **err) {
+    zhc::ClearErr(err);
+    if (!file) {
+        zhc::Fail(err, "zfio_Discard", __LINE__, nullptr, "No file given.");
         return 0;
     }
-    if (closeFailed) {
-        zhc::Fail(err, "zfio_Close", __LINE__, nullptr, "Error closing file %s: %s.", name.c_str(),
-                  std::strerror(closeErrno));
-        return 0;
-    }
-    return 1;
+    const bool injected = zhc::FaultHit("zfio_Discard", err);
+    return CloseFile(file, false, injected, "zfio_Discard", __LINE__, err);
 }
 
 int32_t zfio_FileNameParse(const char *path, Zerr_Report **err, int32_t part, char *buffer) {

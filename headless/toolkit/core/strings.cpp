@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/core/core_support.h"
@@ -21,7 +22,53 @@ int lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' 
 
 int sign(int value) { return (value > 0) - (value < 0); }
 
+// The UTF-8 character at text[at]: its code point and byte count; a count of
+// 0 when no valid character starts there.
+std::pair<unsigned, size_t> CharacterAt(const std::string &text, size_t at) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, 1};
+    const size_t count = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (count == 0 || at + count > text.size()) return {0, 0};
+    unsigned code = lead & (0x7Fu >> count);
+    for (size_t i = 1; i < count; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80) return {0, 0};
+        code = code << 6 | (next & 0x3Fu);
+    }
+    return {code, count};
+}
+
+bool Invisible(unsigned code) {
+    return (code >= 0x80 && code <= 0xA0) || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+           (code >= 0x2028 && code <= 0x202F) || (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF;
+}
+
 }  // namespace
+
+std::string zhc::QuotedForError(const std::string &text) {
+    std::string quoted = "\"";
+    size_t at = 0;
+    char escape[16];
+    for (int shown = 0; at < text.size() && shown < 80; ++shown) {
+        const std::pair<unsigned, size_t> character = CharacterAt(text, at);
+        if (character.second == 0 || character.first < 0x20 || character.first == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
+            quoted += escape;
+            at += 1;
+            continue;
+        }
+        if (Invisible(character.first)) {
+            std::snprintf(escape, sizeof escape, "\\u{%04X}", character.first);
+            quoted += escape;
+        } else {
+            quoted.append(text, at, character.second);
+        }
+        at += character.second;
+    }
+    quoted += '"';
+    if (at < text.size()) quoted += "... (" + std::to_string(text.size()) + " bytes)";
+    return quoted;
+}
 
 char *zstr_Duplicate(const char *text) {
     if (zhc::FaultHit("zstr_Duplicate", nullptr)) return nullptr;

@@ -9,11 +9,14 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
 
 #include "toolkit/core/core_support.h"
+#include "toolkit/core/files.h"
 #include "toolkit/core/instrument.h"
 #include "toolkit/geo/geo_internal.h"
 #include "zimg.h"
@@ -238,6 +241,13 @@ Zimg_Layer *zimg_LayerOpen(const char *layerName, Zint_Context *, Zerr_Report **
         // georeferencing. Other images with a geotransform are read through it.
         const char *driver = GDALGetDriverShortName(GDALGetDatasetDriver(ds));
         if (impl->rpcValid && driver && EQUAL(driver, "NITF")) impl->hasGeoTransform = false;
+        // The image's own files (overviews, side files with its RPC model or
+        // statistics) are never written over while the layer is open.
+        char **files = GDALGetFileList(ds);
+        std::vector<std::string> names;
+        for (char **name = files; name && *name; ++name) names.push_back(*name);
+        CSLDestroy(files);
+        zhc::HoldFiles(impl.get(), impl->fileName, names);
         GDALClose(ds);
     }
     Zimg_Layer *layer = new Zimg_Layer{width, height, impl.release()};
@@ -312,6 +322,7 @@ int32_t zimg_LayerClose(Zimg_Layer *layer, Zerr_Report **err) {
     if (!layer) return 1;
     // An injected failure still closes the layer, so that nothing is lost.
     const bool injected = zhc::FaultHit("zimg_LayerClose", err);
+    zhc::ReleaseFiles(layer->impl);
     delete layer->impl;
     delete layer;
     zhc::LiveRemove("layer");

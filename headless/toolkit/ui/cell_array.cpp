@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
 #include "toolkit/ui/cell_format.h"
 #include "toolkit/ui/ui_model.h"
@@ -311,7 +312,7 @@ bool TypeIntoCell(Zzml_Part *part, int32_t row, int32_t column, const std::strin
     // The cell shows what the table holds now, accepted or not.
     std::string redrawWhy;
     if (row < table.config.rowCount) RedrawRow(part, row, &redrawWhy);
-    if (!accepted) *why = "the value \"" + text + "\" was refused";
+    if (!accepted) *why = "the value " + zhc::QuotedForError(text) + " was refused";
     return accepted != 0;
 }
 

@@ -1,6 +1,8 @@
 // Cell texts: formatting numbers, degrees and colours, and reading typed text.
 #include "toolkit/ui/cell_format.h"
 
+#include "toolkit/core/core_support.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -96,8 +98,9 @@ bool ParseDegrees(const std::string &text, bool latitude, double *value, std::st
     for (size_t i = 0; i < parts.size(); ++i) {
         if (!ReadDouble(parts[i], &numbers[i])) {
             // Named as typed: the hemisphere letter taken off "nan" leaves "na".
-            *why = "\"" + text + "\" is not " +
-                   (typed.size() == 1 ? std::string("a number") : "an angle: \"" + typed[i] + "\" is not a number");
+            *why = zhc::QuotedForError(text) + " is not " +
+                   (typed.size() == 1 ? std::string("a number")
+                                      : "an angle: " + zhc::QuotedForError(typed[i]) + " is not a number");
             return false;
         }
     }
@@ -198,7 +201,7 @@ std::string FormatColour(const double rgba[4]) {
 bool ParseNumberText(const std::string &text, const std::string &format, double *value, std::string *why) {
     if (IsLatitude(format) || IsLongitude(format)) return ParseDegrees(text, IsLatitude(format), value, why);
     if (!ReadDouble(text, value)) {
-        *why = "\"" + text + "\" is not a number";
+        *why = zhc::QuotedForError(text) + " is not a number";
         return false;
     }
     return true;
@@ -213,7 +216,7 @@ bool ParseColourText(const std::string &text, double rgba[4], std::string *why) 
     double read[4] = {0, 0, 0, 1};
     for (size_t i = 0; i < parts.size(); ++i) {
         if (!ReadDouble(parts[i], &read[i]) || read[i] < 0 || read[i] > 1) {
-            *why = "colour component \"" + parts[i] + "\" is not a number from 0 to 1";
+            *why = "colour component " + zhc::QuotedForError(parts[i]) + " is not a number from 0 to 1";
             return false;
         }
     }
