@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/module_loader.h"
+#include "app/resources.h"
 #include "automation/automation_core.h"
 #include "automation/ui_automation.h"
 #include "serve/serve_main.h"
@@ -17,8 +18,8 @@ namespace {
 const char kScriptName[] = "af_zot.zml";
 
 struct Options {
-    std::string modulePath = ZOT_DEFAULT_MODULE;
-    std::string uiDir = ZOT_DEFAULT_UI_DIR;
+    std::string modulePath = ModulePath();
+    std::string uiDir = UiDir();
     std::string command;
     std::vector<std::string> operands;
     bool help = false;
@@ -110,8 +111,8 @@ std::string HostHelp() {
            zsrv::ServeHelp() +
            "\n"
            "Options:\n"
-           "  --module PATH    The module file to load (default: " ZOT_DEFAULT_MODULE ").\n"
-           "  --ui-dir DIR     The folder holding af_zot.zml (default: " ZOT_DEFAULT_UI_DIR ").\n"
+           "  --module PATH    The module file to load (default: " + ModulePath() + ").\n"
+           "  --ui-dir DIR     The folder holding af_zot.zml and web/ (default: " + UiDir() + ").\n"
            "  -h, --help       Prints this help.\n"
            "\n"
            "Exit status: 0 when every session passed, 1 when a session stopped at an error\n"

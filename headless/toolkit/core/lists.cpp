@@ -1,14 +1,12 @@
 // Lists that store elements by value in one contiguous block. Capacity grows
 // geometrically (at least by the growth step), so appends are O(1) amortised.
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
+#include "toolkit/core/memory/list_block.h"
 #include "zdlm.h"
 
 struct Zdlm_List {
@@ -16,8 +14,7 @@ struct Zdlm_List {
     int32_t count;
     int32_t capacity;
     int32_t growthStep;
-    unsigned char *data;  // capacity * elementSize bytes
-    size_t mapped;        // the bytes of data's mapping; 0 when data is a malloc block
+    zhc::ListBlock block;  // capacity * elementSize bytes
 };
 
 namespace {
@@ -26,58 +23,6 @@ bool validList(const Zdlm_List *list, Zerr_Report **err, const char *operation, 
     if (list) return true;
     zhc::Fail(err, operation, line, nullptr, "No list given.");
     return false;
-}
-
-// Blocks from this size on are mappings of their own, on large-page
-// boundaries: they grow by moving their pages into a larger mapping, without
-// copying (a list of a million points grows in a few system calls), and keep
-// their large pages. Under AddressSanitizer every block is a malloc block, so
-// that misuse is caught.
-#if defined(__SANITIZE_ADDRESS__)
-const size_t kMappedBlock = SIZE_MAX;
-#else
-const size_t kMappedBlock = size_t{1} << 20;
-#endif
-using zhc::kLargePage;
-
-// A fresh mapping of bytes (a multiple of kLargePage) on a large-page
-// boundary, or null.
-unsigned char *alignedMapping(size_t bytes) {
-    void *reserved = mmap(nullptr, bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (reserved == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(reserved);
-    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
-    if (aligned > start) munmap(reserved, aligned - start);
-    if (start + kLargePage > aligned) munmap(reinterpret_cast<void *>(aligned + bytes), start + kLargePage - aligned);
-    zhc::AdviseLargePages(reinterpret_cast<void *>(aligned), bytes);
-    return reinterpret_cast<unsigned char *>(aligned);
-}
-
-// Moves the list's elements into a block of at least bytes; false when memory is short.
-bool resizeBlock(Zdlm_List *list, size_t bytes) {
-    if (!list->mapped && bytes < kMappedBlock) {
-        void *grown = std::realloc(list->data, bytes);
-        if (!grown) return false;
-        list->data = static_cast<unsigned char *>(grown);
-        return true;
-    }
-    if (bytes > SIZE_MAX - 2 * kLargePage) return false;
-    bytes = (bytes + kLargePage - 1) & ~(kLargePage - 1);
-    unsigned char *block = alignedMapping(bytes);
-    if (!block) return false;
-    if (list->mapped) {
-        // The old pages take the place of the new mapping's first ones.
-        if (mremap(list->data, list->mapped, list->mapped, MREMAP_MAYMOVE | MREMAP_FIXED, block) == MAP_FAILED) {
-            munmap(block, bytes);
-            return false;
-        }
-    } else if (list->data) {
-        std::memcpy(block, list->data, static_cast<size_t>(list->count) * list->elementSize);
-        std::free(list->data);
-    }
-    list->data = block;
-    list->mapped = bytes;
-    return true;
 }
 
 // Makes room for one more element. The block moves, so element addresses taken
@@ -96,7 +41,8 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
         zhc::Fail(err, operation, __LINE__, nullptr, "The list is too large.");
         return false;
     }
-    if (!resizeBlock(list, static_cast<size_t>(wanted) * list->elementSize)) {
+    if (!zhc::GrowListBlock(list->block, static_cast<size_t>(list->count) * list->elementSize,
+                            static_cast<size_t>(wanted) * list->elementSize)) {
         zhc::Fail(err, operation, __LINE__, nullptr, "Out of memory growing the list to %lld elements.",
                   static_cast<long long>(wanted));
         return false;
@@ -114,8 +60,8 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
     // The element may live inside this list; then it is copied out before the
     // block can move (only then, as adding is the list's busiest path).
     const uintptr_t address = reinterpret_cast<uintptr_t>(element);
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(list->data);
-    const bool inside = list->data && address >= begin &&
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(list->block.data);
+    const bool inside = list->block.data && address >= begin &&
                         address < begin + static_cast<size_t>(list->capacity) * list->elementSize;
     std::vector<unsigned char> copy;
     if (inside) {
@@ -124,7 +70,8 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
         element = copy.data();
     }
     if (!reserveOne(list, err, operation)) return 0;
-    unsigned char *at = list->data + static_cast<size_t>(index) * list->elementSize;
+    zhc::MarkListBlockUsed(list->block, static_cast<size_t>(list->count + 1) * list->elementSize);
+    unsigned char *at = list->block.data + static_cast<size_t>(index) * list->elementSize;
     std::memmove(at + list->elementSize, at, static_cast<size_t>(list->count - index) * list->elementSize);
     std::memcpy(at, element, list->elementSize);
     ++list->count;
@@ -140,7 +87,7 @@ Zdlm_List *zdlm_InitList(size_t elementSize, int32_t growthStep, Zerr_Report **e
         zhc::Fail(err, "zdlm_InitList", __LINE__, nullptr, "The element size must not be 0.");
         return nullptr;
     }
-    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, nullptr, 0};
+    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, zhc::ListBlock()};
     zhc::LiveAdd("list");
     return list;
 }
@@ -157,7 +104,7 @@ void *zdlm_GetAddr(const Zdlm_List *list, int32_t index, Zerr_Report **err) {
     if (zhc::FaultHit("zdlm_GetAddr", err)) return nullptr;
     if (!validList(list, err, "zdlm_GetAddr", __LINE__)) return nullptr;
     if (index < 0 || index >= list->count) return nullptr;
-    return list->data + static_cast<size_t>(index) * list->elementSize;
+    return list->block.data + static_cast<size_t>(index) * list->elementSize;
 }
 
 int32_t zdlm_Add(Zdlm_List *list, const void *element, Zerr_Report **err) {
@@ -188,9 +135,10 @@ int32_t zdlm_Delete(Zdlm_List *list, int32_t index, Zerr_Report **err) {
                   list->count);
         return 0;
     }
-    unsigned char *at = list->data + static_cast<size_t>(index) * list->elementSize;
+    unsigned char *at = list->block.data + static_cast<size_t>(index) * list->elementSize;
     std::memmove(at, at + list->elementSize, static_cast<size_t>(list->count - index - 1) * list->elementSize);
     --list->count;
+    zhc::MarkListBlockUsed(list->block, static_cast<size_t>(list->count) * list->elementSize);
     return 1;
 }
 
@@ -200,11 +148,7 @@ void zdlm_FreeList(Zdlm_List **list, Zerr_Report **err) {
     // An injected failure still releases the list: the report lets tests check
     // that callers handle a failing release without leaking either object.
     zhc::FaultHit("zdlm_FreeList", err);
-    if ((*list)->mapped) {
-        munmap((*list)->data, (*list)->mapped);
-    } else {
-        std::free((*list)->data);
-    }
+    zhc::FreeListBlock((*list)->block);
     delete *list;
     *list = nullptr;
     zhc::LiveRemove("list");
