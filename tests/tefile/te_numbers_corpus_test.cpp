@@ -74,7 +74,7 @@ TEST(TENumbersCorpusTest, EveryNumberOfTheCorpusReadsAsStrtodReadsIt) {
     TEPointLoader loader;
     // The value the loader gives the second field of a map line, or NAN when
     // it refuses the line for another rule (a range).
-    auto read = [&](const std::string &coordinate, const std::string &elevation, double TEPoint::*field) {
+    auto read = [&](const std::string &coordinate, const std::string &elevation, double TEPoint::*field) -> double {
         try {
             return loader.processLine(false, "id\t" + coordinate + "\t0\t" + elevation + "\t0\t0\t").*field;
         } catch (const TEFormatException &) {
@@ -94,7 +94,9 @@ TEST(TENumbersCorpusTest, EveryNumberOfTheCorpusReadsAsStrtodReadsIt) {
         const std::string angle = "12 34 " + word;
         const double seconds = 12 + 34 * 0.016666666666666666 + expected * 0.0002777777777777778;
         const double value = read(angle, "0", &TEPoint::longitude);
-        if (!std::isnan(value)) EXPECT_TRUE(Same(seconds, value)) << angle;
+        if (!std::isnan(value)) {
+            EXPECT_TRUE(Same(seconds, value)) << angle;
+        }
     }
     EXPECT_GT(compared, words.size());
 }

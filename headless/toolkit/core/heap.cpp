@@ -5,14 +5,11 @@
 
 #include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
-#include "toolkit/core/memory/enabled.h"
-#include "toolkit/core/memory/small_blocks.h"
 #include "zmsc.h"
 
 void *zhc::HeapBlock(size_t size) {
     // malloc(0) may answer null; every successful call must hand out a block.
-    void *block = zhc::kFastMemory && size <= zhc::kLargestSmallBlock ? zhc::TakeSmallBlock(size ? size : 1) : nullptr;
-    if (!block) block = std::malloc(size ? size : 1);
+    void *block = std::malloc(size ? size : 1);
     if (block) zhc::LiveAdd("heap");
     return block;
 }
@@ -33,7 +30,7 @@ void *zmsc_HeapMalloc(size_t size) {
 void zmsc_HeapFree(void *block) {
     zhc::CountCall("zmsc_HeapFree");
     if (!block) return;
-    if (!zhc::kFastMemory || !zhc::GiveSmallBlock(block)) std::free(block);
+    std::free(block);
     zhc::LiveRemove("heap");
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "toolkit/core/instrument.h"
-#include "toolkit/core/memory/list_block.h"
 #include "zdlm.h"
 
 struct Zdlm_List {
@@ -14,7 +13,7 @@ struct Zdlm_List {
     int32_t count;
     int32_t capacity;
     int32_t growthStep;
-    zhc::ListBlock block;  // capacity * elementSize bytes
+    unsigned char *data;  // capacity * elementSize bytes
 };
 
 namespace {
@@ -41,12 +40,14 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
         zhc::Fail(err, operation, __LINE__, nullptr, "The list is too large.");
         return false;
     }
-    if (!zhc::GrowListBlock(list->block, static_cast<size_t>(list->count) * list->elementSize,
-                            static_cast<size_t>(wanted) * list->elementSize)) {
+    // glibc's realloc moves a large block by remapping its pages, not by copying.
+    void *grown = std::realloc(list->data, static_cast<size_t>(wanted) * list->elementSize);
+    if (!grown) {
         zhc::Fail(err, operation, __LINE__, nullptr, "Out of memory growing the list to %lld elements.",
                   static_cast<long long>(wanted));
         return false;
     }
+    list->data = static_cast<unsigned char *>(grown);
     list->capacity = static_cast<int32_t>(wanted);
     return true;
 }
@@ -60,8 +61,8 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
     // The element may live inside this list; then it is copied out before the
     // block can move (only then, as adding is the list's busiest path).
     const uintptr_t address = reinterpret_cast<uintptr_t>(element);
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(list->block.data);
-    const bool inside = list->block.data && address >= begin &&
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(list->data);
+    const bool inside = list->data && address >= begin &&
                         address < begin + static_cast<size_t>(list->capacity) * list->elementSize;
     std::vector<unsigned char> copy;
     if (inside) {
@@ -70,8 +71,7 @@ int32_t insertAt(Zdlm_List *list, int32_t index, const void *element, Zerr_Repor
         element = copy.data();
     }
     if (!reserveOne(list, err, operation)) return 0;
-    zhc::MarkListBlockUsed(list->block, static_cast<size_t>(list->count + 1) * list->elementSize);
-    unsigned char *at = list->block.data + static_cast<size_t>(index) * list->elementSize;
+    unsigned char *at = list->data + static_cast<size_t>(index) * list->elementSize;
     std::memmove(at + list->elementSize, at, static_cast<size_t>(list->count - index) * list->elementSize);
     std::memcpy(at, element, list->elementSize);
     ++list->count;
@@ -87,7 +87,7 @@ Zdlm_List *zdlm_InitList(size_t elementSize, int32_t growthStep, Zerr_Report **e
         zhc::Fail(err, "zdlm_InitList", __LINE__, nullptr, "The element size must not be 0.");
         return nullptr;
     }
-    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, zhc::ListBlock()};
+    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, nullptr};
     zhc::LiveAdd("list");
     return list;
 }
@@ -104,7 +104,7 @@ void *zdlm_GetAddr(const Zdlm_List *list, int32_t index, Zerr_Report **err) {
     if (zhc::FaultHit("zdlm_GetAddr", err)) return nullptr;
     if (!validList(list, err, "zdlm_GetAddr", __LINE__)) return nullptr;
     if (index < 0 || index >= list->count) return nullptr;
-    return list->block.data + static_cast<size_t>(index) * list->elementSize;
+    return list->data + static_cast<size_t>(index) * list->elementSize;
 }
 
 int32_t zdlm_Add(Zdlm_List *list, const void *element, Zerr_Report **err) {
@@ -135,10 +135,9 @@ int32_t zdlm_Delete(Zdlm_List *list, int32_t index, Zerr_Report **err) {
                   list->count);
         return 0;
     }
-    unsigned char *at = list->block.data + static_cast<size_t>(index) * list->elementSize;
+    unsigned char *at = list->data + static_cast<size_t>(index) * list->elementSize;
     std::memmove(at, at + list->elementSize, static_cast<size_t>(list->count - index - 1) * list->elementSize);
     --list->count;
-    zhc::MarkListBlockUsed(list->block, static_cast<size_t>(list->count) * list->elementSize);
     return 1;
 }
 
@@ -148,7 +147,7 @@ void zdlm_FreeList(Zdlm_List **list, Zerr_Report **err) {
     // An injected failure still releases the list: the report lets tests check
     // that callers handle a failing release without leaking either object.
     zhc::FaultHit("zdlm_FreeList", err);
-    zhc::FreeListBlock((*list)->block);
+    std::free((*list)->data);
     delete *list;
     *list = nullptr;
     zhc::LiveRemove("list");

@@ -1,7 +1,7 @@
-// Whether the toolkit uses its own memory machinery (small-block slabs,
-// lists in mappings of their own, the marker pool, large pages) or the plain
-// heap and standard containers: the build's ZOT_FAST_MEMORY switch. Both ways
-// are compiled; the switch only chooses which one runs.
+// Whether the toolkit keeps its markers in its own memory machinery (the
+// object pool, toolkit/core/memory/object_pool.h) or in standard containers:
+// the build's ZOT_FAST_MEMORY switch. Both ways are compiled; the switch only
+// chooses which one runs.
 #ifndef ZHC_MEMORY_ENABLED_H
 #define ZHC_MEMORY_ENABLED_H
 

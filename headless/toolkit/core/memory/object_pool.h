@@ -1,7 +1,6 @@
 // Objects of one kind made in place in chunks of cells (no heap block each),
-// linked in creation order and recognised by address. Chunks grow to 2 MiB,
-// backed by large pages where the system has them; a chunk whose cells are all
-// free goes back to the heap. Meant for objects made by the hundred thousand.
+// linked in creation order and recognised by address. Chunks double up to
+// 2 MiB; a chunk whose cells are all free goes back to the heap. Meant for objects made by the hundred thousand.
 // Free cells are poisoned for AddressSanitizer.
 #ifndef ZHC_MEMORY_OBJECT_POOL_H
 #define ZHC_MEMORY_OBJECT_POOL_H
@@ -12,7 +11,6 @@
 #include <new>
 #include <vector>
 
-#include "toolkit/core/memory/large_pages.h"
 #include "toolkit/core/memory/poison.h"
 
 namespace zhc {
@@ -123,12 +121,10 @@ private:
         return cell;
     }
 
-    // A new chunk, twice the cells of the last up to a large page, its cells free.
+    // A new chunk, twice the cells of the last up to 2 MiB, its cells free.
     bool Grow() {
-        // From half a large page on, a chunk is one whole large page.
-        const bool large = nextCells_ * sizeof(Cell) >= kLargePage / 2;
-        const size_t cells = large ? kLargePage / sizeof(Cell) : nextCells_;
-        void *block = large ? LargePageBlock() : std::malloc(cells * sizeof(Cell));
+        const size_t cells = std::min(nextCells_, kLargestChunk / sizeof(Cell));
+        void *block = std::malloc(cells * sizeof(Cell));
         if (block == nullptr) return false;
         Chunk chunk{static_cast<Cell *>(block), cells, 0};
         auto at = std::upper_bound(chunks_.begin(), chunks_.end(), chunk, [](const Chunk &a, const Chunk &b) {
@@ -157,7 +153,8 @@ private:
         if (chunks_.empty()) nextCells_ = kFirstCells;
     }
 
-    static const size_t kFirstCells = 64;
+    static constexpr size_t kFirstCells = 64;
+    static constexpr size_t kLargestChunk = size_t{2} << 20;
     std::vector<Chunk> chunks_;  // by address
     Cell *oldest_ = nullptr;
     Cell *newest_ = nullptr;
