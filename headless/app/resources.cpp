@@ -22,7 +22,9 @@ std::string FirstExisting(std::initializer_list<std::string> candidates) {
 
 std::string ModulePath() {
     const std::string program = zha::ProgramDir();
-    return FirstExisting({program + "/../lib/zot-tool/af_zot.so", program + "/af_zot.so"});
+    // Installed; beside zot-host in a build tree; above its test programs.
+    return FirstExisting(
+        {program + "/../lib/zot-tool/af_zot.so", program + "/af_zot.so", program + "/../af_zot.so"});
 }
 
 std::string UiDir() { return zha::UiDir(); }

@@ -4,8 +4,8 @@
 //
 // Installed under PREFIX: PREFIX/bin/zot-host, PREFIX/lib/zot-tool/af_zot.so,
 // PREFIX/share/zot-tool/ui (af_zot.zml and web/) and
-// PREFIX/share/zot-tool/leaflet. In a build tree: af_zot.so beside zot-host,
-// ui/ linked into the tree and Debian's Leaflet.
+// PREFIX/share/zot-tool/leaflet. In a build tree: af_zot.so and a link to ui/
+// beside zot-host (and so above the test programs), and Debian's Leaflet.
 #ifndef ZOT_APP_RESOURCES_H
 #define ZOT_APP_RESOURCES_H
 
