@@ -21,6 +21,7 @@
 #include <sstream>
 #include <utility>
 
+#include "app/measured_points.h"
 #include "bench_support.h"
 #include "bench_tool.h"
 #include "geometry/geometry.h"
@@ -240,6 +241,23 @@ void BM_BareStatistics(benchmark::State &state) {
 BENCHMARK(BM_CalculateValuesDegrees)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareStatistics)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CalculateValuesMapUnits)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// What the workspace's assessment reads after every change: the measured
+// points back from the point table's cells, as residuals.
+void BM_MeasuredFromTable(benchmark::State &state) {
+    const size_t count = static_cast<size_t>(state.range(0));
+    MeasuredTool *measured = Prepare(state, zb::Kind::Mono, "Measured points read from the table");
+    if (!measured) return;
+    Zerr_Report *err = nullptr;
+    CalculateValues(&err, measured->tool.Record());
+    if (err != nullptr) return state.SkipWithError(("CalculateValues failed: " + zt::TakeReport(&err)).c_str());
+    for (auto _ : state) {
+        const zassess::ResidualSet set = zapp::MeasuredResiduals();
+        if (set.points.size() != count) return state.SkipWithError("the table did not give every measured point");
+    }
+    zb::SetPoints(state, static_cast<double>(count));
+}
+BENCHMARK(BM_MeasuredFromTable)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void Report(benchmark::State &state, bool condensed, const char *label) {
     const int count = static_cast<int>(state.range(0));

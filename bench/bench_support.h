@@ -9,10 +9,14 @@
 // (Compare): its CPU time, speed or peak memory per point as a ratio to the
 // baseline's at the same number of points. Run plainly, a program prints
 // Google Benchmark's own report; run with --zot_table it prints one table row
-// per benchmark (the best of its repetitions, by CPU time) with its targets
-// checked, then every comparison with its ratio and target, then, for every
-// benchmark measured at both 100,000 and 1,000,000 points, how its cost grew
-// (at most 12 times for ten times the points). --zot_table_header prints the
+// per benchmark (the median of its repetitions' CPU times, with their spread)
+// with its targets checked, then every comparison with its ratio (the median of
+// the ratios of repetition k of the measure to repetition k of the baseline,
+// with their spread) and target, then, for every benchmark measured at both
+// 100,000 and 1,000,000 points, how its cost grew (the tool's measures at most
+// 12 times for ten times the points; a baseline's growth is only shown). A
+// target is "ok" when every repetition meets it, "MISSED" when none does, and
+// "within noise" when the spread crosses it. --zot_table_header prints the
 // header first.
 #ifndef ZB_BENCH_SUPPORT_H
 #define ZB_BENCH_SUPPORT_H
@@ -166,14 +170,32 @@ inline std::string Rate(double perSecond) {
     return Format("%.0f /s", perSecond);
 }
 
+// The middle of values (the mean of the middle two for an even count).
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t half = values.size() / 2;
+    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
+}
+
+// How repetitions stand against a target: "ok" when every one meets it,
+// "MISSED" when none does, "within noise" when the spread crosses it (with the
+// median's side). Only "MISSED" fails a run.
+inline std::string Verdict(double best, double median, double worst, bool atMost, double target) {
+    const auto meets = [&](double value) { return atMost ? value <= target : value >= target; };
+    if (meets(worst)) return "ok";
+    if (!meets(best)) return "MISSED";
+    return meets(median) ? "within noise (median ok)" : "within noise (median over)";
+}
+
 class TableReporter : public benchmark::BenchmarkReporter {
 public:
     explicit TableReporter(bool header) : header_(header) {}
 
     static void PrintHeader() {
-        std::printf("%-50s %9s %10s %10s %11s  %-26s %s\n", "Measure", "Points", "CPU time", "Per point",
-                    "Peak B/pt", "Target", "Result");
-        std::printf("%s\n", std::string(132, '-').c_str());
+        std::printf("%-50s %9s %10s %21s %10s %9s  %-24s %s\n", "Measure", "Points", "Median", "Spread (min-max)",
+                    "Per point", "Peak B/pt", "Target", "Result");
+        std::printf("%s\n", std::string(150, '-').c_str());
     }
 
     bool ReportContext(const Context &) override {
@@ -181,8 +203,9 @@ public:
         return true;
     }
 
+    // All repetitions of a benchmark arrive together, once the last has run.
     void ReportRuns(const std::vector<Run> &runs) override {
-        const Run *best = nullptr;
+        std::vector<const Run *> repetitions;
         for (const Run &run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             if (run.error_occurred) {
@@ -193,9 +216,9 @@ public:
                 failed_ = true;
                 return;
             }
-            if (!best || Seconds(run) < Seconds(*best)) best = &run;
+            repetitions.push_back(&run);
         }
-        if (best) Row(*best);
+        if (!repetitions.empty()) Row(repetitions);
     }
 
     // Rows come in the random order of the runs; they are printed sorted by
@@ -203,22 +226,23 @@ public:
     void Finalize() override {
         for (const auto &row : rows_) std::fputs(row.second.c_str(), stdout);
         PrintComparisons();
-        for (const auto &family : costs_) {
-            auto small = family.second.find(100000);
-            auto large = family.second.find(1000000);
-            if (small == family.second.end() || large == family.second.end()) continue;
-            const double growth = large->second / small->second;
-            std::fputs(Line(family.first + ": 1,000,000 / 100,000", "", Format("x %.2f", growth), "", "",
-                            Format("<= x %.0f", kMaxGrowth), growth <= kMaxGrowth)
-                           .c_str(),
-                       stdout);
-        }
+        PrintGrowth();
         std::fflush(stdout);
     }
 
     bool Failed() const { return failed_; }
 
 private:
+    using Seconds = std::vector<double>;  // one per repetition, in repetition order
+
+    // A baseline: named as one in a comparison, or by its label.
+    static bool IsBaseline(const std::string &measure) {
+        for (const Comparison &c : Comparisons()) {
+            if (c.baseline == measure) return true;
+        }
+        return measure.compare(0, 4, "Bare") == 0 || measure.find("baseline") != std::string::npos;
+    }
+
     void PrintComparisons() {
         bool header = false;
         for (const Comparison &c : Comparisons()) {
@@ -228,46 +252,75 @@ private:
             for (const auto &size : measure->second) {
                 const auto base = baseline->second.find(size.first);
                 if (base == baseline->second.end()) continue;
-                double ratio = 0.0;
-                std::string measured, based, unit = "x";
+                // Repetition k of the measure against repetition k of the baseline.
+                Seconds ratios;
+                std::string measured, based;
                 if (c.relation == Relation::MemoryAtMost) {
                     const double a = peaks_[c.measure][size.first], b = peaks_[c.baseline][size.first];
                     if (!(a > 0) || !(b > 0)) continue;
-                    ratio = a / b;
+                    ratios.push_back(a / b);
                     measured = Format("%.0f B/pt", a);
                     based = Format("%.0f B/pt", b);
                 } else {
-                    ratio = c.relation == Relation::TimeAtMost ? size.second / base->second
-                                                               : base->second / size.second;
-                    measured = Cost(size.second, size.first);
-                    based = Cost(base->second, size.first);
+                    for (size_t k = 0; k < std::min(size.second.size(), base->second.size()); ++k) {
+                        ratios.push_back(c.relation == Relation::TimeAtMost ? size.second[k] / base->second[k]
+                                                                            : base->second[k] / size.second[k]);
+                    }
+                    measured = Cost(Median(size.second), size.first);
+                    based = Cost(Median(base->second), size.first);
                 }
+                const double low = *std::min_element(ratios.begin(), ratios.end());
+                const double high = *std::max_element(ratios.begin(), ratios.end());
+                const double median = Median(ratios);
                 const bool limited = c.target > 0 && (c.points.empty() || std::find(c.points.begin(), c.points.end(),
                                                                                      size.first) != c.points.end());
-                std::string target;
-                bool ok = true;
+                std::string target, result;
                 if (limited) {
                     const bool atMost = c.relation != Relation::SpeedAtLeast;
                     target = (atMost ? "<= " : ">= ") + Format("%.2fx", c.target);
-                    ok = atMost ? ratio <= c.target : ratio >= c.target;
+                    result = atMost ? Verdict(low, median, high, true, c.target)
+                                    : Verdict(high, median, low, false, c.target);
+                    if (result == "MISSED") failed_ = true;
                 }
                 if (!header) {
-                    std::printf("\n%-72s %9s %10s %10s %8s  %-9s %s\n", "Measure / baseline", "Points", "Measure",
-                                "Baseline", "Ratio", "Target", "Result");
-                    std::printf("%s\n", std::string(132, '-').c_str());
+                    std::printf("\n%-72s %9s %10s %10s %8s %15s  %-9s %s\n", "Measure / baseline", "Points",
+                                "Measure", "Baseline", "Ratio", "Spread", "Target", "Result");
+                    std::printf("%s\n", std::string(160, '-').c_str());
                     header = true;
                 }
                 const std::string what = c.measure + (c.relation == Relation::MemoryAtMost ? ", memory" : "") +
                                          (c.relation == Relation::SpeedAtLeast ? ", speed" : "") + " / " +
                                          c.baseline;
-                std::printf("%-72s %9s %10s %10s %8s  %-9s %s\n", what.c_str(),
+                std::printf("%-72s %9s %10s %10s %8s %15s  %-9s %s\n", what.c_str(),
                             size.first > 1 ? Format("%.0f", static_cast<double>(size.first)).c_str() : "",
-                            measured.c_str(), based.c_str(), Format("%.3fx", ratio).c_str(), target.c_str(),
-                            target.empty() ? "" : ok ? "ok" : "MISSED");
-                if (!ok) failed_ = true;
+                            measured.c_str(), based.c_str(), Format("%.3fx", median).c_str(),
+                            ratios.size() > 1 ? (Format("%.3f-", low) + Format("%.3f", high)).c_str() : "",
+                            target.c_str(), result.c_str());
             }
         }
         if (header) std::printf("\n");
+    }
+
+    // How each cost grew from 100,000 to 1,000,000 points: judged for the
+    // tool's measures, shown for the baselines.
+    void PrintGrowth() {
+        for (const auto &family : costs_) {
+            auto small = family.second.find(100000);
+            auto large = family.second.find(1000000);
+            if (small == family.second.end() || large == family.second.end()) continue;
+            const double median = Median(large->second) / Median(small->second);
+            const double low = *std::min_element(large->second.begin(), large->second.end()) /
+                               *std::max_element(small->second.begin(), small->second.end());
+            const double high = *std::max_element(large->second.begin(), large->second.end()) /
+                                *std::min_element(small->second.begin(), small->second.end());
+            const bool judged = !IsBaseline(family.first);
+            const std::string result = judged ? Verdict(low, median, high, true, kMaxGrowth) : "shown, not judged";
+            if (result == "MISSED") failed_ = true;
+            std::printf("%-50s %9s %10s %21s %10s %9s  %-24s %s\n",
+                        (family.first + ": 1,000,000 / 100,000").c_str(), "", Format("x %.2f", median).c_str(),
+                        (Format("x %.2f-", low) + Format("%.2f", high)).c_str(), "", "",
+                        judged ? Format("<= x %.0f", kMaxGrowth).c_str() : "", result.c_str());
+        }
     }
 
     // A time for points (a rate for a single point).
@@ -275,7 +328,7 @@ private:
         return points == 1 ? Rate(1.0 / seconds) : Duration(seconds);
     }
 
-    static double Seconds(const Run &run) {
+    static double SecondsOf(const Run &run) {
         return run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
 
@@ -289,58 +342,64 @@ private:
         return run.report_label.empty() ? run.run_name.function_name : run.report_label;
     }
 
-    // One table line; a missed target fails the run.
-    std::string Line(const std::string &measure, const std::string &points, const std::string &time,
-                     const std::string &perPoint, const std::string &bytes, const std::string &target, bool ok) {
-        char line[512];
-        std::snprintf(line, sizeof line, "%-50s %9s %10s %10s %11s  %-26s %s\n", measure.c_str(), points.c_str(),
-                      time.c_str(), perPoint.c_str(), bytes.c_str(), target.c_str(),
-                      target.empty() ? "" : ok ? "ok" : "MISSED");
-        if (!ok) failed_ = true;
-        return line;
-    }
-
-    void Row(const Run &run) {
-        const double seconds = Seconds(run);
+    void Row(const std::vector<const Run *> &repetitions) {
+        Seconds seconds;
+        for (const Run *run : repetitions) seconds.push_back(SecondsOf(*run));
+        const double median = Median(seconds);
+        const double low = *std::min_element(seconds.begin(), seconds.end());
+        const double high = *std::max_element(seconds.begin(), seconds.end());
+        // The label of the repetition nearest the median (latency labels carry their percentiles).
+        const Run &run = **std::min_element(repetitions.begin(), repetitions.end(), [&](const Run *a, const Run *b) {
+            return std::fabs(SecondsOf(*a) - median) < std::fabs(SecondsOf(*b) - median);
+        });
         const double points = Counter(run, "points");
         const double peak = Counter(run, "peak_bytes");
         const std::string pointsText = std::isnan(points) ? "" : Format("%.0f", points);
         std::string perPoint;
-        if (!std::isnan(points) && points > 1) perPoint = Duration(seconds / points);
-        if (points == 1) perPoint = Rate(1.0 / seconds);
+        if (!std::isnan(points) && points > 1) perPoint = Duration(median / points);
+        if (points == 1) perPoint = Rate(1.0 / median);
         const std::string peakText = std::isnan(peak) ? "" : peak < 0 ? "n/a" : Format("%.0f", peak);
 
-        std::vector<std::string> targets;
-        bool ok = true;
+        std::vector<std::string> targets, results;
         const double maxSeconds = Counter(run, "target_max_s");
         if (!std::isnan(maxSeconds)) {
             targets.push_back("<= " + Duration(maxSeconds));
-            ok = ok && seconds <= maxSeconds;
+            results.push_back(Verdict(low, median, high, true, maxSeconds));
         }
         const double minRate = Counter(run, "target_min_rate");
         if (!std::isnan(minRate)) {
             targets.push_back(">= " + Rate(minRate));
-            ok = ok && points / seconds >= minRate;
+            results.push_back(Verdict(points / low, points / median, points / high, false, minRate));
         }
         const double maxBytes = Counter(run, "target_max_bytes");
         if (!std::isnan(maxBytes)) {
             targets.push_back(Format("<= %.0f B/pt", maxBytes));
-            ok = ok && !std::isnan(peak) && peak >= 0 && peak <= maxBytes;
+            results.push_back(!std::isnan(peak) && peak >= 0 && peak <= maxBytes ? "ok" : "MISSED");
         }
-        std::string target;
+        std::string target, result;
         for (const std::string &t : targets) target += (target.empty() ? "" : ", ") + t;
-        rows_[{Measure(run), std::isnan(points) ? 0 : static_cast<long>(points)}] =
-            Line(Measure(run), pointsText, Duration(seconds), perPoint, peakText, target, ok);
+        // The worst of the targets' results.
+        for (const std::string &r : results) {
+            if (result.empty() || r == "MISSED" || (result == "ok" && r != "ok")) result = r;
+        }
+        if (result == "MISSED") failed_ = true;
+        const std::string spread = seconds.size() > 1 ? Duration(low) + " - " + Duration(high) : "";
+        char line[512];
+        std::snprintf(line, sizeof line, "%-50s %9s %10s %21s %10s %9s  %-24s %s\n", Measure(run).c_str(),
+                      pointsText.c_str(), Duration(median).c_str(), spread.c_str(), perPoint.c_str(),
+                      peakText.c_str(), target.c_str(), result.c_str());
+        const long key = std::isnan(points) ? 0 : static_cast<long>(points);
+        rows_[{Measure(run), key}] = line;
         if (!std::isnan(points)) {
-            costs_[Measure(run)][static_cast<long>(points)] = seconds;
-            if (!std::isnan(peak)) peaks_[Measure(run)][static_cast<long>(points)] = peak;
+            costs_[Measure(run)][key] = seconds;
+            if (!std::isnan(peak)) peaks_[Measure(run)][key] = peak;
         }
     }
 
     bool header_;
     bool failed_ = false;
-    // CPU seconds by measure, then by points.
-    std::map<std::string, std::map<long, double>> costs_;
+    // CPU seconds of every repetition by measure, then by points.
+    std::map<std::string, std::map<long, Seconds>> costs_;
     // Peak bytes per point by measure, then by points.
     std::map<std::string, std::map<long, double>> peaks_;
     // The table's lines by measure and points (-1 for a failure).
@@ -360,7 +419,7 @@ inline void RunAtEnd() {
 }
 
 // The programs' main: see the top of this file. Exits 1 when a benchmark
-// failed or, in table form, missed a target.
+// failed or, in table form, missed a target with every repetition.
 inline int Main(int argc, char **argv) {
     bool table = false;
     bool header = false;

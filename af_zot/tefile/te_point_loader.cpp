@@ -162,10 +162,6 @@ static double DecimalValue(const char *begin, const char *end) {
     return leadingPlace + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
-// The exact powers of ten a double holds, 10^0 to 10^15.
-static const double kPowersOfTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 // Whether text is exactly one number: [sign] digits, and when whole is false
 // also [sign] digits [. digits] [(e|E) [sign] digits] with a digit before or
 // after the point. minus tells whether a minus sign was written (so that -0
@@ -175,23 +171,15 @@ static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
     minus = at < text.end && *at == '-';
     if (at < text.end && (*at == '-' || *at == '+')) ++at;
     const char *digits = at;
-    size_t mantissaDigits = 0;
-    size_t fractionDigits = 0;
-    // The digits as a whole number while it has at most 15 of them.
-    uint64_t mantissa = 0;
-    while (at < text.end && IsDigit(*at)) mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0'), ++mantissaDigits;
+    while (at < text.end && IsDigit(*at)) ++at;
+    bool anyDigit = at != digits;
     if (!whole && at < text.end && *at == '.') {
-        ++at;
-        while (at < text.end && IsDigit(*at)) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0');
-            ++mantissaDigits;
-            ++fractionDigits;
-        }
+        const char *fraction = ++at;
+        while (at < text.end && IsDigit(*at)) ++at;
+        anyDigit = anyDigit || at != fraction;
     }
-    if (mantissaDigits == 0) return false;
-    bool exponent = false;
+    if (!anyDigit) return false;
     if (!whole && at < text.end && (*at == 'e' || *at == 'E')) {
-        exponent = true;
         ++at;
         if (at < text.end && (*at == '-' || *at == '+')) ++at;
         const char *exponentDigits = at;
@@ -199,14 +187,7 @@ static bool ReadNumber(Text text, bool whole, double &value, bool &minus) {
         if (at == exponentDigits) return false;
     }
     if (at != text.end) return false;
-    if (!exponent && mantissaDigits <= 15) {
-        // Both the digits and the power of ten are exact doubles, so one
-        // division gives the correctly rounded value, as from_chars does.
-        value = static_cast<double>(mantissa);
-        if (fractionDigits != 0) value /= kPowersOfTen[fractionDigits];
-    } else {
-        value = DecimalValue(digits, at);
-    }
+    value = DecimalValue(digits, at);
     if (minus) value = -value;
     return true;
 }
@@ -244,18 +225,15 @@ static bool ReadPlainCoordinate(Text field, double &value) {
     bool whole[3];
     int count = 0;
     for (;;) {
-        uint64_t mantissa = 0;
-        int digits = 0, fraction = 0;
-        while (at < field.end && IsDigit(*at)) mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0'), ++digits;
+        const char *part = at;
+        int digits = 0;
+        while (at < field.end && IsDigit(*at)) ++at, ++digits;
         whole[count] = !(at < field.end && *at == '.');
         if (!whole[count]) {
-            for (++at; at < field.end && IsDigit(*at); ++digits, ++fraction) {
-                mantissa = mantissa * 10 + static_cast<unsigned>(*at++ - '0');
-            }
+            for (++at; at < field.end && IsDigit(*at); ++at) ++digits;
         }
         if (digits == 0 || digits > 15) return false;
-        parts[count] = static_cast<double>(mantissa);
-        if (fraction != 0) parts[count] /= kPowersOfTen[fraction];
+        std::from_chars(part, at, parts[count], std::chars_format::fixed);
         ++count;
         if (at == field.end) break;
         if (*at != ' ' || count == 3) return false;

@@ -70,6 +70,7 @@ bool CallAppFunction(const std::string &name, const std::vector<std::string> &ar
 
 void SetUiDir(const std::string &dir) { zui::SetUiDir(dir); }
 std::string UiDir() { return zui::UiDir(); }
+std::string ProgramDir() { return zui::ProgramDir(); }
 void SetScreenSize(int32_t width, int32_t height) { zui::SetScreenSize(width, height); }
 void UiReset() { zui::ResetSettings(); }
 

@@ -40,10 +40,13 @@ bool CallAppFunction(const std::string &name, const std::vector<std::string> &ar
 
 // ---- The UI folder and the screen ----
 // The folder zzml_ParseVa reads scripts from: the one set here, else the
-// environment variable ZOT_UI_DIR, else the build's ui/ folder. An empty dir
+// environment variable ZOT_UI_DIR, else the one found relative to the running
+// program (installed, or a build tree's link to ui/). An empty dir
 // removes the override.
 void SetUiDir(const std::string &dir);
 std::string UiDir();
+// The folder of the running program.
+std::string ProgramDir();
 // The screen size zzml_WinInfoGetScreenSize answers (1920 x 1200 by default).
 void SetScreenSize(int32_t width, int32_t height);
 // Forgets dialog answers and questions, the UI folder override and the screen

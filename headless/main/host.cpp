@@ -1,6 +1,7 @@
 #include "main/host.h"
 
 #include "app/module_loader.h"
+#include "app/resources.h"
 #include "serve/serve_main.h"
 #include "session/session.h"
 
@@ -9,8 +10,8 @@ namespace zapp {
 namespace {
 
 struct Options {
-    std::string modulePath = ZOT_DEFAULT_MODULE;
-    std::string uiDir = ZOT_DEFAULT_UI_DIR;
+    std::string modulePath = ModulePath();
+    std::string uiDir = UiDir();
     std::string command;
     std::vector<std::string> operands;
     bool help = false;
@@ -86,8 +87,8 @@ std::string HostHelp() {
            zsrv::ServeHelp() +
            "\n"
            "Options:\n"
-           "  --module PATH    The module file to load (default: " ZOT_DEFAULT_MODULE ").\n"
-           "  --ui-dir DIR     The folder holding af_zot.zml (default: " ZOT_DEFAULT_UI_DIR ").\n"
+           "  --module PATH    The module file to load (default: " + ModulePath() + ").\n"
+           "  --ui-dir DIR     The folder holding af_zot.zml and web/ (default: " + UiDir() + ").\n"
            "  -h, --help       Prints this help.\n"
            "\n"
            "Exit status: 0 when every session passed, 1 when a session stopped at an error\n"

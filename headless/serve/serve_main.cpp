@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/actions.h"
+#include "app/resources.h"
 #include "http_server.h"
 #include "session/session.h"
 #include "workspace.h"
@@ -176,7 +177,7 @@ int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
     options.bind = serve.bind;
     options.port = serve.port;
     options.webDir = ui + "/web";
-    options.leafletDir = ZOT_LEAFLET_DIR;
+    options.leafletDir = zapp::LeafletDir();
     HttpServer server(options, workspace);
     if (!server.Bind(&why)) {
         err << "zot-host: error: " << why << "\n";

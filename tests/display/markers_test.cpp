@@ -1,6 +1,8 @@
 // Point markers: made in a main pane with named options, drawn in every pane
 // linked to it, with colour, label and visibility per pane.
 #include "display_fixture.h"
+#include "toolkit/core/memory/enabled.h"
+#include "toolkit/core/memory/poison.h"
 #include "zmsc.h"
 
 namespace {
@@ -278,4 +280,21 @@ TEST_F(MarkerTest, ResetRemovesMarkersPicksLayersAndViewers) {
     EXPECT_TRUE(zha::DisplayMarkers().empty());
     EXPECT_EQ(zha::MarkerRefreshCount(), 0);
     EXPECT_EQ(zha::PaneOfImage(0, 0), nullptr);
+}
+
+// A freed marker's memory is refused as a handle and, under AddressSanitizer,
+// poisoned, as the plain heap's would be.
+TEST_F(MarkerTest, AFreedMarkerIsRefusedAndItsMemoryPoisoned) {
+    Zdis_Selector *kept = MakeMarker(0, "T&E", 1, 1, "P1");
+    Zdis_Selector *freed = MakeMarker(0, "T&E", 2, 2, "P2");
+    Zerr_Report *err = nullptr;
+    ASSERT_EQ(zdis_SelNewDestroy(freed, &err), 1);
+    zha::DisplayMarkerInfo info;
+    EXPECT_FALSE(zha::DisplayMarker(freed, &info));
+    EXPECT_TRUE(zha::DisplayMarker(kept, &info));
+    if (zhc::kPoisoning && zhc::kFastMemory) {
+        EXPECT_TRUE(zhc::IsPoisoned(freed));
+        EXPECT_FALSE(zhc::IsPoisoned(kept));
+    }
+    ASSERT_EQ(zdis_SelNewDestroy(kept, &err), 1);
 }

@@ -26,18 +26,6 @@ void *HeapBlock(size_t size);
 // A heap copy of text (kind "heap"), freed with zmsc_HeapFree; null for null text.
 char *HeapText(const char *text);
 
-// The size of a large page.
-constexpr size_t kLargePage = size_t{2} << 20;
-
-// A heap block of kLargePage bytes on a large-page boundary, advised to be one
-// large page; freed with std::free; null when memory is short.
-void *LargePageBlock();
-
-// Asks the system to back a large block (from kLargePage) with large pages, so that
-// filling it faults once per 2 MiB instead of once per 4 KiB page. A hint: a
-// system without them, or a smaller block, is left as it is.
-void AdviseLargePages(void *block, size_t size);
-
 }  // namespace zhc
 
 #endif

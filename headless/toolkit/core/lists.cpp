@@ -1,13 +1,10 @@
 // Lists that store elements by value in one contiguous block. Capacity grows
 // geometrically (at least by the growth step), so appends are O(1) amortised.
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
 #include "zdlm.h"
 
@@ -17,7 +14,6 @@ struct Zdlm_List {
     int32_t capacity;
     int32_t growthStep;
     unsigned char *data;  // capacity * elementSize bytes
-    size_t mapped;        // the bytes of data's mapping; 0 when data is a malloc block
 };
 
 namespace {
@@ -26,58 +22,6 @@ bool validList(const Zdlm_List *list, Zerr_Report **err, const char *operation, 
     if (list) return true;
     zhc::Fail(err, operation, line, nullptr, "No list given.");
     return false;
-}
-
-// Blocks from this size on are mappings of their own, on large-page
-// boundaries: they grow by moving their pages into a larger mapping, without
-// copying (a list of a million points grows in a few system calls), and keep
-// their large pages. Under AddressSanitizer every block is a malloc block, so
-// that misuse is caught.
-#if defined(__SANITIZE_ADDRESS__)
-const size_t kMappedBlock = SIZE_MAX;
-#else
-const size_t kMappedBlock = size_t{1} << 20;
-#endif
-using zhc::kLargePage;
-
-// A fresh mapping of bytes (a multiple of kLargePage) on a large-page
-// boundary, or null.
-unsigned char *alignedMapping(size_t bytes) {
-    void *reserved = mmap(nullptr, bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (reserved == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(reserved);
-    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
-    if (aligned > start) munmap(reserved, aligned - start);
-    if (start + kLargePage > aligned) munmap(reinterpret_cast<void *>(aligned + bytes), start + kLargePage - aligned);
-    zhc::AdviseLargePages(reinterpret_cast<void *>(aligned), bytes);
-    return reinterpret_cast<unsigned char *>(aligned);
-}
-
-// Moves the list's elements into a block of at least bytes; false when memory is short.
-bool resizeBlock(Zdlm_List *list, size_t bytes) {
-    if (!list->mapped && bytes < kMappedBlock) {
-        void *grown = std::realloc(list->data, bytes);
-        if (!grown) return false;
-        list->data = static_cast<unsigned char *>(grown);
-        return true;
-    }
-    if (bytes > SIZE_MAX - 2 * kLargePage) return false;
-    bytes = (bytes + kLargePage - 1) & ~(kLargePage - 1);
-    unsigned char *block = alignedMapping(bytes);
-    if (!block) return false;
-    if (list->mapped) {
-        // The old pages take the place of the new mapping's first ones.
-        if (mremap(list->data, list->mapped, list->mapped, MREMAP_MAYMOVE | MREMAP_FIXED, block) == MAP_FAILED) {
-            munmap(block, bytes);
-            return false;
-        }
-    } else if (list->data) {
-        std::memcpy(block, list->data, static_cast<size_t>(list->count) * list->elementSize);
-        std::free(list->data);
-    }
-    list->data = block;
-    list->mapped = bytes;
-    return true;
 }
 
 // Makes room for one more element. The block moves, so element addresses taken
@@ -96,11 +40,14 @@ bool reserveOne(Zdlm_List *list, Zerr_Report **err, const char *operation) {
         zhc::Fail(err, operation, __LINE__, nullptr, "The list is too large.");
         return false;
     }
-    if (!resizeBlock(list, static_cast<size_t>(wanted) * list->elementSize)) {
+    // glibc's realloc moves a large block by remapping its pages, not by copying.
+    void *grown = std::realloc(list->data, static_cast<size_t>(wanted) * list->elementSize);
+    if (!grown) {
         zhc::Fail(err, operation, __LINE__, nullptr, "Out of memory growing the list to %lld elements.",
                   static_cast<long long>(wanted));
         return false;
     }
+    list->data = static_cast<unsigned char *>(grown);
     list->capacity = static_cast<int32_t>(wanted);
     return true;
 }
@@ -140,7 +87,7 @@ Zdlm_List *zdlm_InitList(size_t elementSize, int32_t growthStep, Zerr_Report **e
         zhc::Fail(err, "zdlm_InitList", __LINE__, nullptr, "The element size must not be 0.");
         return nullptr;
     }
-    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, nullptr, 0};
+    Zdlm_List *list = new Zdlm_List{elementSize, 0, 0, growthStep > 0 ? growthStep : 1, nullptr};
     zhc::LiveAdd("list");
     return list;
 }
@@ -200,11 +147,7 @@ void zdlm_FreeList(Zdlm_List **list, Zerr_Report **err) {
     // An injected failure still releases the list: the report lets tests check
     // that callers handle a failing release without leaking either object.
     zhc::FaultHit("zdlm_FreeList", err);
-    if ((*list)->mapped) {
-        munmap((*list)->data, (*list)->mapped);
-    } else {
-        std::free((*list)->data);
-    }
+    std::free((*list)->data);
     delete *list;
     *list = nullptr;
     zhc::LiveRemove("list");

@@ -22,6 +22,7 @@
 
 #include "toolkit/core/core_support.h"
 #include "toolkit/display/display_store.h"
+#include "toolkit/display/marker_store.h"
 #include "zdis.h"
 #include "zvis.h"
 
@@ -195,7 +196,7 @@ struct ZdisState {
     const Zdis_ViewWindow *recentWindow = nullptr;
     ZdisRegistry<Zdis_Layer> layers;
     ZdisRegistry<Zdis_Pick> picks;
-    ZdisPool<Zdis_Selector> selectors;
+    ZdisMarkerStore<Zdis_Selector> selectors;
     std::vector<std::string> messages;
     long refreshCount = 0;
     std::string lastOpenError;

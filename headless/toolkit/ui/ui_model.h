@@ -168,10 +168,13 @@ Zzml_Part *FindInFrame(Zzml_Part *frame, const std::string &name);
 void DestroyParse(Zzml_ParseResult *result);
 
 // The folder zzml_ParseVa reads scripts from: the one set here, else the
-// environment variable ZOT_UI_DIR, else the build's ui/ folder. An empty dir
+// environment variable ZOT_UI_DIR, else the one found relative to the running
+// program (installed, or a build tree's link to ui/). An empty dir
 // removes the override.
 void SetUiDir(const std::string &dir);
 std::string UiDir();
+// The folder of the running program.
+std::string ProgramDir();
 // The screen size zzml_WinInfoGetScreenSize answers (1920 x 1200 by default).
 void SetScreenSize(int32_t width, int32_t height);
 // Forgets dialog answers and questions, the UI folder override and the screen

@@ -1,8 +1,11 @@
 // The UI-script runtime: the root, parsing, frames and parts, parameters and
 // dialogs.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
+#include <filesystem>
 
 #include "toolkit/core/core_support.h"
 #include "toolkit/core/instrument.h"
@@ -10,10 +13,6 @@
 #include "toolkit/ui/ui_model.h"
 #include "zstr.h"
 #include "zzml.h"
-
-#ifndef ZOT_DEFAULT_UI_DIR
-#error "ZOT_DEFAULT_UI_DIR must name the folder of the UI scripts"
-#endif
 
 namespace zui {
 
@@ -102,11 +101,25 @@ namespace zui {
 
 void SetUiDir(const std::string &dir) { TheState().uiDirOverride = dir; }
 
+std::string ProgramDir() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().string();
+}
+
 std::string UiDir() {
     if (!TheState().uiDirOverride.empty()) return TheState().uiDirOverride;
     const char *env = std::getenv("ZOT_UI_DIR");
     if (env && *env) return env;
-    return ZOT_DEFAULT_UI_DIR;
+    // Installed: PREFIX/bin and PREFIX/share/zot-tool/ui; a build tree links
+    // ui/ into its top folder, beside zot-host and above the test programs.
+    const std::string program = ProgramDir();
+    for (const char *relative : {"/../share/zot-tool/ui", "/ui", "/../ui"}) {
+        std::error_code error;
+        const std::filesystem::path dir = program + relative;
+        if (std::filesystem::is_directory(dir, error)) return dir.lexically_normal().string();
+    }
+    return program + "/../share/zot-tool/ui";
 }
 
 void SetScreenSize(int32_t width, int32_t height) {
