@@ -432,4 +432,25 @@ TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
               "select none\n");
 }
 
+// The page shows the messages of the view: a T&E file that does not fit its
+// image is named there with why, in both directions.
+TEST_F(ServeTest, FilesThatDoNotFitTheImageAreNamedInTheViewsMessages) {
+    zt::WriteText(dir_.File("utm_points.txt"), "U1\t350050\t4984960\t300\t1\t2\ta\n");
+    zt::ImageOptions options;
+    options.width = 100;
+    options.height = 80;
+    zt::WriteUtmImage(dir_.File("utm.tif"), options);
+    const struct {
+        const char *image, *points, *said;
+    } cases[] = {{"mono.tif", "utm_points.txt", "look like map X/Y but the image is in latitude/longitude"},
+                 {"utm.tif", "points.txt", "look like latitude/longitude but the image is in WGS 84 / UTM zone 32N"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.points);
+        Act({{"action", "start"}, {"left", c.image}});
+        const Answer opened = Post("/api/action", json{{"action", "open"}, {"file", c.points}}.dump());
+        EXPECT_NE(opened.body["view"]["messages"].dump().find(c.said), std::string::npos) << opened.text;
+        Act({{"action", "close"}});
+    }
+}
+
 }  // namespace
