@@ -436,10 +436,7 @@ TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
 // image is named there with why, in both directions.
 TEST_F(ServeTest, FilesThatDoNotFitTheImageAreNamedInTheViewsMessages) {
     zt::WriteText(dir_.File("utm_points.txt"), "U1\t350050\t4984960\t300\t1\t2\ta\n");
-    zt::ImageOptions options;
-    options.width = 100;
-    options.height = 80;
-    zt::WriteUtmImage(dir_.File("utm.tif"), options);
+    zt::WriteUtmImage(dir_.File("utm.tif"), zt::ImageOptions{100, 80});
     const struct {
         const char *image, *points, *said;
     } cases[] = {{"mono.tif", "utm_points.txt", "look like map X/Y but the image is in latitude/longitude"},

@@ -51,9 +51,7 @@ class FileFitTest : public zts::SessionTest, public ::testing::WithParamInterfac
 protected:
     void SetUp() override {
         SessionTest::SetUp();
-        zt::ImageOptions options;
-        options.width = 100;
-        options.height = 80;
+        const zt::ImageOptions options{100, 80};
         // E 350000 to 350100, N 4984920 to 4985000; 7 to 7.01 E, 44.992 to 45 N.
         zt::WriteUtmImage(dir_.File("utm.tif"), options);
         zt::WriteGeographicImage(dir_.File("geo.tif"), options);
