@@ -107,18 +107,12 @@ std::string PointsOutsideTheImages(const std::string &teFile) {
     if (images.empty()) return "";
     // Each point has one T&E marker in each image; a point fits when its marker
     // lies inside at least one image.
-    std::vector<size_t> markers(images.size()), inside(images.size());
-    for (const zha::DisplayMarkerInfo &marker : zha::DisplayMarkers()) {
-        if (marker.kind != "T&E") continue;
-        for (size_t i = 0; i < images.size(); ++i) {
-            if (marker.layer != images[i].layer) continue;
-            ++markers[i];
-            if (marker.x >= 0 && marker.y >= 0 && marker.x <= images[i].width && marker.y <= images[i].height)
-                ++inside[i];
-        }
+    size_t points = 0, fitting = 0;
+    for (const ToolImage &image : images) {
+        const zha::MarkersOnLayer markers = zha::CountMarkersOnLayer(image.layer, "T&E", image.width, image.height);
+        if (&image == &images[0]) points = markers.count;
+        fitting = std::max(fitting, markers.inside);
     }
-    const size_t points = markers[0];
-    const size_t fitting = *std::max_element(inside.begin(), inside.end());
     if (points == 0 || 2 * fitting >= points) return "";
 
     const std::string file = "the T&E file " + teFile;

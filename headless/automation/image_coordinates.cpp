@@ -6,6 +6,8 @@
 #include <gdal.h>
 #include <ogr_spatialref.h>
 
+#include "toolkit/display/display_state.h"
+
 namespace zha {
 
 namespace {
@@ -47,6 +49,16 @@ ImageCoordinates DescribeImageCoordinates(const std::string &file) {
         out.unit = "degrees";
     }
     GDALClose(ds);
+    return out;
+}
+
+MarkersOnLayer CountMarkersOnLayer(const Zdis_Layer *layer, const std::string &kind, double width, double height) {
+    MarkersOnLayer out;
+    for (const Zdis_Selector *marker : ZdisGetState().selectors.All()) {
+        if (marker->layer != layer || static_cast<const std::string &>(marker->kind) != kind) continue;
+        ++out.count;
+        if (marker->x >= 0 && marker->y >= 0 && marker->x <= width && marker->y <= height) ++out.inside;
+    }
     return out;
 }
 

@@ -1,10 +1,15 @@
 // The headless host's automation interface, images part: what coordinate
-// system an image file is in, in words a user knows, so that a front end can
-// say why files that do not belong together do not fit.
+// system an image file is in, in words a user knows, and how many markers lie
+// on an image, so that a front end can say why files that do not belong
+// together do not fit.
 #ifndef ZHA_IMAGE_COORDINATES_H
 #define ZHA_IMAGE_COORDINATES_H
 
+#include <stddef.h>
+
 #include <string>
+
+#include "zdis.h"
 
 namespace zha {
 
@@ -20,6 +25,15 @@ struct ImageCoordinates {
 // Opens the file read-only (nothing is written beside it) and describes it;
 // readable false when GDAL cannot open it.
 ImageCoordinates DescribeImageCoordinates(const std::string &file);
+
+// The markers of a kind made on a layer, and how many of them lie within its
+// width x height pixels (file coordinates, edges included); counted in place,
+// without copying them.
+struct MarkersOnLayer {
+    size_t count = 0;
+    size_t inside = 0;
+};
+MarkersOnLayer CountMarkersOnLayer(const Zdis_Layer *layer, const std::string &kind, double width, double height);
 
 }  // namespace zha
 
