@@ -3,6 +3,7 @@
 #include "app/actions.h"
 
 #include "app/action_steps.h"
+#include "app/file_fit.h"
 #include "app/stereo_actions.h"
 #include "app/view.h"
 #include "automation/automation_core.h"
@@ -46,7 +47,14 @@ ActionResult Start(const std::string &left, const std::string &right) {
             [](Zerr_Report **e, Zstr_StringList **r) { return zha::CallAppFunction("ZOT_SelectImages", {}, e, r); }) &&
         a.SetValue("leftimage", left) && a.SetValue("rightimage", right) && a.Press("start") && ToolsOpen() > 0)
         TheHost().switches = Switches();
-    return a.Finish();
+    ActionResult result = a.Finish();
+    // The tool's own reason for a pair that is none (say, "not Geographic" for
+    // two orthoimages) comes after the one the user needs first.
+    if (!right.empty() && !result.Ok()) {
+        const std::string why = PairWithoutSensorModels(left, right);
+        if (!why.empty()) result.errors.insert(result.errors.begin(), why);
+    }
+    return result;
 }
 
 ActionResult Close() { return PressOnly("close"); }
@@ -101,7 +109,14 @@ ActionResult Answer(AnswerKind kind, const std::string &fileName) {
 
 ActionResult OpenTEFile(const std::string &file) {
     Action a;
-    a.TypeAndPress("tefile", file, "opentefile");
+    const size_t printed = zha::PrintedReports().size();
+    if (a.TypeAndPress("tefile", file, "opentefile")) {
+        // Points far from every image are kept, as the tool keeps them, but the
+        // user hears at once why, in the viewer's messages like the tool's own.
+        const std::string warning = zha::PrintedReports().size() == printed ? PointsOutsideTheImages(file)
+                                                                            : CoordinatesOfAnotherKind(file);
+        if (!warning.empty()) zdis_ViewerShowMessage(warning.c_str());
+    }
     return a.Finish();
 }
 

@@ -75,6 +75,7 @@ std::string HostHelp() {
     return "Usage: zot-host [OPTIONS] run SESSION...\n"
            "       zot-host [OPTIONS] serve [--root DIR] [--bind ADDR] [--port N] [SESSION]\n"
            "       zot-host [OPTIONS] functions\n"
+           "       zot-host assess REPORT [--html FILE] [--json FILE] [--csv FILE] [--geojson FILE] [--crs CRS]\n"
            "       zot-host --help\n"
            "\n"
            "Loads the ZOT Tool module, checks the tool's UI script and runs sessions of user\n"

@@ -232,6 +232,9 @@ struct StartFault {
     const char *cause;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const StartFault &c, std::ostream *out) { *out << c.name; }
+
 class StartFaultTest : public StartupTest, public ::testing::WithParamInterface<StartFault> {};
 
 TEST_P(StartFaultTest, FailsWithItsReportAndLeavesNothingAlive) {

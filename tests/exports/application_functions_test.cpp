@@ -174,6 +174,9 @@ struct SwitchCase {
     int32_t ZOT_Data::*field;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const SwitchCase &c, std::ostream *out) { *out << c.function; }
+
 class SwitchTest : public ApplicationFunctionTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(SwitchTest, WordInAnyLetterCaseSetsTheSwitchAndAnyOtherTextClearsIt) {

@@ -114,6 +114,9 @@ struct SweepCase {
     const char *action;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const SweepCase &c, std::ostream *out) { *out << c.name; }
+
 // The lines of the case, its sweep point marked by a "fault clear" line (a
 // second one after an action ends the calls that count).
 std::string CaseText(const SweepCase &c) {

@@ -227,6 +227,11 @@ struct DriveFailure {
     const char *causeOperation;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const DriveFailure &c, std::ostream *out) {
+    *out << (c.stereo ? "stereo " : "mono ") << c.operation << " call " << c.nth;
+}
+
 class DriveFailureTest : public DriveTest, public ::testing::WithParamInterface<DriveFailure> {};
 
 TEST_P(DriveFailureTest, StopsWithItsMessageAndReleasesTheMatrix) {

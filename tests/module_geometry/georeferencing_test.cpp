@@ -151,6 +151,9 @@ struct FailureCase {
     bool transformKept;   // the transform copy was handed out before the failure
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const FailureCase &c, std::ostream *out) { *out << c.operation; }
+
 class GetFileToMapFailureTest : public GetFileToMapTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(GetFileToMapFailureTest, ReportsReleasesAndLeavesOnlyWhatWasDone) {

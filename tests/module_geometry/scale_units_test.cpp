@@ -189,6 +189,11 @@ struct PixelFailure {
     const char *causeOperation;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const PixelFailure &c, std::ostream *out) {
+    *out << (c.geographic ? "geographic " : "map ") << c.operation;
+}
+
 class PixelToMeterFailureTest : public ScaleUnitsTest, public ::testing::WithParamInterface<PixelFailure> {};
 
 TEST_P(PixelToMeterFailureTest, ReportsWithTheHostsCause) {

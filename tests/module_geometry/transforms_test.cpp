@@ -122,6 +122,9 @@ struct FallbackFailure {
     bool outputsWritten;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const FallbackFailure &c, std::ostream *out) { *out << c.operation; }
+
 class GroundToImageFallbackTest : public TransformsTest, public ::testing::WithParamInterface<FallbackFailure> {};
 
 TEST_P(GroundToImageFallbackTest, ReportsAndReleasesOnEveryPath) {

@@ -273,6 +273,9 @@ struct GoldenCase {
     bool condensed;
 };
 
+// Names the case in test listings and failures.
+void PrintTo(const GoldenCase &c, std::ostream *out) { *out << c.golden; }
+
 class ReportGoldenTest : public ReportTest, public ::testing::WithParamInterface<GoldenCase> {
 protected:
     // The statistics and points of the case's layout.
@@ -451,6 +454,9 @@ struct FailureCase {
     int nth;
     const char *message;  // "%s" stands for the report file name
 };
+
+// Names the case in test listings and failures.
+void PrintTo(const FailureCase &c, std::ostream *out) { *out << c.operation << " call " << c.nth; }
 
 class ReportFailureTest : public ReportTest, public ::testing::WithParamInterface<FailureCase> {};
 

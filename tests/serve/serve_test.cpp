@@ -170,6 +170,10 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {R"({"action":"click","image":0,"view":0,"x":5})", 400, "\"y\" is missing"},
         {R"({"action":"click","image":"left","view":0,"x":5,"y":5})", 400, "\"image\" must be a whole number"},
         {R"({"action":"click","image":2,"view":0,"x":5,"y":5})", 400, "\"image\" must be below 2"},
+        {R"({"action":"click","image":0,"view":0,"x":"5","y":5})", 400, "\"x\" must be a finite number"},
+        {R"({"action":"open","file":5})", 400, "\"file\" must be a text"},
+        {R"({"action":"graphics","on":1})", 400, "\"on\" must be true or false"},
+        {R"({"action":"select","rows":1})", 400, "\"rows\" must be a list of row numbers"},
         {R"({"action":"click","image":0,"view":0,"x":100.5,"y":5})", 400, "outside the left image, which is 100 x 80"},
         {R"({"action":"click","image":1,"view":0,"x":5,"y":5})", 400, "there is no right main pane"},
         {R"({"action":"row","row":2})", 400, "row 3 is not in the table, which has 2 rows"},
@@ -507,6 +511,24 @@ TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
               "edit 2 11 3\n"
               "expect error\n"
               "select none\n");
+}
+
+// The page shows the messages of the view: a T&E file that does not fit its
+// image is named there with why, in both directions.
+TEST_F(ServeTest, FilesThatDoNotFitTheImageAreNamedInTheViewsMessages) {
+    zt::WriteText(dir_.File("utm_points.txt"), "U1\t350050\t4984960\t300\t1\t2\ta\n");
+    zt::WriteUtmImage(dir_.File("utm.tif"), zt::ImageOptions{100, 80});
+    const struct {
+        const char *image, *points, *said;
+    } cases[] = {{"mono.tif", "utm_points.txt", "look like map X/Y but the image is in latitude/longitude"},
+                 {"utm.tif", "points.txt", "look like latitude/longitude but the image is in WGS 84 / UTM zone 32N"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.points);
+        Act({{"action", "start"}, {"left", c.image}});
+        const Answer opened = Post("/api/action", json{{"action", "open"}, {"file", c.points}}.dump());
+        EXPECT_NE(opened.body["view"]["messages"].dump().find(c.said), std::string::npos) << opened.text;
+        Act({{"action", "close"}});
+    }
 }
 
 }  // namespace

@@ -28,7 +28,9 @@ protected:
 TEST_F(HostTest, HelpDocumentsTheOptionsAndEveryCommandTheRunnerAccepts) {
     ASSERT_EQ(Host({"--help"}), zapp::kHostOk);
     const std::string help = out_.str();
-    EXPECT_TRUE(Has(help, "Usage: zot-host [OPTIONS] run SESSION...")) << help;
+    for (const char *usage : {"Usage: zot-host [OPTIONS] run SESSION...", "zot-host [OPTIONS] serve [--root DIR]",
+                              "zot-host [OPTIONS] functions", "zot-host assess REPORT [--html FILE]"})
+        EXPECT_TRUE(Has(help, usage)) << help;
     EXPECT_TRUE(Has(help, "--module PATH")) << help;
     EXPECT_TRUE(Has(help, "--ui-dir DIR")) << help;
     EXPECT_TRUE(Has(help, "Exit status: 0")) << help;

@@ -274,6 +274,33 @@ TEST_F(ParseTest, HostileScriptsEndInErrorsNotCrashes) {
     for (int i = 0; i < 300; ++i) manyColumns += "  column \"c\" number\n";
     EXPECT_EQ(Parse(manyColumns + " }\n}\n", nullptr, &report), nullptr);
     EXPECT_NE(report.find("more than 256 columns"), std::string::npos) << report;
+
+    // Every other count the parser bounds, one past its limit ("#" numbers the
+    // copies), and a reference without its name.
+    const auto repeat = [](const std::string &piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) {
+            std::string copy = piece;
+            const size_t mark = copy.find('#');
+            if (mark != std::string::npos) copy.replace(mark, 1, std::to_string(i));
+            out += copy;
+        }
+        return out;
+    };
+    const struct {
+        std::string script;
+        const char *says;
+    } limits[] = {
+        {repeat("frame f# \"F\" {\n}\n", 1001), "more than 1000 frames and queries"},
+        {"frame f \"F\" {\n" + repeat("  label l# \"L\"\n", 1001) + "}\n", "more than 1000 parts in a frame"},
+        {"frame f \"F\" {\n  toggle t \"T\" values" + repeat(" \"v#\"", 33) + " calls F\n}\n", "more than 32 values"},
+        {"frame f \"F\" {\n  button b \"B\" calls F" + repeat(" \"a\"", 33) + "\n}\n", "more than 32 arguments"},
+        {"frame f \"F\" {\n  button b \"B\" calls F $ \"a\"\n}\n", "test.zml:2: expected a part name after '$'"},
+    };
+    for (const auto &limit : limits) {
+        EXPECT_EQ(Parse(limit.script, nullptr, &report), nullptr) << limit.says;
+        EXPECT_NE(report.find(limit.says), std::string::npos) << report;
+    }
     EXPECT_EQ(zha::LiveCount("parse"), 0);
 }
 
