@@ -6,6 +6,8 @@
 
 /* global L */
 
+import { api } from './api.js';
+
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
 const PICK_COLOUR = '#ffd866';
@@ -23,6 +25,30 @@ function rgb(colour) {
   const c = colour.map((v) => Math.round(Math.max(0, Math.min(1, v)) * 255));
   return `rgb(${c[0]}, ${c[1]}, ${c[2]})`;
 }
+
+// Tiles fetched by the page itself, with the access token, and shown from
+// the bytes received (the browser's own image loads would carry no token).
+const TokenTiles = L.TileLayer.extend({
+  createTile(coords, done) {
+    const tile = document.createElement('img');
+    tile.alt = '';
+    tile.setAttribute('role', 'presentation');
+    api.blob(this.getTileUrl(coords)).then(
+      (bytes) => {
+        const url = URL.createObjectURL(bytes);
+        const finish = (error) => {
+          URL.revokeObjectURL(url);
+          done(error, tile);
+        };
+        tile.onload = () => finish(null);
+        tile.onerror = () => finish(new Error('the tile could not be shown'));
+        tile.src = url;
+      },
+      (error) => done(error, tile),
+    );
+    return tile;
+  },
+});
 
 export class Pane {
   // callbacks: pick(pane, x, y), moved(pane), focus(pane)
@@ -96,7 +122,7 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = L.tileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    this.tiles = new TokenTiles(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,

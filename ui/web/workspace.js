@@ -268,6 +268,10 @@ function showFilesWritten(files) {
     const link = document.createElement('a');
     link.href = api.downloadUrl(file);
     link.download = file.split('/').pop();
+    link.addEventListener('click', (event) => {
+      event.preventDefault();
+      api.download(api.downloadUrl(file), link.download).catch((error) => log('error', error.message));
+    });
     link.textContent = file;
     const line = document.createElement('div');
     line.append(link);
@@ -373,6 +377,10 @@ $('close').onclick = () => {
   act({ action: 'close' });
 };
 $('addrow').onclick = () => act({ action: 'addrow' });
+$('download-session').onclick = (event) => {
+  event.preventDefault();
+  api.download('/api/session', 'workspace.session').catch((error) => log('error', error.message));
+};
 $('insert-above').onclick = () => act({ action: 'insert', row: currentRow(), below: false });
 $('insert-below').onclick = () => act({ action: 'insert', row: currentRow(), below: true });
 $('delete-rows').onclick = () => act({ action: 'delete' });
