@@ -78,6 +78,13 @@ std::string File(const json &request, const char *name, const RootFolder &root, 
     return clean;
 }
 
+// An image to start on: inside the root with every file it is read from.
+std::string Image(const json &request, const char *name, const RootFolder &root) {
+    std::string clean, why;
+    if (!root.CheckImage(Text(request, name), &clean, &why)) throw Refusal{why};
+    return clean;
+}
+
 std::string RowWord(int32_t row) { return std::to_string(static_cast<long long>(row) + 1); }
 
 std::vector<int32_t> Rows(const json &request, const char *name) {
@@ -133,10 +140,10 @@ const struct {
 } kActions[] = {
     {"start",
      [](const json &q, const RootFolder &root, PreparedAction *a) {
-         const std::string left = File(q, "left", root, false);
+         const std::string left = Image(q, "left", root);
          const std::string right =
              q.contains("right") && !(q["right"].is_string() && q["right"].get<std::string>().empty())
-                 ? File(q, "right", root, false)
+                 ? Image(q, "right", root)
                  : std::string();
          a->words = {"start", left};
          if (!right.empty()) a->words.push_back(right);
