@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <cpl_conv.h>
+#include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
 
@@ -26,6 +27,16 @@ void RegisterDrivers() {
 std::string GdalMessage(const std::string &what) {
     const char *message = CPLGetLastErrorMsg();
     return message && *message ? what + ": " + message : what;
+}
+
+// Opens an image read-only without GDAL's side files: the histograms read for
+// the stretch would otherwise be saved as <image>.aux.xml beside the image.
+GDALDatasetH OpenQuietly(const std::string &path) {
+    const std::string pam = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "");
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", pam.empty() ? nullptr : pam.c_str());
+    return ds;
 }
 
 int ZoomToFit(int width, int height) {
@@ -149,10 +160,23 @@ bool EncodePng(const std::vector<uint8_t> &rgba, int width, int height, std::str
 
 }  // namespace
 
+bool RasterFiles(const std::string &path, std::vector<std::string> *files) {
+    RegisterDrivers();
+    CPLErrorReset();
+    GDALDatasetH ds = OpenQuietly(path);
+    if (!ds) return false;
+    char **list = GDALGetFileList(ds);
+    for (char **file = list; file && *file; ++file) files->push_back(*file);
+    CSLDestroy(list);
+    GDALClose(ds);
+    return true;
+}
+
 std::unique_ptr<TileImage> TileImage::Open(const std::string &path, std::string *why) {
     RegisterDrivers();
     std::unique_ptr<TileImage> image(new TileImage());
     image->path_ = path;
+    image->name_ = path.substr(path.find_last_of('/') + 1);
     if (!image->Load(why)) return nullptr;
     return image;
 }
@@ -164,30 +188,16 @@ void TileImage::Close() {
     dataset_ = nullptr;
 }
 
-namespace {
-
-// Opens an image read-only without GDAL's side files: the histograms read for
-// the stretch would otherwise be saved as <image>.aux.xml beside the image.
-GDALDatasetH OpenQuietly(const std::string &path) {
-    const std::string pam = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "");
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", pam.empty() ? nullptr : pam.c_str());
-    return ds;
-}
-
-}  // namespace
-
 bool TileImage::Load(std::string *why) {
     CPLErrorReset();
     GDALDatasetH ds = OpenQuietly(path_);
     if (!ds) {
-        *why = GdalMessage("cannot read " + path_ + " as an image");
+        *why = GdalMessage("cannot read " + name_ + " as an image");
         return false;
     }
     if (GDALGetRasterCount(ds) < 1 || GDALGetRasterXSize(ds) < 1 || GDALGetRasterYSize(ds) < 1) {
         GDALClose(ds);
-        *why = path_ + " has no pixels to show";
+        *why = name_ + " has no pixels to show";
         return false;
     }
     dataset_ = ds;
@@ -213,9 +223,10 @@ int TileImage::OverviewCount() const {
 
 TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, std::string *why) {
     if (z > 0 || z < minZoom_ || x < 0 || y < 0) return TileStatus::kOutOfRange;
+    // minZoom_ is at least -24 for an image side below 2^31, so these fit.
     const long long factor = 1LL << -z;  // image pixels per tile pixel
     const long long span = kTileSize * factor;
-    if (x * span >= width_ || y * span >= height_) return TileStatus::kOutOfRange;
+    if (x >= (width_ + span - 1) / span || y >= (height_ + span - 1) / span) return TileStatus::kOutOfRange;
     const long long x0 = x * span, y0 = y * span;
     const long long windowWidth = std::min(span, width_ - x0), windowHeight = std::min(span, height_ - y0);
     const int outWidth = static_cast<int>((windowWidth + factor - 1) / factor);
@@ -249,7 +260,7 @@ TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, 
             CPLErrorReset();
             if (GDALRasterIOEx(band, GF_Read, xOff, yOff, xSize, ySize, values.data(), outWidth, outHeight,
                                GDT_Float32, 0, 0, &extra) != CE_None) {
-                *why = GdalMessage("cannot read " + path_);
+                *why = GdalMessage("cannot read " + name_);
                 return TileStatus::kFailed;
             }
             int hasNoData = 0;

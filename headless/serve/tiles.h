@@ -72,11 +72,17 @@ private:
     void Close();
 
     std::string path_;
+    std::string name_;  // the file's name, for messages (never the whole path)
     mutable std::mutex mutex_;
     void *dataset_ = nullptr;  // GDALDatasetH
     int width_ = 0, height_ = 0, bands_ = 0, minZoom_ = 0;
     std::vector<BandStretch> stretch_;
 };
+
+// The files GDAL reads the image at path from (itself, sidecars, a VRT's
+// sources), as it names them; false when it is not an image GDAL can open.
+// Opens nothing beside it and writes nothing.
+bool RasterFiles(const std::string &path, std::vector<std::string> *files);
 
 // Whether an image of that size, with that many overviews, is slow to show
 // whole without overviews, so that building them is worth offering.
