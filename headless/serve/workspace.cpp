@@ -118,7 +118,8 @@ Workspace::~Workspace() {
         zapp::CloseOpenTools();
         zha::SetDialogAsker(nullptr);
     });
-    for (std::thread &builder : builders_) builder.join();
+    for (std::thread &builder : builders_)
+        if (builder.joinable()) builder.join();
 }
 
 std::shared_future<Workspace::Reply> Workspace::PostAction(std::function<Reply()> work) {
@@ -231,7 +232,25 @@ void Workspace::Record(const std::vector<std::string> &words, bool ok) {
     }
 }
 
-void Workspace::RecordReplayed(const std::vector<std::string> &words) { Record(words, true); }
+void Workspace::RecordReplayed(const std::vector<std::string> &words) {
+    // Files the session named by absolute paths inside the root are recorded
+    // relative to it, as the page names them.
+    std::vector<std::string> recorded = words;
+    const bool names = !words.empty() && (words[0] == "start" || words[0] == "open" || words[0] == "save" ||
+                                           words[0] == "report");
+    std::string relative;
+    for (size_t i = 1; names && i < recorded.size(); ++i)
+        if (fs::path(recorded[i]).is_absolute() && root_.Relative(recorded[i], &relative)) recorded[i] = relative;
+    Record(recorded, true);
+}
+
+Workspace::Reply Workspace::RunUnlessAsked(std::function<Reply()> work) {
+    std::shared_future<Reply> reply = PostAction(std::move(work));
+    if (dialogs_.WaitForQuestionOr(
+            [&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }))
+        return Refused(409, "the tool is waiting for the answer to its question");
+    return reply.get();
+}
 
 void Workspace::AfterReplay() {
     ++changes_;
@@ -265,9 +284,13 @@ Workspace::Reply Workspace::Act(const json &request) {
     }
     if (request.contains("window")) {
         const json &window = request["window"];
-        if (!window.is_object() || !window.value("first", json()).is_number_unsigned() ||
-            !window.value("count", json()).is_number_unsigned())
-            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0");
+        const auto whole = [&](const char *name) {
+            const json &value = window.value(name, json());
+            return value.is_number_unsigned() && value.get<unsigned long long>() <= kMaxRowNumber;
+        };
+        if (!window.is_object() || !whole("first") || !whole("count"))
+            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0 to " +
+                                    std::to_string(kMaxRowNumber));
         rows = RowWindow{window["first"].get<long long>(), window["count"].get<long long>()};
         std::lock_guard<std::mutex> lock(mutex_);
         lastRows_ = rows;
@@ -324,7 +347,7 @@ Workspace::Reply Workspace::Answer(const json &request) {
 
 Workspace::Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
-    return thread_.Run([this, panes] {
+    return RunUnlessAsked([this, panes] {
         zapp::ViewRequest request;
         request.rowCount = 0;
         request.paneMarkers = false;
@@ -376,7 +399,10 @@ void Workspace::UpdateAssessment() {
 
 Workspace::Reply Workspace::Assessment(long long known) {
     // While the tool waits for an answer, the points are as they were.
-    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { UpdateAssessment(); });
+    if (!dialogs_.Pending(nullptr)) RunUnlessAsked([this] {
+            UpdateAssessment();
+            return Reply{};
+        });
     std::lock_guard<std::mutex> lock(mutex_);
     if (known == assessment_.revision) return {200, json{{"revision", known}, {"unchanged", true}}};
     return {200, assessment_.reply};
@@ -397,12 +423,18 @@ Workspace::Reply Workspace::StartOverviews(const json &request) {
     const json &index = request.value("image", json());
     if (!index.is_number_unsigned() || index.get<unsigned>() > 1) return Refused(400, "\"image\" must be 0 or 1");
     const size_t image = index.get<size_t>();
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!images_[image].tiles) return Refused(400, "no image is shown there");
     if (builds_[image].running) return Refused(409, "overviews of this image are being built already");
     builds_[image] = OverviewBuild{true, 0, "", images_[image].tiles->Path()};
     std::shared_ptr<TileImage> tiles = images_[image].tiles;
-    builders_.emplace_back([this, image, tiles] {
+    // The image's last build has ended (it is not running): its thread is
+    // joined before another starts, outside the lock it takes last.
+    std::thread finished = std::move(builders_[image]);
+    lock.unlock();
+    if (finished.joinable()) finished.join();
+    lock.lock();
+    builders_[image] = std::thread([this, image, tiles] {
         std::string why;
         const bool built = BuildOverviews(tiles->Path(),
                                           [this, image](double done) {
@@ -460,6 +492,8 @@ std::vector<std::string> Workspace::Recover() {
         std::lock_guard<std::mutex> lock(mutex_);
         teFile = teFile_;
     }
+    // Recovery stays inside the root: a T&E file outside it leaves its name.
+    if (fs::path(teFile).is_absolute()) teFile = fs::path(teFile).filename().string();
     const fs::path folder = fs::path(teFile).parent_path();
     char stamp[32];
     const std::time_t now = std::time(nullptr);
@@ -468,8 +502,13 @@ std::vector<std::string> Workspace::Recover() {
                              "-recovery-" + stamp;
     const std::string report = (folder / (stem + ".txt")).generic_string();
     const std::string session = (folder / (stem + ".session")).generic_string();
-    // A question the page left open gets the recovery answers too.
-    dialogs_.Unattended(report);
+    // A question the page left open gets the recovery answers too; otherwise
+    // a report is written only when measured results would be lost.
+    const bool measured =
+        dialogs_.Pending(nullptr) ||
+        RunUnlessAsked([] { return Reply{zapp::MeasuredResiduals(nullptr).points.empty() ? 204 : 200, nullptr}; })
+                .status != 204;
+    dialogs_.Unattended(measured ? report : "");
     return thread_.Run([&] {
         if (zapp::ToolsOpen() > 0) Record({"close"}, zapp::act::Close().Ok());
         std::error_code error;

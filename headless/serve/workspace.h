@@ -40,6 +40,8 @@ struct RowWindow {
 };
 constexpr long long kDefaultRows = 100;
 constexpr long long kMaxRows = 2000;
+// Row numbers a request may give at most.
+constexpr long long kMaxRowNumber = 2147483647;
 // Markers sent for one pane at most; a pane showing more draws the first ones.
 constexpr size_t kMaxPaneMarkers = 5000;
 // Flagged points listed in the assessment reply at most (all are counted).
@@ -142,6 +144,9 @@ private:
     // then waits on for the answer (Answer).
     Reply Await(std::shared_future<Reply> reply, bool action);
     std::shared_future<Reply> PostAction(std::function<Reply()> work);
+    // Runs work on the module thread and waits for it, unless the tool asks
+    // a question first (then 409: the work runs once it is answered).
+    Reply RunUnlessAsked(std::function<Reply()> work);
 
     RootFolder root_;
     Recording recording_;
@@ -149,7 +154,7 @@ private:
     mutable std::mutex mutex_;  // guards what follows
     std::array<ImageSlot, 2> images_;
     std::array<OverviewBuild, 2> builds_;
-    std::vector<std::thread> builders_;
+    std::array<std::thread, 2> builders_;  // the last overview build of each image
     std::atomic<bool> stopping_{false};  // ends overview builds early
     std::shared_future<Reply> inFlight_;
     nlohmann::json lastView_;
