@@ -1,8 +1,15 @@
 #include "tiles.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include <cpl_conv.h>
 #include <cpl_string.h>
@@ -29,14 +36,25 @@ std::string GdalMessage(const std::string &what) {
     return message && *message ? what + ": " + message : what;
 }
 
-// Opens an image read-only without GDAL's side files: the histograms read for
-// the stretch would otherwise be saved as <image>.aux.xml beside the image.
+// While one lives, GDAL keeps no side files for what this thread opens, reads
+// or closes: the statistics and histograms read for the stretch would
+// otherwise be saved as <image>.aux.xml beside the user's image (GDAL decides
+// when it first needs them and writes them when the image is closed).
+class WithoutSideFiles {
+public:
+    WithoutSideFiles() : saved_(CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "")) {
+        CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
+    }
+    ~WithoutSideFiles() { CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", saved_.empty() ? nullptr : saved_.c_str()); }
+    WithoutSideFiles(const WithoutSideFiles &) = delete;
+    WithoutSideFiles &operator=(const WithoutSideFiles &) = delete;
+
+private:
+    std::string saved_;
+};
+
 GDALDatasetH OpenQuietly(const std::string &path) {
-    const std::string pam = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "");
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", pam.empty() ? nullptr : pam.c_str());
-    return ds;
+    return GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
 }
 
 int ZoomToFit(int width, int height) {
@@ -162,6 +180,7 @@ bool EncodePng(const std::vector<uint8_t> &rgba, int width, int height, std::str
 
 bool RasterFiles(const std::string &path, std::vector<std::string> *files) {
     RegisterDrivers();
+    const WithoutSideFiles quiet;
     CPLErrorReset();
     GDALDatasetH ds = OpenQuietly(path);
     if (!ds) return false;
@@ -184,11 +203,64 @@ std::unique_ptr<TileImage> TileImage::Open(const std::string &path, std::string 
 TileImage::~TileImage() { Close(); }
 
 void TileImage::Close() {
+    const WithoutSideFiles quiet;
     if (dataset_) GDALClose(static_cast<GDALDatasetH>(dataset_));
     dataset_ = nullptr;
 }
 
+namespace {
+
+// The server's own cache folder: $XDG_CACHE_HOME/zot-host, else
+// ~/.cache/zot-host; empty when neither is known.
+std::string CacheFolder() {
+    const char *cache = std::getenv("XDG_CACHE_HOME");
+    const char *home = std::getenv("HOME");
+    if (cache && *cache == '/') return std::string(cache) + "/zot-host";
+    if (home && *home == '/') return std::string(home) + "/.cache/zot-host";
+    return "";
+}
+
+// Where the stretch of the image at path, as it is now (size and time of its
+// last change), is kept; empty when there is no cache folder or no such file.
+std::string StretchFile(const std::string &path) {
+    struct stat seen;
+    const std::string folder = CacheFolder();
+    if (folder.empty() || stat(path.c_str(), &seen) != 0) return "";
+    const size_t key = std::hash<std::string>()(path + "|" + std::to_string(seen.st_size) + "|" +
+                                                 std::to_string(seen.st_mtim.tv_sec) + "." +
+                                                 std::to_string(seen.st_mtim.tv_nsec));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx", key);
+    return folder + "/stretch/" + name + ".txt";
+}
+
+bool ReadStretch(const std::string &file, int bands, std::vector<BandStretch> *stretch) {
+    std::ifstream in(file);
+    stretch->clear();
+    for (BandStretch band; static_cast<int>(stretch->size()) < bands && in >> band.lo >> band.hi;)
+        stretch->push_back(band);
+    return static_cast<int>(stretch->size()) == bands;
+}
+
+// Best effort: a cache that cannot be written is worked out again next time.
+void WriteStretch(const std::string &file, const std::vector<BandStretch> &stretch) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), error);
+    const std::string temporary = file + "." + std::to_string(getpid()) + ".tmp";
+    {
+        std::ofstream out(temporary);
+        out.precision(17);
+        for (const BandStretch &band : stretch) out << band.lo << " " << band.hi << "\n";
+        if (!out.flush()) return std::filesystem::remove(temporary, error), void();
+    }
+    std::filesystem::rename(temporary, file, error);
+    if (error) std::filesystem::remove(temporary, error);
+}
+
+}  // namespace
+
 bool TileImage::Load(std::string *why) {
+    const WithoutSideFiles quiet;
     CPLErrorReset();
     GDALDatasetH ds = OpenQuietly(path_);
     if (!ds) {
@@ -205,8 +277,14 @@ bool TileImage::Load(std::string *why) {
     height_ = GDALGetRasterYSize(ds);
     bands_ = GDALGetRasterCount(ds) >= 3 ? 3 : 1;
     minZoom_ = ZoomToFit(width_, height_);
-    stretch_.clear();
-    for (int b = 1; b <= bands_; ++b) stretch_.push_back(PercentileStretch(GDALGetRasterBand(ds, b)));
+    // The stretch is worked out once per version of the image and kept in the
+    // server's cache folder, never beside the image.
+    const std::string kept = StretchFile(path_);
+    if (kept.empty() || !ReadStretch(kept, bands_, &stretch_)) {
+        stretch_.clear();
+        for (int b = 1; b <= bands_; ++b) stretch_.push_back(PercentileStretch(GDALGetRasterBand(ds, b)));
+        if (!kept.empty()) WriteStretch(kept, stretch_);
+    }
     return true;
 }
 
@@ -218,6 +296,7 @@ bool TileImage::Reopen(std::string *why) {
 
 int TileImage::OverviewCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
+    const WithoutSideFiles quiet;
     return dataset_ ? GDALGetOverviewCount(GDALGetRasterBand(static_cast<GDALDatasetH>(dataset_), 1)) : 0;
 }
 
@@ -236,6 +315,7 @@ TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, 
     std::vector<float> values(static_cast<size_t>(outWidth) * outHeight);
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        const WithoutSideFiles quiet;
         GDALDatasetH ds = static_cast<GDALDatasetH>(dataset_);
         if (!ds) {
             *why = "the image is not open";
@@ -298,6 +378,7 @@ int ProgressThunk(double done, const char *, void *arg) {
 
 bool BuildOverviews(const std::string &path, const std::function<bool(double)> &progress, std::string *why) {
     RegisterDrivers();
+    const WithoutSideFiles quiet;
     CPLErrorReset();
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
     if (!ds) {

@@ -13,7 +13,9 @@
 // Contrast. Each band is stretched linearly from its 2nd to its 98th
 // percentile, from GDAL's approximate histogram (overviews or sampled blocks),
 // so one hot pixel does not darken the picture (when the cut leaves a single
-// value, the full range is used instead). One band is drawn grey, three
+// value, the full range is used instead). The stretch is kept in the server's
+// cache folder ($XDG_CACHE_HOME/zot-host, else ~/.cache/zot-host) per version
+// of the image, never beside it. One band is drawn grey, three
 // or more as red, green and blue from the first three, two as grey from the
 // first. A band of one value throughout is drawn mid-grey, so the image's
 // extent still shows.

@@ -248,6 +248,7 @@ TEST_F(ServeTest, OnlyRegularFilesInsideTheRootAreOpenedReadOrWritten) {
 
 TEST_F(ServeTest, TileAddressesOutOfRangeAreRefusedWithoutOverflow) {
     Act({{"action", "start"}, {"left", "mono.tif"}});
+    EXPECT_EQ(zt::FolderEntries(cache_.Path() + "/zot-host/stretch").size(), 1u) << "the stretch is kept in the cache";
     const struct {
         std::string path;
         int status;
@@ -269,6 +270,9 @@ TEST_F(ServeTest, TileAddressesOutOfRangeAreRefusedWithoutOverflow) {
     const Answer tile = Get("/api/tile/0/0/0/0.png");
     EXPECT_EQ(tile.headers.count("Cache-Control"), 1u);
     EXPECT_EQ(tile.headers.find("Cache-Control")->second, "private, max-age=3600");
+    // The statistics read for the tiles' stretch leave nothing beside the image.
+    StopServer();
+    EXPECT_EQ(zt::FolderEntries(dir_.Path()), (std::vector<std::string>{"mono.tif", "points.txt"}));
 }
 
 TEST_F(ServeTest, WhatOneRequestMayAskForIsBounded) {

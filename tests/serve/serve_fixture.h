@@ -43,6 +43,7 @@ class ServeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         zt::InstallModule();
+        setenv("XDG_CACHE_HOME", cache_.Path().c_str(), 1);  // the server's cache folder
         saved_ = fs::current_path();
         fs::current_path(dir_.Path());
         zt::ImageOptions options;
@@ -67,13 +68,17 @@ protected:
     // Limits and options a suite sets before the server starts.
     virtual void Configure(zsrv::ServerOptions *) {}
     void TearDown() override {
-        server_->Stop();
-        if (serving_.joinable()) serving_.join();
-        server_.reset();
-        workspace_.reset();
+        StopServer();
         fs::current_path(saved_);
     }
 
+    // Ends the server and the workspace (the tool closed, its images too).
+    void StopServer() {
+        if (server_) server_->Stop();
+        if (serving_.joinable()) serving_.join();
+        server_.reset();
+        workspace_.reset();
+    }
     static Answer Read(const httplib::Result &result) {
         Answer answer;
         if (!result) return answer;
@@ -109,6 +114,7 @@ protected:
         return "(no label " + name + ")";
     }
 
+    zt::TempDir cache_;
     zt::TempDir dir_;
     fs::path saved_;
     std::unique_ptr<zsrv::Workspace> workspace_;
