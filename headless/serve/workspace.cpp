@@ -347,7 +347,7 @@ Workspace::Reply Workspace::Answer(const json &request) {
 
 Workspace::Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
-    return RunUnlessAsked([this, panes] {
+    return RunUnlessAsked([panes] {
         zapp::ViewRequest request;
         request.rowCount = 0;
         request.paneMarkers = false;

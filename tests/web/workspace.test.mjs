@@ -129,6 +129,9 @@ test('the sample stereo pair clicked gives the sample figures; its session repla
 
 test('mono: main and zoomed panes side by side, a pick shows at once, an accept measures the point', async () => {
   await inWorkspace({}, async ({ dir, page }) => {
+    // The token left the address bar, and no cookie carries it to other servers.
+    assert.equal(new URL(page.url()).hash, '');
+    assert.deepEqual(await page.context().cookies(), []);
     await startTool(page, 'ortho_geographic.tif');
     await openTE(page, 'geographic_te.txt');
     assert.equal(await page.getAttribute('#panes', 'class'), 'mono');
