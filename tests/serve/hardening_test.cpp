@@ -18,6 +18,7 @@
 namespace {
 
 using zt::Answer;
+using zt::Pixels;
 using zt::kToken;
 using zt::ServeTest;
 namespace fs = std::filesystem;
@@ -273,6 +274,41 @@ TEST_F(ServeTest, TileAddressesOutOfRangeAreRefusedWithoutOverflow) {
     // The statistics read for the tiles' stretch leave nothing beside the image.
     StopServer();
     EXPECT_EQ(zt::FolderEntries(dir_.Path()), (std::vector<std::string>{"mono.tif", "points.txt"}));
+}
+
+TEST_F(ServeTest, SixteenBitColourTilesAreStretchedPerBandWithNoDataTransparent) {
+    // Three 16-bit bands: red ramps across, green is even, blue holds no-data
+    // in its first row.
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), dir_.File("colour.tif").c_str(), 300, 200, 3,
+                                 GDT_UInt16, nullptr);
+    ASSERT_NE(ds, nullptr);
+    const double transform[6] = {7, 1e-4, 0, 45, 0, -1e-4};
+    GDALSetGeoTransform(ds, const_cast<double *>(transform));
+    GDALSetProjection(ds, R"(GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563]],PRIMEM["Greenwich",0],UNIT["degree",0.0174532925199433]])");
+    std::vector<uint16_t> values(300 * 200);
+    for (int band = 1; band <= 3; ++band) {
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x) values[y * 300 + x] = band == 1 ? 1000 + x * 10 : band == 2 ? 3000 : (y == 0 ? 0 : 500 + y);
+        ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(ds, band), GF_Write, 0, 0, 300, 200, values.data(), 300, 200,
+                               GDT_UInt16, 0, 0), CE_None);
+    }
+    GDALSetRasterNoDataValue(GDALGetRasterBand(ds, 3), 0);
+    GDALClose(ds);
+    const json started = Act({{"action", "start"}, {"left", "colour.tif"}});
+    EXPECT_EQ(started["images"][0]["minZoom"], -1);
+    for (const char *path : {"/api/tile/0/-1/0/0.png", "/api/tile/0/0/1/0.png"}) {
+        const std::vector<uint8_t> pixels = Pixels(Get(path).text);
+        ASSERT_EQ(pixels.size(), 256u * 256 * 4) << path;
+    }
+    const std::vector<uint8_t> whole = Pixels(Get("/api/tile/0/-1/0/0.png").text);
+    const auto at = [&](int x, int y, int channel) { return whole[(y * 256 + x) * 4 + channel]; };
+    EXPECT_LT(at(5, 50, 0), at(140, 50, 0)) << "red grows across";
+    EXPECT_EQ(at(5, 50, 1), at(140, 50, 1)) << "green is even";
+    EXPECT_EQ(at(50, 50, 3), 255);
+    const std::vector<uint8_t> full = Pixels(Get("/api/tile/0/0/0/0.png").text);
+    EXPECT_EQ(full[(0 * 256 + 50) * 4 + 3], 0) << "no-data is transparent";
+    EXPECT_EQ(full[(1 * 256 + 50) * 4 + 3], 255);
+    EXPECT_EQ(at(200, 50, 3), 0) << "beyond the image's 150 tile pixels";
 }
 
 TEST_F(ServeTest, WhatOneRequestMayAskForIsBounded) {

@@ -4,6 +4,8 @@
 #ifndef ZOT_TESTS_SERVE_FIXTURE_H
 #define ZOT_TESTS_SERVE_FIXTURE_H
 
+#include <cpl_vsi.h>
+#include <gdal.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/actions.h"
 #include "fixtures/files.h"
@@ -122,6 +125,24 @@ protected:
     std::thread serving_;
     std::unique_ptr<httplib::Client> client_;
 };
+
+// A tile as RGBA pixels, decoded with GDAL.
+inline std::vector<uint8_t> Pixels(const std::string &png) {
+    VSILFILE *file = VSIFileFromMemBuffer("/vsimem/serve_test.png",
+                                          reinterpret_cast<GByte *>(const_cast<char *>(png.data())), png.size(), FALSE);
+    VSIFCloseL(file);
+    GDALDatasetH ds = GDALOpen("/vsimem/serve_test.png", GA_ReadOnly);
+    std::vector<uint8_t> pixels;
+    if (ds && GDALGetRasterXSize(ds) == 256 && GDALGetRasterYSize(ds) == 256 && GDALGetRasterCount(ds) == 4) {
+        pixels.resize(256 * 256 * 4);
+        if (GDALDatasetRasterIO(ds, GF_Read, 0, 0, 256, 256, pixels.data(), 256, 256, GDT_Byte, 4, nullptr, 4,
+                                256 * 4, 1) != CE_None)
+            pixels.clear();
+    }
+    if (ds) GDALClose(ds);
+    VSIUnlink("/vsimem/serve_test.png");
+    return pixels;
+}
 
 }  // namespace zt
 

@@ -130,14 +130,16 @@ TEST_F(ServeMainTest, AStopAlwaysEndsTheServerWithinSeconds) {
         const char *what;
         int signal;
         bool keepAlive;  // a page's connection left open
+        std::string bind;
     } cases[] = {
-        {"SIGTERM as soon as it serves", SIGTERM, false},
-        {"SIGTERM again", SIGTERM, false},
-        {"SIGTERM a third time", SIGTERM, false},
-        {"Ctrl+C with a connection open", SIGINT, true},
+        {"SIGTERM as soon as it serves", SIGTERM, false, "127.0.0.1"},
+        {"SIGTERM again", SIGTERM, false, "localhost"},
+        {"SIGTERM a third time", SIGTERM, false, "127.0.0.1"},
+        {"Ctrl+C with a connection open", SIGINT, true, "127.0.0.1"},
+        {"Ctrl+C, reachable from other machines", SIGINT, true, "0.0.0.0"},
     };
     for (const auto &c : cases) {
-        Served served({"--port", "0", "--root", dir_.Path()});
+        Served served({"--port", "0", "--bind=" + c.bind, "--root", dir_.Path()});
         ASSERT_GT(served.Port(), 0) << served.Text();
         httplib::Client page("127.0.0.1", served.Port());
         page.set_keep_alive(true);
@@ -149,8 +151,34 @@ TEST_F(ServeMainTest, AStopAlwaysEndsTheServerWithinSeconds) {
         EXPECT_EQ(served.Stop(c.signal), 0) << c.what << "\n" << served.Text();
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)) << c.what;
         EXPECT_NE(served.Text().find("nothing was left unreported"), std::string::npos) << served.Text();
+        EXPECT_EQ(served.Text().find("reachable from other machines") != std::string::npos, c.bind == "0.0.0.0");
     }
     EXPECT_TRUE(Recovery().empty());
+}
+
+TEST_F(ServeMainTest, ABadCommandLineIsRefusedWithItsReason) {
+    fs::create_directory(dir_.File("sub"));
+    zt::WriteText(dir_.File("start.session"), "start mono.tif\n");
+    const struct {
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {{"--port"}, "option --port needs a value"},
+        {{"--root="}, "option --root needs a value"},
+        {{"--port", "x"}, "the port must be a whole number from 0 to 65535"},
+        {{"--port=70000"}, "the port must be a whole number from 0 to 65535"},
+        {{"--colour"}, "unknown option --colour"},
+        {{dir_.File("start.session"), dir_.File("start.session")}, "serve takes one session at most"},
+        {{dir_.File("none.session")}, "there is no session file"},
+        {{"--root", dir_.File("none")}, "is not a folder"},
+        {{"--root", dir_.File("sub"), dir_.File("start.session")}, "keep the session in the workspace folder"},
+        {{"--port", "0", "--bind", "192.0.2.1", "--root", dir_.Path()}, "cannot serve on 192.0.2.1"},
+    };
+    for (const auto &c : cases) {
+        Served served(c.args);
+        EXPECT_EQ(served.Stop(0), 2) << served.Text();
+        EXPECT_NE(served.Text().find(c.says), std::string::npos) << served.Text();
+    }
 }
 
 TEST_F(ServeMainTest, RecoveryIsWrittenInsideTheFolderOnlyWhenMeasuredResultsWouldBeLost) {

@@ -13,6 +13,7 @@
 namespace {
 
 using zt::Answer;
+using zt::Pixels;
 using zt::ServeTest;
 using zt::kPoints;
 using zt::kToken;
@@ -238,24 +239,6 @@ TEST_F(ServeTest, FilesAreListedReadAndWrittenOnlyInsideTheRoot) {
     EXPECT_EQ(Post("/api/action", R"({"action":"save","file":"out/new.txt"})").status, 400);
     EXPECT_EQ(Act({{"action", "open"}, {"file", "data/inner.txt"}})["view"]["table"]["rowCount"], 2);
     EXPECT_FALSE(fs::exists(outside.File("new.txt")));
-}
-
-// A tile as RGBA pixels, decoded with GDAL.
-std::vector<uint8_t> Pixels(const std::string &png) {
-    VSILFILE *file = VSIFileFromMemBuffer("/vsimem/serve_test.png",
-                                          reinterpret_cast<GByte *>(const_cast<char *>(png.data())), png.size(), FALSE);
-    VSIFCloseL(file);
-    GDALDatasetH ds = GDALOpen("/vsimem/serve_test.png", GA_ReadOnly);
-    std::vector<uint8_t> pixels;
-    if (ds && GDALGetRasterXSize(ds) == 256 && GDALGetRasterYSize(ds) == 256 && GDALGetRasterCount(ds) == 4) {
-        pixels.resize(256 * 256 * 4);
-        if (GDALDatasetRasterIO(ds, GF_Read, 0, 0, 256, 256, pixels.data(), 256, 256, GDT_Byte, 4, nullptr, 4,
-                                256 * 4, 1) != CE_None)
-            pixels.clear();
-    }
-    if (ds) GDALClose(ds);
-    VSIUnlink("/vsimem/serve_test.png");
-    return pixels;
 }
 
 TEST_F(ServeTest, TilesShowTheImageStretchedAndTransparentBeyondItAndOverviewsAreBuiltOnRequest) {
