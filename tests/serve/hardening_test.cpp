@@ -353,6 +353,33 @@ TEST_F(ServeTest, WhatOneRequestMayAskForIsBounded) {
     EXPECT_LT(virtualKb() - before, 32 * 1024) << "kB of address space kept by 8 finished builds";
 }
 
+TEST_F(ServeTest, AQuestionWaitingHoldsNoRequestThatNeedsTheTool) {
+    StartAndOpen();
+    Act({{"action", "click"}, {"image", 0}, {"view", 0}, {"x", 20}, {"y", 30}});
+    Act({{"action", "accept"}});
+    // Requests that need the tool, sent while closing comes to ask its question.
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0}, answered{0};
+    std::vector<std::thread> askers;
+    for (int i = 0; i < 6; ++i)
+        askers.emplace_back([&, i] {
+            httplib::Client client("127.0.0.1", server_->Port());
+            client.set_read_timeout(std::chrono::seconds(3));
+            for (int k = 0; !stop && k < 200; ++k, ++sent) {
+                const auto reply = client.Get((k + i) % 2 ? "/api/assessment" : "/api/markers?pane=0,0,0,0,100,80",
+                                              {{"X-Zot-Token", kToken}});
+                if (reply && (reply->status == 200 || reply->status == 409)) ++answered;
+            }
+        });
+    const json asked = Act({{"action", "close"}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+    for (std::thread &asker : askers) asker.join();
+    EXPECT_TRUE(asked["question"].is_object());
+    EXPECT_EQ(answered.load(), sent.load()) << "requests held up by the question";
+    EXPECT_EQ(Post("/api/answer", R"({"answer":"no"})").status, 200);
+}
+
 TEST_F(ServeTest, DownloadNamesAreEscapedInTheirHeader) {
     zt::WriteText(dir_.File("we\"ird;name é.txt"), "x");
     // Read raw: the client would decode the header.
