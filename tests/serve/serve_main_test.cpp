@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,10 +47,11 @@ public:
         close(out[1]);
         out_ = out[0];
         ReadUntil("Ctrl+C stops it", std::chrono::seconds(60));
-        std::smatch found;
-        if (std::regex_search(text_, found, std::regex(R"(http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]+))"))) {
-            port_ = std::stoi(found[1]);
-            token_ = found[2];
+        const std::string address = "http://127.0.0.1:";
+        const size_t at = text_.find(address), token = text_.find("/#token=");
+        if (at != std::string::npos && token != std::string::npos) {
+            port_ = std::atoi(text_.c_str() + at + address.size());
+            token_ = text_.substr(token + 8, 32);
         }
     }
     ~Served() {
@@ -205,12 +206,14 @@ TEST_F(ServeMainTest, RecoveryIsWrittenInsideTheFolderOnlyWhenMeasuredResultsWou
         }
         ASSERT_EQ(files.size(), 2u) << c.what << "\n" << served.Text();
         // The command printed is quoted for the shell.
-        std::smatch run;
-        const std::string text = served.Text();
-        ASSERT_TRUE(std::regex_search(text, run, std::regex("zot-host run '(my points-recovery-[0-9-]+\\.session)'\n")))
-            << text;
-        EXPECT_TRUE(fs::exists(dir_.File(run[1]))) << text;
-        EXPECT_NE(zt::ReadText(dir_.File(run[1])).find("open \"my points.txt\""), std::string::npos)
+        const std::string text = served.Text(), command = "zot-host run '";
+        const size_t at = text.find(command);
+        ASSERT_NE(at, std::string::npos) << text;
+        const std::string run = text.substr(at + command.size(), text.find("'\n", at + command.size()) - at - command.size());
+        EXPECT_EQ(run.compare(0, 19, "my points-recovery-"), 0) << text;
+        EXPECT_EQ(run.substr(run.size() - 8), ".session") << text;
+        EXPECT_TRUE(fs::exists(dir_.File(run))) << text;
+        EXPECT_NE(zt::ReadText(dir_.File(run)).find("open \"my points.txt\""), std::string::npos)
             << "recorded relative to the folder";
     }
 }
