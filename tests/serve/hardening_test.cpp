@@ -350,7 +350,11 @@ TEST_F(ServeTest, WhatOneRequestMayAskForIsBounded) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps address space of its own for threads
     EXPECT_LT(virtualKb() - before, 32 * 1024) << "kB of address space kept by 8 finished builds";
+#else
+    (void)before;
+#endif
 }
 
 TEST_F(ServeTest, AQuestionWaitingHoldsNoRequestThatNeedsTheTool) {
