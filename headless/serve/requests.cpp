@@ -46,8 +46,9 @@ std::string Indexed(const json &value, const char *name, const char *first, cons
     return value.get<long long>() == 0 ? first : second;
 }
 
-// The words of one argument; none for an empty list of rows.
-std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root) {
+// The words of one argument; none for an empty list of rows. images: the
+// files read are images, refused also when read from files outside the root.
+std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root, bool images) {
     const char *name = arg.name;
     switch (arg.type) {
         case ArgType::kText: return {Text(value, name)};
@@ -55,7 +56,10 @@ std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, co
         case ArgType::kWriteFile: {
             std::string clean, why;
             const auto use = arg.type == ArgType::kReadFile ? RootFolder::Use::kRead : RootFolder::Use::kWrite;
-            if (!root.Check(Text(value, name), use, &clean, &why)) throw Refusal{why};
+            const bool checked = images && use == RootFolder::Use::kRead
+                                     ? root.CheckImage(Text(value, name), &clean, &why)
+                                     : root.Check(Text(value, name), use, &clean, &why);
+            if (!checked) throw Refusal{why};
             return {clean};
         }
         case ArgType::kNumber:
@@ -117,6 +121,7 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
         action->name = name;
         action->keepsPoints = spec->KeepsPoints();
         action->words = {name};
+        const bool images = name == "start";  // the files it reads are the images to show
         const char *leftOut = nullptr;
         for (const zapp::ActionArg &arg : spec->args) {
             if (LeftOut(arg, request)) {
@@ -125,7 +130,7 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
                 continue;
             }
             if (leftOut) throw Refusal{Named(arg.name) + " is given without " + Named(leftOut)};
-            for (const std::string &word : Words(arg, request[arg.name], root)) action->words.push_back(word);
+            for (const std::string &word : Words(arg, request[arg.name], root, images)) action->words.push_back(word);
         }
         return true;
     } catch (const Refusal &refusal) {

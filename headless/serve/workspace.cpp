@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "app/actions.h"
 #include "app/view.h"
@@ -122,7 +123,24 @@ void Workspace::Record(const std::vector<std::string> &words, bool ok) {
     }
 }
 
-void Workspace::RecordReplayed(const std::vector<std::string> &words) { Record(words, true); }
+void Workspace::RecordReplayed(const std::vector<std::string> &words) {
+    // Files the session named by absolute paths inside the root are recorded
+    // relative to it, as the page names them.
+    std::vector<std::string> recorded = words;
+    std::string relative;
+    for (size_t i : zapp::FileWords(words))
+        if (std::filesystem::path(recorded[i]).is_absolute() && root_.Relative(recorded[i], &relative))
+            recorded[i] = relative;
+    Record(recorded, true);
+}
+
+Reply Workspace::RunUnlessAsked(std::function<Reply()> work) {
+    std::shared_future<Reply> reply = PostAction(std::move(work));
+    if (dialogs_.WaitForQuestionOr(
+            [&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }))
+        return Refused(409, "the tool is waiting for the answer to its question");
+    return reply.get();
+}
 
 void Workspace::AfterReplay() {
     ++changes_;
@@ -158,9 +176,13 @@ Reply Workspace::Act(const json &request) {
     }
     if (request.contains("window")) {
         const json &window = request["window"];
-        if (!window.is_object() || !window.value("first", json()).is_number_unsigned() ||
-            !window.value("count", json()).is_number_unsigned())
-            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0");
+        const auto whole = [&](const char *name) {
+            const json &value = window.value(name, json());
+            return value.is_number_unsigned() && value.get<unsigned long long>() <= kMaxRowNumber;
+        };
+        if (!window.is_object() || !whole("first") || !whole("count"))
+            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0 to " +
+                                    std::to_string(kMaxRowNumber));
         rows = RowWindow{window["first"].get<long long>(), window["count"].get<long long>()};
         std::lock_guard<std::mutex> lock(mutex_);
         lastRows_ = rows;
@@ -216,7 +238,7 @@ Reply Workspace::Answer(const json &request) {
 
 Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
-    return thread_.Run([panes] {
+    return RunUnlessAsked([panes] {
         zapp::ViewRequest request;
         request.rowCount = 0;
         request.paneMarkers = false;
@@ -253,7 +275,10 @@ Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
 
 Reply Workspace::Assessment(long long known) {
     // While the tool waits for an answer, the points are as they were.
-    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { assessment_.Update(changes_); });
+    if (!dialogs_.Pending(nullptr)) RunUnlessAsked([this] {
+            assessment_.Update(changes_);
+            return Reply{};
+        });
     return assessment_.Get(known);
 }
 

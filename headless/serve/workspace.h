@@ -42,6 +42,8 @@ struct RowWindow {
 };
 constexpr long long kDefaultRows = 100;
 constexpr long long kMaxRows = 2000;
+// Row numbers a request may give at most.
+constexpr long long kMaxRowNumber = 2147483647;
 // Markers sent for one pane at most; a pane showing more draws the first ones.
 constexpr size_t kMaxPaneMarkers = 5000;
 
@@ -113,6 +115,9 @@ private:
     // then waits on for the answer (Answer).
     Reply Await(std::shared_future<Reply> reply, bool action);
     std::shared_future<Reply> PostAction(std::function<Reply()> work);
+    // Runs work on the module thread and waits for it, unless the tool asks
+    // a question first (then 409: the work runs once it is answered).
+    Reply RunUnlessAsked(std::function<Reply()> work);
 
     RootFolder root_;
     Recording recording_;

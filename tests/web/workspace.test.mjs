@@ -117,6 +117,13 @@ test('the sample stereo pair clicked gives the sample figures; its session repla
     await settled(page);
     const written = await readFile(path.join(dir, 'reports/browser.txt'));
     assert.match(written.toString(), /^ZOT Report for stereo_left.tif and stereo_right.tif/);
+    // Its link under "Files written" downloads it (fetched with the token).
+    const [report] = await Promise.all([
+      page.waitForEvent('download'),
+      page.click('#files-written a:text-is("reports/browser.txt")'),
+    ]);
+    assert.equal(report.suggestedFilename(), 'browser.txt');
+    assert.deepEqual(await readFile(await report.path()), written);
 
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-session')]);
     const session = path.join(dir, 'replay.session');
@@ -129,6 +136,9 @@ test('the sample stereo pair clicked gives the sample figures; its session repla
 
 test('mono: main and zoomed panes side by side, a pick shows at once, an accept measures the point', async () => {
   await inWorkspace({}, async ({ dir, page }) => {
+    // The token left the address bar, and no cookie carries it to other servers.
+    assert.equal(new URL(page.url()).hash, '');
+    assert.deepEqual(await page.context().cookies(), []);
     await startTool(page, 'ortho_geographic.tif');
     await openTE(page, 'geographic_te.txt');
     assert.equal(await page.getAttribute('#panes', 'class'), 'mono');

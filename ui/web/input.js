@@ -5,7 +5,9 @@
 import { askStart, chooseFile, TEXT_FILES } from './dialogs.js';
 import { keyIntent, rowAfterMove } from './keys.js';
 
-export function bindInput(doc, { store, act, table }) {
+// download(path, name): fetches a file with the token and hands it to the
+// browser's downloads (a plain link would carry no token).
+export function bindInput(doc, { store, act, table, download }) {
   const $ = (id) => doc.getElementById(id);
   const view = () => store.state.reply && store.state.reply.view;
   const currentRow = () => {
@@ -43,6 +45,16 @@ export function bindInput(doc, { store, act, table }) {
   group('graphics', 'graphics', (data) => ({ on: data.on === 'true' }));
   group('units', 'units', (data) => ({ units: data.units }));
   group('format', 'format', (data) => ({ format: data.format }));
+  $('files-written').addEventListener('click', (event) => {
+    const link = event.target.closest('a');
+    if (!link) return;
+    event.preventDefault();
+    download(link.getAttribute('href'), link.download);
+  });
+  $('download-session').addEventListener('click', (event) => {
+    event.preventDefault();
+    download('/api/session', 'workspace.session');
+  });
 
   doc.addEventListener('keydown', (event) => {
     const target = event.target;

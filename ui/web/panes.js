@@ -7,6 +7,7 @@
 /* global L */
 
 import { drawMarker, rgb, zoomText } from './marker_shapes.js';
+import { TokenTiles } from './token_tiles.js';
 
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
@@ -88,7 +89,7 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = L.tileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    this.tiles = new TokenTiles(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,

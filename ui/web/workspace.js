@@ -28,7 +28,9 @@ const table = new PointTable($('table-scroll'), $('table-head'), $('table-body')
 });
 const connection = createConnection({ api, store, table, log, answer: answerQuestion });
 const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), { chooseRow: (row) => act('row', { row }) });
-const input = bindInput(document, { store, act, table });
+const download = (path, name) =>
+  api.download(path, name).catch((error) => log([{ kind: 'error', text: `Download failed: ${error.message}` }]));
+const input = bindInput(document, { store, act, table, download });
 
 function paintPanes() {
   const { reply, picks, panes } = store.state;
