@@ -280,3 +280,58 @@ test('stopped with results not reported, the server writes a recovery report and
     await removeDir(dir);
   }
 });
+
+// Where a pane's centre lies in the image, and the ID its head names.
+async function paneCentre(page, name) {
+  return page.evaluate((n) => {
+    const pane = window.zotWorkspace.state.panes.get(n);
+    const c = pane.map.getCenter();
+    return { x: c.lng, y: -c.lat, current: pane.element.querySelector('.current').textContent };
+  }, name);
+}
+
+test('the workspace starts ready to measure and follows the current point; a pick nearer another point is questioned', async () => {
+  await inWorkspace({}, async ({ dir, page }) => {
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    const tool = (await view(page)).tool;
+    assert.equal(tool.autoDrive, true);
+    assert.equal(tool.graphics, true);
+    assert.equal(await page.locator('#autodrive button.on').textContent(), 'On');
+    await openTE(page, 'stereo_te.txt');
+    const points = await truth(dir, 'stereo');
+    const [first, second, third] = points;
+    const centredOn = async (point) => {
+      const [x, y] = picks(point.left_picks)[0];
+      const centre = await paneCentre(page, 'left zoom');
+      assert.ok(Math.hypot(centre.x - x, centre.y - y) < 3, `centred near ${point.id}: ${JSON.stringify(centre)}`);
+      assert.equal(centre.current, `Current point ${point.id}`);
+      assert.equal((await paneCentre(page, 'right main')).current, `Current point ${point.id}`);
+    };
+    await centredOn(first);
+    await page.keyboard.press('ArrowDown');
+    await settled(page);
+    await centredOn(second);
+    await page.locator('#table-body .row').nth(2).click();
+    await settled(page);
+    await centredOn(third);
+    await page.keyboard.press('ArrowUp');
+    await settled(page);
+    await centredOn(second);
+
+    // A pick on the third point's target while the second is current.
+    const [x, y] = picks(third.left_picks)[0];
+    await clickImage(page, 'left main', x, y);
+    await page.waitForSelector('.pane[data-pane="left main"] .pick-warning:not([hidden])');
+    assert.match(await page.locator('.pane[data-pane="left main"] .pick-warning').textContent(), new RegExp(third.id));
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-wrong-point.png') });
+    await page.keyboard.press('Enter');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.locator('#question-text').textContent(),
+      `Measure ${second.id} here? The nearest reference marker is ${third.id}.`);
+    await page.locator('#question-buttons button', { hasText: 'No' }).click();
+    await settled(page);
+    const after = await view(page);
+    assert.deepEqual(after.tool.pendingPicks, [1, 0], 'No keeps the pick');
+    assert.equal(after.table.currentRow, 1);
+  });
+});

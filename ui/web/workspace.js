@@ -6,6 +6,7 @@
 import { api } from './api.js';
 import { AssessmentPanel } from './assessment.js';
 import { createConnection } from './connection.js';
+import { currentPointId } from './current_point.js';
 import { answerQuestion } from './dialogs.js';
 import { bindInput } from './input.js';
 import { panesModel, renderPanes } from './pane_layout.js';
@@ -38,6 +39,11 @@ function paintPanes() {
       new Pane(container, id, { pick: input.pick, moved: connection.scheduleMarkers, focus: store.focus }),
     buildOverviews: connection.buildOverviews,
   });
+  const current = currentPointId(reply.view.table);
+  for (const pane of panes.values()) {
+    pane.setCurrent(current);
+    pane.setWarning(store.state.warnings[pane.id.image]);
+  }
   if (model.panes.some((p) => p.note && p.note.kind === 'building')) setTimeout(connection.refresh, 500);
 }
 
