@@ -231,6 +231,30 @@ test('a failed open shows the error chain and keeps the points', async () => {
       assert.match(error, /open failed/);
       assert.match(error, /Incorrect format for T&E File\./);
       assert.equal((await view(page)).table.rowCount, rows);
+
+      // Under the panes: the sentence, the chain behind "details", until dismissed.
+      const shown = page.locator('#status .status-error');
+      assert.equal(await shown.locator('.sentence').textContent(), 'Incorrect format for T&E File.');
+      assert.equal(await shown.locator('.chain').isVisible(), false);
+      await shown.locator('button.details').click();
+      assert.match(await shown.locator('.chain').textContent(), /::processLine \(line 1\).*\n.*2 TABs/);
+      await page.click('#report');
+      await chooseFile(page, 'status.txt');
+      await settled(page);
+      assert.equal(await shown.count(), 1, 'the error stays after another action');
+      const written = page.locator('#status .status-last');
+      assert.match(await written.textContent(), /Written: status\.txt/);
+      assert.match(await written.locator('a').first().getAttribute('href'), /status\.txt/);
+      await page.screenshot({ path: path.join(artefactDir, 'workspace-status.png') });
+      await shown.locator('button.dismiss').click();
+      assert.equal(await shown.count(), 0);
+
+      await page.click('#close');
+      await settled(page);
+      await startTool(page, 'ortho_geographic.tif');
+      const after = (await page.locator('#status').textContent()) + (await page.locator('#log-list').textContent());
+      assert.doesNotMatch(after, /Incorrect format|status\.txt/, 'a new tool starts without the old messages');
+      assert.equal(await page.locator('#log-list li.error').count(), 0);
     });
 });
 

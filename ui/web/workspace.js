@@ -12,13 +12,32 @@ import { bindInput } from './input.js';
 import { panesModel, renderPanes } from './pane_layout.js';
 import { Pane } from './panes.js';
 import { figuresModel, filesModel, renderFigures, renderFilesWritten, renderLog, tableCaption } from './side.js';
+import { dismissed, emptyStatus, renderStatus, statusAfter } from './status.js';
 import { createStore } from './store.js';
 import { PointTable } from './table.js';
 import { renderToolbar, toolbarModel } from './toolbar.js';
 
 const $ = (id) => document.getElementById(id);
 const store = createStore();
-const log = (entries) => renderLog($('log-list'), entries);
+let status = emptyStatus();
+function paintStatus() {
+  const written = store.state.reply ? store.state.reply.view.filesWritten : [];
+  renderStatus($('status'), status, {
+    written,
+    downloadUrl: api.downloadUrl,
+    dismiss: (id) => {
+      status = dismissed(status, id);
+      paintStatus();
+    },
+  });
+}
+// Messages go to the log and the status line; a new tool starts without the old ones.
+function log(entries, action) {
+  if (action === 'start') $('log-list').replaceChildren();
+  renderLog($('log-list'), entries);
+  status = statusAfter(status, entries, action);
+  paintStatus();
+}
 const act = (name, args) => connection.act(name, args);
 
 const table = new PointTable($('table-scroll'), $('table-head'), $('table-body'), {
