@@ -332,9 +332,12 @@ test('the workspace starts ready to measure and follows the current point; a pic
       assert.equal((await paneCentre(page, 'right main')).current, `Current point ${point.id}`);
     };
     await centredOn(first);
+    // The analyst's magnification stays when the panes are driven.
+    await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.setZoom(3, { animate: false }));
     await page.keyboard.press('ArrowDown');
     await settled(page);
     await centredOn(second);
+    assert.equal(await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.getZoom()), 3);
     await page.locator('#table-body .row').nth(2).click();
     await settled(page);
     await centredOn(third);

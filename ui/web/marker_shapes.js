@@ -50,6 +50,13 @@ export function drawMarker(g, p, kind, colour, label, current = false) {
     g.lineWidth = 1.5;
     g.stroke();
   }
+  if (kind === 'pick') {
+    // A light rim round the dark halo, so that a pick shows on white too.
+    path();
+    g.strokeStyle = 'rgba(255, 255, 255, 0.9)';
+    g.lineWidth = 6;
+    g.stroke();
+  }
   path();
   g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
   g.lineWidth = 4;

@@ -85,6 +85,7 @@ export class Pane {
     const key = image ? `${image.file}|${image.revision}|${image.width}` : null;
     if (key === this.imageKey) return;
     this.imageKey = key;
+    this.appliedKey = null;
     this.image = image && image.width ? image : null;
     if (this.tiles) this.map.removeLayer(this.tiles);
     this.tiles = null;
@@ -112,13 +113,14 @@ export class Pane {
     if (!view || !view.hasImage || !this.image) return;
     const key = [view.scale, view.scrollX, view.scrollY, view.canvasWidth, view.canvasHeight].join('|');
     if (key === this.appliedKey) return;
+    // Once shown, a pane keeps the magnification the analyst chose; the tool moves its centre.
+    const keepZoom = this.appliedKey !== null;
     this.appliedKey = key;
     const scale = view.scale > 0 ? view.scale : 1;
     const x = (view.scrollX + view.canvasWidth / 2) / scale;
     const y = (view.scrollY + view.canvasHeight / 2) / scale;
-    this.map.setView(toLatLng(x, y), Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom()), {
-      animate: false,
-    });
+    const zoom = keepZoom ? this.map.getZoom() : Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom());
+    this.map.setView(toLatLng(x, y), zoom, { animate: false });
     this.showZoom();
   }
 

@@ -72,7 +72,8 @@ store.subscribe((state, why) => {
   const toolbar = toolbarModel(view);
   renderToolbar(document, toolbar);
   paintPanes();
-  renderFigures($('labels'), figuresModel(view.tool));
+  const stereo = view.panes.some((p) => p.id.image === 1 && p.hasImage);
+  renderFigures($('labels'), figuresModel(view.tool, stereo));
   table.update(view.table);
   $('table-caption').textContent = tableCaption(view.table);
   assessment.show(toolbar.open);
