@@ -241,6 +241,30 @@ test('a failed open shows the error chain and keeps the points', async () => {
       assert.match(error, /open failed/);
       assert.match(error, /Incorrect format for T&E File\./);
       assert.equal((await view(page)).table.rowCount, rows);
+
+      // Under the panes: the sentence, the chain behind "details", until dismissed.
+      const shown = page.locator('#status .status-error');
+      assert.equal(await shown.locator('.sentence').textContent(), 'Incorrect format for T&E File.');
+      assert.equal(await shown.locator('.chain').isVisible(), false);
+      await shown.locator('button.details').click();
+      assert.match(await shown.locator('.chain').textContent(), /::processLine \(line 1\).*\n.*2 TABs/);
+      await page.click('#report');
+      await chooseFile(page, 'status.txt');
+      await settled(page);
+      assert.equal(await shown.count(), 1, 'the error stays after another action');
+      const written = page.locator('#status .status-last');
+      assert.match(await written.textContent(), /Written: status\.txt/);
+      assert.match(await written.locator('a').first().getAttribute('href'), /status\.txt/);
+      await page.screenshot({ path: path.join(artefactDir, 'workspace-status.png') });
+      await shown.locator('button.dismiss').click();
+      assert.equal(await shown.count(), 0);
+
+      await page.click('#close');
+      await settled(page);
+      await startTool(page, 'ortho_geographic.tif');
+      const after = (await page.locator('#status').textContent()) + (await page.locator('#log-list').textContent());
+      assert.doesNotMatch(after, /Incorrect format|status\.txt/, 'a new tool starts without the old messages');
+      assert.equal(await page.locator('#log-list li.error').count(), 0);
     });
 });
 
@@ -289,4 +313,62 @@ test('stopped with results not reported, the server writes a recovery report and
   } finally {
     await removeDir(dir);
   }
+});
+
+// Where a pane's centre lies in the image, and the ID its head names.
+async function paneCentre(page, name) {
+  return page.evaluate((n) => {
+    const pane = window.zotWorkspace.state.panes.get(n);
+    const c = pane.map.getCenter();
+    return { x: c.lng, y: -c.lat, current: pane.element.querySelector('.current').textContent };
+  }, name);
+}
+
+test('the workspace starts ready to measure and follows the current point; a pick nearer another point is questioned', async () => {
+  await inWorkspace({}, async ({ dir, page }) => {
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    const tool = (await view(page)).tool;
+    assert.equal(tool.autoDrive, true);
+    assert.equal(tool.graphics, true);
+    assert.equal(await page.locator('#autodrive button.on').textContent(), 'On');
+    await openTE(page, 'stereo_te.txt');
+    const points = await truth(dir, 'stereo');
+    const [first, second, third] = points;
+    const centredOn = async (point) => {
+      const [x, y] = picks(point.left_picks)[0];
+      const centre = await paneCentre(page, 'left zoom');
+      assert.ok(Math.hypot(centre.x - x, centre.y - y) < 3, `centred near ${point.id}: ${JSON.stringify(centre)}`);
+      assert.equal(centre.current, `Current point ${point.id}`);
+      assert.equal((await paneCentre(page, 'right main')).current, `Current point ${point.id}`);
+    };
+    await centredOn(first);
+    // The analyst's magnification stays when the panes are driven.
+    await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.setZoom(3, { animate: false }));
+    await page.keyboard.press('ArrowDown');
+    await settled(page);
+    await centredOn(second);
+    assert.equal(await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.getZoom()), 3);
+    await page.locator('#table-body .row').nth(2).click();
+    await settled(page);
+    await centredOn(third);
+    await page.keyboard.press('ArrowUp');
+    await settled(page);
+    await centredOn(second);
+
+    // A pick on the third point's target while the second is current.
+    const [x, y] = picks(third.left_picks)[0];
+    await clickImage(page, 'left main', x, y);
+    await page.waitForSelector('.pane[data-pane="left main"] .pick-warning:not([hidden])');
+    assert.match(await page.locator('.pane[data-pane="left main"] .pick-warning').textContent(), new RegExp(third.id));
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-wrong-point.png') });
+    await page.keyboard.press('Enter');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.locator('#question-text').textContent(),
+      `Measure ${second.id} here? The nearest reference marker is ${third.id}.`);
+    await page.locator('#question-buttons button', { hasText: 'No' }).click();
+    await settled(page);
+    const after = await view(page);
+    assert.deepEqual(after.tool.pendingPicks, [1, 0], 'No keeps the pick');
+    assert.equal(after.table.currentRow, 1);
+  });
 });

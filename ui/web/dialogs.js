@@ -89,9 +89,12 @@ export function chooseFile({ title, save = false, endings = null, suggestion = '
 }
 
 // Resolves with {left, right} (right "" for mono), or null.
+// The images chosen last, kept when the dialog is cancelled.
+const startChoice = { left: '', right: '' };
+
 export function askStart() {
   const dialog = document.getElementById('start-dialog');
-  const chosen = { left: '', right: '' };
+  const chosen = startChoice;
   const label = (side) => {
     document.getElementById(`start-${side}`).textContent = chosen[side] || 'none';
   };

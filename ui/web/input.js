@@ -2,7 +2,8 @@
 // clicks in the panes, each turned into an action sent through act(name,
 // args). A pick also shows at once (the store) and centres the zoomed pane.
 
-import { askStart, chooseFile, TEXT_FILES } from './dialogs.js';
+import { currentPointId, otherNearest, readyActions, wrongPointQuestion } from './current_point.js';
+import { askQuestion, askStart, chooseFile, TEXT_FILES } from './dialogs.js';
 import { keyIntent, rowAfterMove } from './keys.js';
 
 // download(path, name): fetches a file with the token and hands it to the
@@ -17,7 +18,16 @@ export function bindInput(doc, { store, act, table, download }) {
 
   async function start() {
     const chosen = await askStart();
-    if (chosen) await act('start', chosen.right ? chosen : { left: chosen.left });
+    if (!chosen) return;
+    await act('start', chosen.right ? chosen : { left: chosen.left });
+    // The workspace measures with auto-drive on and the markers shown.
+    if (view()) for (const [name, args] of readyActions(view().tool)) await act(name, args);
+  }
+  // Accept, after a question when a pick lies nearest another point's marker.
+  async function accept() {
+    const other = store.state.warnings.find(Boolean);
+    if (other && (await askQuestion(wrongPointQuestion(currentPointId(view().table), other))) !== 'yes') return;
+    await act('accept');
   }
   async function onFile(name, title, save, suggestion) {
     const file = await chooseFile({ title, save, endings: TEXT_FILES, suggestion });
@@ -36,7 +46,8 @@ export function bindInput(doc, { store, act, table, download }) {
   $('te-open').onclick = () => onFile('open', 'Open a T&E file', false, '');
   $('te-save').onclick = () => onFile('save', 'Save the points to a T&E file', true, 'points.txt');
   $('report').onclick = () => onFile('report', 'Write the accuracy report', true, 'report.txt');
-  for (const name of ['accept', 'clear', 'drive', 'close', 'addrow']) $(name).onclick = () => act(name);
+  $('accept').onclick = accept;
+  for (const name of ['clear', 'drive', 'close', 'addrow']) $(name).onclick = () => act(name);
   $('insert-above').onclick = () => act('insert', { row: currentRow(), where: 'above' });
   $('insert-below').onclick = () => act('insert', { row: currentRow(), where: 'below' });
   $('delete-rows').onclick = () => act('delete');
@@ -65,7 +76,8 @@ export function bindInput(doc, { store, act, table, download }) {
     if (!intent) return;
     event.preventDefault();
     const pane = store.state.focused || [...store.state.panes.values()][0];
-    if (intent.action) act(intent.action);
+    if (intent.action === 'accept') accept();
+    else if (intent.action) act(intent.action);
     if (intent.toggleGraphics) act('graphics', { on: !view().tool.graphics });
     if (intent.zoom && pane) pane.zoomBy(intent.zoom);
     if (intent.row) {
@@ -76,7 +88,8 @@ export function bindInput(doc, { store, act, table, download }) {
 
   // A click in a pane that measures.
   function pick(pane, x, y) {
-    const { x: px, y: py } = store.addPick(pane.id.image, x, y);
+    const other = otherNearest(pane.markers, { x, y }, currentPointId(view().table));
+    const { x: px, y: py } = store.addPick(pane.id.image, x, y, other);
     if (pane.id.view === 0)
       for (const other of store.state.panes.values())
         if (other.id.image === pane.id.image && other.id.view === 1) other.centreOn(px, py);

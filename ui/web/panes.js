@@ -35,7 +35,7 @@ export class Pane {
     this.head = document.createElement('div');
     this.head.className = 'pane-head';
     this.head.innerHTML =
-      '<span class="name"></span><span class="file"></span><span class="picks"></span><span class="zoom"></span>';
+      '<span class="name"></span><span class="current"></span><span class="file"></span><span class="picks"></span><span class="zoom"></span>';
     this.head.querySelector('.name').textContent =
       (id.image === 0 ? 'Left' : 'Right') + (id.view === 0 ? ' · main' : ' · zoomed');
     this.mapElement = document.createElement('div');
@@ -43,6 +43,9 @@ export class Pane {
     this.note = document.createElement('div');
     this.note.className = 'pane-note';
     this.note.hidden = true;
+    this.warning = document.createElement('div');
+    this.warning.className = 'pick-warning';
+    this.warning.hidden = true;
     this.element.append(this.head, this.mapElement, this.note);
     parent.append(this.element);
 
@@ -63,7 +66,7 @@ export class Pane {
     this.map.setView([0, 0], 0);
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'overlay';
-    this.map.getContainer().append(this.canvas);
+    this.map.getContainer().append(this.canvas, this.warning);
     this.map.on('move zoom resize viewreset', () => this.draw());
     this.map.on('zoom', () => this.showZoom());
     this.map.on('moveend', () => this.callbacks.moved(this));
@@ -83,6 +86,7 @@ export class Pane {
     const key = image ? `${image.file}|${image.revision}|${image.width}` : null;
     if (key === this.imageKey) return;
     this.imageKey = key;
+    this.appliedKey = null;
     this.image = image && image.width ? image : null;
     if (this.tiles) this.map.removeLayer(this.tiles);
     this.tiles = null;
@@ -110,13 +114,14 @@ export class Pane {
     if (!view || !view.hasImage || !this.image) return;
     const key = [view.scale, view.scrollX, view.scrollY, view.canvasWidth, view.canvasHeight].join('|');
     if (key === this.appliedKey) return;
+    // Once shown, a pane keeps the magnification the analyst chose; the tool moves its centre.
+    const keepZoom = this.appliedKey !== null;
     this.appliedKey = key;
     const scale = view.scale > 0 ? view.scale : 1;
     const x = (view.scrollX + view.canvasWidth / 2) / scale;
     const y = (view.scrollY + view.canvasHeight / 2) / scale;
-    this.map.setView(toLatLng(x, y), Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom()), {
-      animate: false,
-    });
+    const zoom = keepZoom ? this.map.getZoom() : Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom());
+    this.map.setView(toLatLng(x, y), zoom, { animate: false });
     this.showZoom();
   }
 
@@ -142,6 +147,20 @@ export class Pane {
   setPicks(picks, count) {
     this.picks = picks;
     this.head.querySelector('.picks').textContent = count ? `${count} ${count === 1 ? 'pick' : 'picks'} pending` : '';
+    this.draw();
+  }
+
+  // The current point's ID, named in the head; its markers stand out.
+  setCurrent(id) {
+    if (id === this.currentId) return;
+    this.currentId = id;
+    this.head.querySelector('.current').textContent = id ? `Current point ${id}` : '';
+    this.draw();
+  }
+
+  // The other point the last pick lies nearest, said beside that pick; or null.
+  setWarning(other) {
+    this.warningText = other ? `Nearest marker: ${other}, not ${this.currentId || 'the current point'}` : '';
     this.draw();
   }
 
@@ -179,12 +198,23 @@ export class Pane {
     for (const marker of this.markers) {
       const p = this.map.latLngToContainerPoint(toLatLng(marker.x, marker.y));
       if (p.x < -50 || p.y < -50 || p.x > size.x + 50 || p.y > size.y + 50) continue;
-      drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label);
+      drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label, marker.label === this.currentId);
     }
+    this.placeWarning();
     for (const pick of this.picks) {
       const p = this.map.latLngToContainerPoint(toLatLng(pick.x, pick.y));
       drawMarker(g, p, 'pick', PICK_COLOUR, '');
     }
+  }
+
+  placeWarning() {
+    const last = this.picks[this.picks.length - 1];
+    this.warning.hidden = !this.warningText || !last;
+    if (this.warning.hidden) return;
+    const p = this.map.latLngToContainerPoint(toLatLng(last.x, last.y));
+    this.warning.textContent = this.warningText;
+    this.warning.style.left = `${Math.round(p.x + 12)}px`;
+    this.warning.style.top = `${Math.round(p.y + 10)}px`;
   }
 
   destroy() {

@@ -24,6 +24,7 @@ export function createStore() {
     reply: null,
     catalogue: [],
     picks: [[], []],
+    warnings: [null, null], // per image: the other point a pick landed nearest, or null
     panes: new Map(), // the pane components by name, kept by the pane renderer
     focused: null,
     queue: Promise.resolve(),
@@ -40,10 +41,12 @@ export function createStore() {
       const tool = reply.view.tool;
       if (action === 'start' || action === 'close' || !tool.open) state.picks = [[], []];
       else state.picks = reconciledPicks(state.picks, tool.pendingPicks);
+      state.warnings = state.warnings.map((w, image) => (state.picks[image].length ? w : null));
       changed('reply');
     },
-    addPick(image, x, y) {
+    addPick(image, x, y, warning = null) {
       state.picks = withPick(state.picks, image, x, y);
+      state.warnings = state.warnings.map((w, i) => (i === image ? warning : w));
       changed('picks');
       const last = state.picks[image][state.picks[image].length - 1];
       return last;
