@@ -49,7 +49,7 @@ export function bindInput(doc, { store, act, table }) {
     if (doc.querySelector('dialog[open]') || table.isEditing()) return;
     if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA')) return;
     if (!view() || !view().tool.open) return;
-    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey });
+    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey, shift: event.shiftKey });
     if (!intent) return;
     event.preventDefault();
     const pane = store.state.focused || [...store.state.panes.values()][0];
