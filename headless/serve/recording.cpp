@@ -47,9 +47,15 @@ void Recording::Add(const SessionLine &line) {
 
 bool Recording::Undo(bool picksOnly, std::vector<SessionLine> *standing) {
     std::lock_guard<std::mutex> lock(mutex_);
+    // A line that failed (an `expect error` follows it) changed nothing to take back.
+    const auto takeBack = [&](size_t i) {
+        return Undoable(lines_[i].words) &&
+               !(i + 1 < lines_.size() && lines_[i + 1].words.size() == 2 && lines_[i + 1].words[0] == "expect" &&
+                 lines_[i + 1].words[1] == "error");
+    };
     size_t cut = lines_.size();
-    while (cut > 0 && !Undoable(lines_[cut - 1].words) && !UndoBarrier(lines_[cut - 1].words)) --cut;
-    if (cut == 0 || !Undoable(lines_[cut - 1].words)) return false;
+    while (cut > 0 && !takeBack(cut - 1) && !UndoBarrier(lines_[cut - 1].words)) --cut;
+    if (cut == 0 || !takeBack(cut - 1)) return false;
     if (picksOnly && lines_[cut - 1].words[0] != "click") return false;
     --cut;
     while (cut > 0 && lines_[cut - 1].words[0] == "answer") --cut;

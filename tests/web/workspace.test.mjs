@@ -298,6 +298,7 @@ test('Esc removes a pending pick; Ctrl+Z and Ctrl+Y undo and redo, also after a 
     await key('Enter');
     const value = await measured();
     assert.notEqual(value, '');
+    await key('ArrowUp');
     await key('Backspace');
     assert.equal(await measured(), '');
     await key('Control+z');

@@ -52,6 +52,8 @@ export function bindInput(doc, { store, act, table }) {
     const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey, shift: event.shiftKey });
     if (!intent) return;
     event.preventDefault();
+    const anyPick = store.state.picks.some((list) => list.length) || view().tool.pendingPicks.some(Boolean);
+    if (intent.action === 'unpick' && !anyPick) return;
     const pane = store.state.focused || [...store.state.panes.values()][0];
     if (intent.action) act(intent.action);
     if (intent.toggleGraphics) act('graphics', { on: !view().tool.graphics });
