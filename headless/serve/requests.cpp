@@ -16,6 +16,10 @@ using zapp::ArgType;
 
 namespace {
 
+struct HistoryAction {
+    const char *name, *key, *text;
+};
+
 struct Refusal {
     std::string why;
 };
@@ -141,6 +145,22 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
     return false;
 }
 
+namespace {
+
+const HistoryAction kHistory[] = {
+    {"undo", "Ctrl+Z", "Takes back the last pick, accept, clear, edit, insert, delete or open."},
+    {"redo", "Ctrl+Y", "Does again what undo took back."},
+    {"unpick", "Esc", "Removes the last pending pick."},
+};
+
+}  // namespace
+
+bool IsHistoryAction(const std::string &name) {
+    for (const HistoryAction &action : kHistory)
+        if (name == action.name) return true;
+    return false;
+}
+
 json ActionsJson() {
     json actions = json::array();
     for (const zapp::ActionSpec &spec : zapp::Catalogue()) {
@@ -154,6 +174,12 @@ json ActionsJson() {
         for (const zapp::HelpEntry &entry : spec.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
         actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.KeepsPoints()}});
     }
+    for (const HistoryAction &action : kHistory)
+        actions.push_back(json{{"name", action.name},
+                               {"args", json::array()},
+                               {"help", json::array({json{{"usage", std::string(action.name) + " (" + action.key + ")"},
+                                                          {"text", action.text}}})},
+                               {"keepsPoints", false}});
     return actions;
 }
 

@@ -41,9 +41,11 @@ std::string Lines(const std::vector<std::string> &lines) {
 }  // namespace
 
 Workspace::Workspace(const std::string &root) : root_(root), images_(root_.Path()) {
-    thread_.Run([this] {
-        zapp::SetQuestionAsker([this](const Question &question) { return dialogs_.Ask(question); });
-    });
+    thread_.Run([this] { AskThePage(); });
+}
+
+void Workspace::AskThePage() {
+    zapp::SetQuestionAsker([this](const Question &question) { return dialogs_.Ask(question); });
 }
 
 Workspace::~Workspace() {
@@ -105,7 +107,7 @@ json Workspace::Snapshot(const RowWindow &rows) {
     images_.Note(files);
     json body{{"view", zapp::ToJson(view)},
               {"images", images_.Json()},
-              {"session", json{{"lines", recording_.Lines()}}},
+              {"session", json{{"lines", recording_.Lines()}, {"redo", recording_.RedoSteps()}}},
               {"changes", changes_.load()},
               {"question", nullptr}};
     std::lock_guard<std::mutex> lock(mutex_);
@@ -166,6 +168,8 @@ Reply Workspace::Actions() const { return {200, ActionsJson()}; }
 
 Reply Workspace::Act(const json &request) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
+    const json &name = request.value("action", json());
+    if (name.is_string() && IsHistoryAction(name.get<std::string>())) return History(name.get<std::string>());
     PreparedAction action;
     std::string why;
     if (!PrepareAction(request, root_, &action, &why)) return Refused(400, why);
@@ -198,6 +202,42 @@ Reply Workspace::Act(const json &request) {
                      if (!action.keepsPoints) ++changes_;
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
+                     body["result"] = zapp::ToJson(result);
+                     return Reply{200, body};
+                 }),
+                 true);
+}
+
+Reply Workspace::History(const std::string &name) {
+    if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
+    RowWindow rows;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows = lastRows_;
+    }
+    return Await(PostAction([this, name, rows]() -> Reply {
+                     std::vector<SessionLine> lines;
+                     const bool redo = name == "redo";
+                     if (redo ? !recording_.Redo(&lines) : !recording_.Undo(name == "unpick", &lines))
+                         return Refused(400, redo ? "There is nothing to redo."
+                                                  : name == "unpick" ? "There is no pending pick to remove."
+                                                                     : "There is nothing to undo since the tool started.");
+                     // Questions the lines asked were answered by the recorded
+                     // answers; any other takes its default, without the page.
+                     zapp::SetQuestionAsker(nullptr);
+                     if (!redo) zapp::CloseOpenTools();
+                     for (const SessionLine &line : lines) {
+                         if (line.words.empty() || line.words[0] == "expect") continue;
+                         try {
+                             zapp::RunAction(line.words);
+                         } catch (const zapp::LineError &) {
+                         }
+                     }
+                     AskThePage();
+                     ++changes_;
+                     json body = Snapshot(rows);
+                     zapp::ActionResult result;
+                     result.notes.push_back(redo ? "(redone)" : "(undone)");
                      body["result"] = zapp::ToJson(result);
                      return Reply{200, body};
                  }),

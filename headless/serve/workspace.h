@@ -78,6 +78,10 @@ public:
     // The actions the page may send (requests.h).
     Reply Actions() const;
     Reply Act(const nlohmann::json &request);
+    // Undo, redo, and unpick (undo of a pending pick alone): the recorded
+    // session is the history (recording.h). Undo runs what stands again on a
+    // fresh host; redo runs what undo took back on the host as it stands.
+    Reply History(const std::string &name);
     Reply Answer(const nlohmann::json &request);
     // The markers each pane shows inside its bounds.
     Reply Markers(const std::vector<PaneBounds> &panes);
@@ -110,6 +114,7 @@ private:
     // `expect error` after it when it failed, so that a replay passes it too.
     void Record(const std::vector<std::string> &words, bool ok);
     nlohmann::json Snapshot(const RowWindow &rows);  // module thread
+    void AskThePage();                               // module thread
     nlohmann::json QuestionJson();
     // Waits for reply, or until the tool asks a question; an action's reply
     // then waits on for the answer (Answer).

@@ -411,3 +411,45 @@ TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
 }
 
 }  // namespace
+
+TEST_F(ServeTest, UndoAndRedoTakeBackAndRedoWhatChangedPointsOrPicksAndTheSessionHoldsWhatStands) {
+    StartAndOpen();
+    const auto cell = [](const json &r, int row, int column) {
+        return r["view"]["table"]["rows"][row]["cells"][column].get<std::string>();
+    };
+    const auto refused = [&](const char *action) { return Post("/api/action", json{{"action", action}}.dump()).status; };
+    const std::string plain = cell(Act({{"action", "row"}, {"row", 0}}), 0, 16);
+    Act({{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 20.25}, {"y", 30.5}});
+    const std::string measured = cell(Act({{"action", "accept"}}), 0, 9);
+    ASSERT_NE(measured, "");
+    EXPECT_EQ(cell(Act({{"action", "edit"}, {"row", 0}, {"column", 16}, {"text", "0.5"}}), 0, 16), "0.500");
+
+    EXPECT_EQ(cell(Act({{"action", "undo"}}), 0, 16), plain);
+    json reply = Act({{"action", "undo"}});
+    EXPECT_EQ(cell(reply, 0, 9), "");
+    EXPECT_EQ(Tool(reply)["pendingPicks"], json({1, 0}));
+    EXPECT_EQ(Tool(Act({{"action", "unpick"}}))["pendingPicks"], json({0, 0}));
+    EXPECT_EQ(refused("unpick"), 400) << "no pending pick is left";
+    EXPECT_EQ(Tool(Act({{"action", "redo"}}))["pendingPicks"], json({1, 0}));
+    reply = Act({{"action", "redo"}});
+    EXPECT_EQ(cell(reply, 0, 9), measured);
+    EXPECT_EQ(reply["session"]["redo"], 1) << "the edit can still be redone";
+
+    // A new change forgets what redo kept; Backspace's clear is undone like the rest.
+    EXPECT_EQ(cell(Act({{"action", "row"}, {"row", 0}}), 0, 9), measured);
+    EXPECT_EQ(cell(Act({{"action", "clear"}}), 0, 9), "");
+    EXPECT_EQ(refused("redo"), 400);
+    EXPECT_EQ(cell(Act({{"action", "undo"}}), 0, 9), measured);
+    const std::string session = Session();
+    EXPECT_NE(session.find("click left zoom 20.25 30.5\naccept\n"), std::string::npos) << session;
+    EXPECT_EQ(session.find("edit"), std::string::npos) << session;
+    EXPECT_EQ(session.find("clear"), std::string::npos) << session;
+
+    // Undo goes back to the start of the tool (open included), never past it,
+    // and passes over what failed.
+    Act({{"action", "open"}, {"file", "mono.tif"}});
+    for (int step = 0; step < 3; ++step) Act({{"action", "undo"}});
+    EXPECT_EQ(Get("/api/view").body["view"]["table"]["rowCount"], 0);
+    EXPECT_EQ(refused("undo"), 400);
+    EXPECT_TRUE(Tool(Get("/api/view").body)["open"]);
+}

@@ -372,3 +372,49 @@ test('the workspace starts ready to measure and follows the current point; a pic
     assert.equal(after.table.currentRow, 1);
   });
 });
+
+test('Esc removes a pending pick; Ctrl+Z and Ctrl+Y undo and redo, also after a reload; files are not replaced unasked', async () => {
+  await inWorkspace(MONO, async ({ dir, page }) => {
+    const [x, y] = picks((await truth(dir, 'geographic'))[0].left_picks)[0];
+    const pending = async () => (await view(page)).tool.pendingPicks[0];
+    const measured = async () => (await view(page)).table.rows[0].cells[9];
+    const key = async (name) => {
+      await page.keyboard.press(name);
+      await settled(page);
+    };
+    await clickImage(page, 'left zoom', x, y);
+    await key('Escape');
+    assert.equal(await pending(), 0);
+    assert.equal((await labels(page)).leftcount, '0', 'the pick shown at once is gone too');
+    await clickImage(page, 'left zoom', x, y);
+    await key('Enter');
+    const value = await measured();
+    assert.notEqual(value, '');
+    await key('ArrowUp');
+    await key('Backspace');
+    assert.equal(await measured(), '');
+    await key('Control+z');
+    assert.equal(await measured(), value);
+
+    await page.reload();
+    await page.waitForFunction(() => window.zotWorkspace && window.zotWorkspace.state.reply);
+    await key('Control+z');
+    assert.equal(await measured(), '');
+    assert.equal(await pending(), 1, 'undoing the accept gives the pick back');
+    await key('Control+y');
+    assert.equal(await measured(), value);
+
+    // Writing over an existing file asks first; No keeps the file and the dialog.
+    await page.click('#report');
+    await page.waitForSelector('#file-dialog[open]');
+    await page.fill('#file-name', 'geographic_te.txt');
+    await page.click('#file-ok');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.textContent('#question-text'), 'Replace geographic_te.txt?');
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-replace.png') });
+    await page.click('#question-buttons button:has-text("No")');
+    assert.ok(await page.isVisible('#file-dialog'));
+    await page.click('#file-cancel');
+    assert.doesNotMatch(await readFile(path.join(dir, 'geographic_te.txt'), 'utf8'), /ZOT Report/);
+  });
+});

@@ -72,9 +72,11 @@ export function bindInput(doc, { store, act, table, download }) {
     if (doc.querySelector('dialog[open]') || table.isEditing()) return;
     if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA')) return;
     if (!view() || !view().tool.open) return;
-    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey });
+    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey, shift: event.shiftKey });
     if (!intent) return;
     event.preventDefault();
+    const anyPick = store.state.picks.some((list) => list.length) || view().tool.pendingPicks.some(Boolean);
+    if (intent.action === 'unpick' && !anyPick) return;
     const pane = store.state.focused || [...store.state.panes.values()][0];
     if (intent.action === 'accept') accept();
     else if (intent.action) act(intent.action);

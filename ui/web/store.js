@@ -5,10 +5,12 @@
 
 // Picks the tool still holds: once its count of pending picks in an image
 // drops (an accept, a clear, another row), the oldest ones go.
-export function reconciledPicks(picks, pending) {
+// After an undo the newest ones go instead.
+export function reconciledPicks(picks, pending, newestGo = false) {
   return picks.map((list, image) => {
     const count = pending[image] || 0;
-    return list.length > count ? list.slice(list.length - count) : list;
+    if (list.length <= count) return list;
+    return newestGo ? list.slice(0, count) : list.slice(list.length - count);
   });
 }
 
@@ -40,7 +42,7 @@ export function createStore() {
       state.reply = reply;
       const tool = reply.view.tool;
       if (action === 'start' || action === 'close' || !tool.open) state.picks = [[], []];
-      else state.picks = reconciledPicks(state.picks, tool.pendingPicks);
+      else state.picks = reconciledPicks(state.picks, tool.pendingPicks, action === 'undo' || action === 'unpick');
       state.warnings = state.warnings.map((w, image) => (state.picks[image].length ? w : null));
       changed('reply');
     },
