@@ -15,9 +15,9 @@ export function rgb(colour) {
 // Each kind its own shape: a T&E point an open square, a measurement a
 // diagonal cross, a pending pick an upright cross; each drawn over a dark halo
 // so it shows on bright and dark ground alike.
+// The marker's centre is p itself, to a fraction of a screen pixel.
 export function drawMarker(g, p, kind, colour, label) {
-  const x = Math.round(p.x) + 0.5;
-  const y = Math.round(p.y) + 0.5;
+  const { x, y } = p;
   const path = () => {
     g.beginPath();
     if (kind === 'T&E') {

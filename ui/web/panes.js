@@ -7,6 +7,7 @@
 /* global L */
 
 import { drawMarker, rgb, zoomText } from './marker_shapes.js';
+import { clickedFile, fileToScreen, paneView } from './pick_geometry.js';
 
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
@@ -15,6 +16,17 @@ const PICK_COLOUR = '#ffd866';
 function toLatLng(x, y) {
   return L.latLng(-y, x);
 }
+
+// Tiles placed exactly where the map's own conversion puts their pixels: the
+// stock layer rounds its offset to a whole screen pixel, which at a
+// fractional scale moves the image against the clicks and the markers.
+const ExactTileLayer = L.TileLayer.extend({
+  _setZoomTransform(level, center, zoom) {
+    const scale = this._map.getZoomScale(zoom, level.zoom);
+    const translate = level.origin.multiplyBy(scale).subtract(this._map._getNewPixelOrigin(center, zoom));
+    L.DomUtil.setTransform(level.el, translate, scale);
+  },
+});
 
 export class Pane {
   // callbacks: pick(pane, x, y), moved(pane), focus(pane)
@@ -68,7 +80,11 @@ export class Pane {
     this.map.on('moveend', () => this.callbacks.moved(this));
     this.map.on('click', (event) => {
       if (!this.measuring || !this.image) return;
-      this.callbacks.pick(this, event.latlng.lng, -event.latlng.lat);
+      const { clientX, clientY } = event.originalEvent;
+      const box = this.mapElement.getBoundingClientRect();
+      const at = clickedFile(this.view(), clientX, clientY, box.left + this.mapElement.clientLeft,
+        box.top + this.mapElement.clientTop, window.devicePixelRatio || 1);
+      this.callbacks.pick(this, at.x, at.y);
     });
     this.mapElement.addEventListener('mouseenter', () => this.callbacks.focus(this));
     new ResizeObserver(() => {
@@ -88,7 +104,7 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = L.tileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    this.tiles = new ExactTileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,
@@ -157,6 +173,12 @@ export class Pane {
     );
   }
 
+  // The file position at the drawing area's top-left corner and the scale.
+  view() {
+    const origin = this.map.containerPointToLatLng([0, 0]);
+    return paneView(origin.lng, -origin.lat, this.map.getZoomScale(this.map.getZoom(), 0));
+  }
+
   showZoom() {
     this.head.querySelector('.zoom').textContent = zoomText(this.map.getZoom());
   }
@@ -175,13 +197,14 @@ export class Pane {
     g.clearRect(0, 0, size.x, size.y);
     g.font = '12px "DejaVu Sans Mono", monospace';
     g.lineJoin = 'round';
+    const view = this.view();
     for (const marker of this.markers) {
-      const p = this.map.latLngToContainerPoint(toLatLng(marker.x, marker.y));
+      const p = fileToScreen(view, marker.x, marker.y);
       if (p.x < -50 || p.y < -50 || p.x > size.x + 50 || p.y > size.y + 50) continue;
       drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label);
     }
     for (const pick of this.picks) {
-      const p = this.map.latLngToContainerPoint(toLatLng(pick.x, pick.y));
+      const p = fileToScreen(view, pick.x, pick.y);
       drawMarker(g, p, 'pick', PICK_COLOUR, '');
     }
   }
