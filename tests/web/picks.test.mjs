@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { mkdir } from 'node:fs/promises';
 import path from 'node:path';
 import {
-  artefactDir, call, launchBrowser, openWorkspace, removeDir, sampleData, settled, startServer,
+  artefactDir, call, chooseFile, launchBrowser, openWorkspace, removeDir, sampleData, settled, startServer,
   startTool, tempDir,
 } from './harness.mjs';
 
@@ -36,12 +36,13 @@ async function aim(page, pane, [x, y], zoom, offset) {
       const box = p.mapElement.getBoundingClientRect();
       const cx = Math.floor(box.left + box.width / 2) + offset;
       const cy = Math.floor(box.top + box.height / 2) + offset;
-      for (const img of p.mapElement.querySelectorAll('img.leaflet-tile')) {
-        const r = img.getBoundingClientRect();
-        const [z, tx, ty] = img.src.match(/\/(-?\d+)\/(\d+)\/(\d+)\.png/).slice(1).map(Number);
-        if (!img.complete || z !== 0 || cx + 0.5 < r.left || cx + 0.5 >= r.right) continue;
-        if (cy + 0.5 < r.top || cy + 0.5 >= r.bottom) continue;
-        const size = 256 / r.width;
+      for (const tile of p.mapElement.querySelectorAll('.leaflet-tile-loaded[data-tile]')) {
+        const r = tile.getBoundingClientRect();
+        const [z, tx, ty] = tile.dataset.tile.split(' ').map(Number);
+        const size = tile.width / r.width; // file pixels per screen pixel
+        const right = r.left + 256 / size; // the last pixel column repeated beyond
+        const bottom = r.top + 256 / size;
+        if (z !== 0 || cx + 0.5 < r.left || cx + 0.5 >= right || cy + 0.5 < r.top || cy + 0.5 >= bottom) continue;
         return { cx, cy, x: tx * 256 + (cx + 0.5 - r.left) * size, y: ty * 256 + (cy + 0.5 - r.top) * size };
       }
       return null;
@@ -55,6 +56,9 @@ test('a click records the file position under the pointer pixel centre in every 
   const { page, problems } = await openWorkspace(browser, server, { width: 1400, height: 900 });
   try {
     await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'stereo_te.txt');
+    await settled(page);
     let clicks = 0;
     for (const pane of ['left main', 'left zoom', 'right main', 'right zoom'])
       for (const [factor, offset] of [[1, 3], [2, -5], [3.39, 7], [16, 2]]) {

@@ -8,6 +8,7 @@
 
 import { drawMarker, rgb, zoomText } from './marker_shapes.js';
 import { clickedFile, fileToScreen, paneView } from './pick_geometry.js';
+import { ExactTiles } from './exact_tiles.js';
 
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
@@ -16,17 +17,6 @@ const PICK_COLOUR = '#ffd866';
 function toLatLng(x, y) {
   return L.latLng(-y, x);
 }
-
-// Tiles placed exactly where the map's own conversion puts their pixels: the
-// stock layer rounds its offset to a whole screen pixel, which at a
-// fractional scale moves the image against the clicks and the markers.
-const ExactTileLayer = L.TileLayer.extend({
-  _setZoomTransform(level, center, zoom) {
-    const scale = this._map.getZoomScale(zoom, level.zoom);
-    const translate = level.origin.multiplyBy(scale).subtract(this._map._getNewPixelOrigin(center, zoom));
-    L.DomUtil.setTransform(level.el, translate, scale);
-  },
-});
 
 export class Pane {
   // callbacks: pick(pane, x, y), moved(pane), focus(pane)
@@ -104,7 +94,8 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = new ExactTileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    const url = (z, x, y) => `/api/tile/${image.image}/${z}/${x}/${y}.png?v=${image.revision}`;
+    this.tiles = new ExactTiles(url, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,
