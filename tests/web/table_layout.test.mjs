@@ -5,32 +5,26 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
-import { artefactDir, chooseFile, launchBrowser, removeDir, sampleData, startServer, tempDir } from './harness.mjs';
+import {
+  artefactDir, chooseFile, launchBrowser, removeDir, sampleData, startServer, startTool, tempDir,
+} from './harness.mjs';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// The contrast of every visible text against the background under it.
+// Every visible text with less than 4.5:1 contrast against the background under it.
 function lowContrast() {
   const lum = (c) => {
-    const v = c.match(/[\d.]+/g).slice(0, 3).map((x) => x / 255).map((x) => (x <= 0.03928 ? x / 12.92 : ((x + 0.055) / 1.055) ** 2.4));
-    return 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2];
+    const [r, g, b] = c.match(/[\d.]+/g).map((x) => x / 255).map((x) => (x <= 0.03928 ? x / 12.92 : ((x + 0.055) / 1.055) ** 2.4));
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
   };
-  const background = (e) => {
-    for (; e; e = e.parentElement) {
-      const c = getComputedStyle(e).backgroundColor;
-      if (!/rgba\(.*, 0\)$/.test(c) && c !== 'transparent') return c;
-    }
-    return 'rgb(0, 0, 0)';
-  };
+  const back = (e) => (/, 0\)$|transparent/.test(getComputedStyle(e).backgroundColor) ? back(e.parentElement) : e);
   const low = [];
   const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
   for (let n = walker.nextNode(); n; n = walker.nextNode()) {
     const e = n.parentElement;
-    if (!n.textContent.trim() || !e.getClientRects().length || e.closest('[hidden], dialog:not([open]), svg, button:disabled'))
-      continue;
-    const [a, b] = [lum(getComputedStyle(e).color), lum(background(e))];
-    const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
-    if (ratio < 4.5) low.push(`${n.textContent.trim().slice(0, 30)}: ${ratio.toFixed(2)}`);
+    if (!n.textContent.trim() || !e.getClientRects().length || e.closest('[hidden], svg, button:disabled')) continue;
+    const [a, b] = [lum(getComputedStyle(e).color), lum(getComputedStyle(back(e)).backgroundColor)];
+    if ((Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05) < 4.5) low.push(n.textContent.trim().slice(0, 30));
   }
   return low;
 }
@@ -47,16 +41,11 @@ test('the table at 1400 px: errors in sight, ID frozen, headers whole on hover; 
   page.on('pageerror', (e) => errors.push(e.message));
   try {
     await page.goto(server.url);
-    await page.click('#start');
-    await page.click('#start-pick-left');
-    await chooseFile(page, 'stereo_left.tif');
-    await page.click('#start-pick-right');
-    await chooseFile(page, 'stereo_right.tif');
-    await page.click('#start-ok');
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
     await page.click('#te-open');
     await chooseFile(page, 'stereo_te.txt');
     await page.waitForSelector('#table-body .row');
-    for (const name of ['left main', 'right main']) {
+    for (const name of ['left main', 'right main']) { // a drag, then a pick
       const box = await page.locator(`.pane[data-pane="${name}"] .pane-map`).boundingBox();
       await page.mouse.move(box.x + 100, box.y + 100);
       await page.mouse.down();

@@ -69,15 +69,3 @@ test('the side panel shows the figures by name, the units, the caption and the f
   assert.equal(files.length, 8);
   assert.deepEqual(filesModel(['r/b.txt']), [{ path: 'r/b.txt', name: 'b.txt' }]);
 });
-
-test('the compact table keeps the ID and every error column, narrow; the row number and ID are frozen', async () => {
-  const { tableLayout } = await import('../../../ui/web/table_model.js');
-  const titles = ['Row', 'ID', 'T&E Latitude', 'T&E Elevation', 'T&E Description', 'Measured X', 'Delta X', 'Individual HE'];
-  const columns = titles.map((title, i) => ({ title, kind: i === 0 ? 'rowheader' : 'number' }));
-  const compact = tableLayout(columns, true);
-  assert.deepEqual(compact.widths.map((w) => w > 0), [true, true, false, true, false, false, true, true]);
-  assert.deepEqual(compact.frozen, [0, 44]);
-  const full = tableLayout(columns, false);
-  assert.ok(full.widths.every((w) => w > 0));
-  assert.deepEqual(full.frozen, [0, 52]);
-});
