@@ -175,6 +175,7 @@ export class Pane {
   }
 
   draw() {
+    if (this.removed) return; // a resize may still be reported after the map is gone
     const size = this.map.getSize();
     const ratio = window.devicePixelRatio || 1;
     if (this.canvas.width !== size.x * ratio || this.canvas.height !== size.y * ratio) {
@@ -201,6 +202,7 @@ export class Pane {
   }
 
   destroy() {
+    this.removed = true;
     this.map.remove();
     this.element.remove();
   }
