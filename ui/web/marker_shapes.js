@@ -16,10 +16,10 @@ export function rgb(colour) {
 // diagonal cross, a pending pick an upright cross; each drawn over a dark halo
 // so it shows on bright and dark ground alike.
 // The current point's markers (current) stand out: a wide light halo and a
-// larger, bold label.
+// larger, bold label. The marker's centre is p itself, to a fraction of a
+// screen pixel.
 export function drawMarker(g, p, kind, colour, label, current = false) {
-  const x = Math.round(p.x) + 0.5;
-  const y = Math.round(p.y) + 0.5;
+  const { x, y } = p;
   const path = () => {
     g.beginPath();
     if (kind === 'T&E') {

@@ -7,7 +7,8 @@
 /* global L */
 
 import { drawMarker, rgb, zoomText } from './marker_shapes.js';
-import { TokenTiles } from './token_tiles.js';
+import { clickedFile, fileToScreen, paneView } from './pick_geometry.js';
+import { ExactTiles } from './exact_tiles.js';
 
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
@@ -72,7 +73,11 @@ export class Pane {
     this.map.on('moveend', () => this.callbacks.moved(this));
     this.map.on('click', (event) => {
       if (!this.measuring || !this.image) return;
-      this.callbacks.pick(this, event.latlng.lng, -event.latlng.lat);
+      const { clientX, clientY } = event.originalEvent;
+      const box = this.mapElement.getBoundingClientRect();
+      const at = clickedFile(this.view(), clientX, clientY, box.left + this.mapElement.clientLeft,
+        box.top + this.mapElement.clientTop, window.devicePixelRatio || 1);
+      this.callbacks.pick(this, at.x, at.y);
     });
     this.mapElement.addEventListener('mouseenter', () => this.callbacks.focus(this));
     new ResizeObserver(() => {
@@ -93,7 +98,8 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = new TokenTiles(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    const url = (z, x, y) => `/api/tile/${image.image}/${z}/${x}/${y}.png?v=${image.revision}`;
+    this.tiles = new ExactTiles(url, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,
@@ -177,11 +183,18 @@ export class Pane {
     );
   }
 
+  // The file position at the drawing area's top-left corner and the scale.
+  view() {
+    const origin = this.map.containerPointToLatLng([0, 0]);
+    return paneView(origin.lng, -origin.lat, this.map.getZoomScale(this.map.getZoom(), 0));
+  }
+
   showZoom() {
     this.head.querySelector('.zoom').textContent = zoomText(this.map.getZoom());
   }
 
   draw() {
+    if (this.removed) return; // a resize may still be reported after the map is gone
     const size = this.map.getSize();
     const ratio = window.devicePixelRatio || 1;
     if (this.canvas.width !== size.x * ratio || this.canvas.height !== size.y * ratio) {
@@ -195,14 +208,15 @@ export class Pane {
     g.clearRect(0, 0, size.x, size.y);
     g.font = '12px "DejaVu Sans Mono", monospace';
     g.lineJoin = 'round';
+    const view = this.view();
     for (const marker of this.markers) {
-      const p = this.map.latLngToContainerPoint(toLatLng(marker.x, marker.y));
+      const p = fileToScreen(view, marker.x, marker.y);
       if (p.x < -50 || p.y < -50 || p.x > size.x + 50 || p.y > size.y + 50) continue;
       drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label, marker.label === this.currentId);
     }
     this.placeWarning();
     for (const pick of this.picks) {
-      const p = this.map.latLngToContainerPoint(toLatLng(pick.x, pick.y));
+      const p = fileToScreen(view, pick.x, pick.y);
       drawMarker(g, p, 'pick', PICK_COLOUR, '');
     }
   }
@@ -211,13 +225,14 @@ export class Pane {
     const last = this.picks[this.picks.length - 1];
     this.warning.hidden = !this.warningText || !last;
     if (this.warning.hidden) return;
-    const p = this.map.latLngToContainerPoint(toLatLng(last.x, last.y));
+    const p = fileToScreen(this.view(), last.x, last.y);
     this.warning.textContent = this.warningText;
     this.warning.style.left = `${Math.round(p.x + 12)}px`;
     this.warning.style.top = `${Math.round(p.y + 10)}px`;
   }
 
   destroy() {
+    this.removed = true;
     this.map.remove();
     this.element.remove();
   }

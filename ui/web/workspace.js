@@ -46,6 +46,12 @@ const table = new PointTable($('table-scroll'), $('table-head'), $('table-body')
   edit: (row, column, text) => act('edit', { row, column, text }),
   needRows: () => connection.refresh(),
 });
+$('table-compact').onclick = (event) => {
+  const on = !table.compact;
+  event.currentTarget.classList.toggle('on', on);
+  event.currentTarget.setAttribute('aria-pressed', String(on));
+  table.setCompact(on);
+};
 const connection = createConnection({ api, store, table, log, answer: answerQuestion });
 const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), { chooseRow: (row) => act('row', { row }) });
 const download = (path, name) =>
