@@ -1,6 +1,12 @@
 #include "http_server.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <climits>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +16,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "http_io.h"
 #include "workspace.h"
 
 namespace zsrv {
@@ -29,27 +36,31 @@ bool SameSecret(const std::string &a, const std::string &b) {
     return differ == 0;
 }
 
-std::string CookieValue(const httplib::Request &request, const std::string &name) {
-    const std::string cookies = request.get_header_value("Cookie");
-    size_t at = 0;
-    while (at < cookies.size()) {
-        size_t end = cookies.find(';', at);
-        if (end == std::string::npos) end = cookies.size();
-        std::string pair = cookies.substr(at, end - at);
-        pair.erase(0, pair.find_first_not_of(' '));
-        if (pair.compare(0, name.size() + 1, name + "=") == 0) return pair.substr(name.size() + 1);
-        at = end + 1;
-    }
-    return "";
-}
-
 void SendJson(httplib::Response &response, int status, const json &body) {
     response.status = status;
     response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
-void SendError(httplib::Response &response, int status, const std::string &message) {
-    SendJson(response, status, json{{"error", message}});
+// Panes the page shows at most (stereo: a main and a zoomed pane per image).
+constexpr size_t kMaxPanes = 4;
+
+// A Content-Disposition naming a download: a plain fallback name and the
+// exact one, percent-encoded.
+std::string Disposition(const std::string &name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string plain, exact;
+    for (unsigned char c : name) {
+        const bool safe = std::isalnum(c) || c == '.' || c == '-' || c == '_';
+        plain += safe || c == ' ' ? static_cast<char>(c) : '_';
+        if (safe) {
+            exact += static_cast<char>(c);
+        } else {
+            exact += '%';
+            exact += kHex[c >> 4];
+            exact += kHex[c & 15];
+        }
+    }
+    return "attachment; filename=\"" + plain + "\"; filename*=UTF-8''" + exact;
 }
 
 // A whole decimal number from text, or false.
@@ -80,33 +91,6 @@ bool ReadBounds(const std::string &text, PaneBounds *bounds) {
     return true;
 }
 
-const char *MimeType(const std::string &path) {
-    static const std::pair<const char *, const char *> kTypes[] = {
-        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
-        {".css", "text/css; charset=utf-8"},   {".png", "image/png"},
-        {".svg", "image/svg+xml"},             {".json", "application/json"},
-    };
-    for (const auto &type : kTypes) {
-        const std::string ext = type.first;
-        if (path.size() >= ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0)
-            return type.second;
-    }
-    return nullptr;
-}
-
-// A file of a fixed folder by a plain name path ("a.js", "images/x.png").
-bool ReadAsset(const std::string &folder, const std::string &name, std::string *bytes) {
-    if (folder.empty() || name.empty() || name.find("..") != std::string::npos || name[0] == '/' ||
-        name.find('\\') != std::string::npos)
-        return false;
-    std::ifstream in(folder + "/" + name, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    *bytes = text.str();
-    return static_cast<bool>(in) || in.eof();
-}
-
 }  // namespace
 
 std::string RandomToken() {
@@ -124,7 +108,7 @@ std::string RandomToken() {
 }
 
 struct HttpServer::Impl {
-    httplib::Server server;
+    Router server;
     Workspace &workspace;
     const ServerOptions &options;
     const std::string &token;
@@ -133,29 +117,57 @@ struct HttpServer::Impl {
     Impl(Workspace &w, const ServerOptions &o, const std::string &t, const int &p)
         : workspace(w), options(o), token(t), port(p) {}
 
-    std::string CookieName() const { return "zot_token_" + std::to_string(port); }
+    // The names this server answers to: this machine's loopback names and
+    // the address bound; with a wildcard bind, also every address of this
+    // machine and its host name. Set once the port is known.
+    std::vector<std::string> names;
 
-    // The hosts a request may name: this machine's loopback names, and the
-    // address bound; with a wildcard bind, any.
+    void NameHosts() {
+        names = {"127.0.0.1", "localhost", "[::1]"};
+        const auto add = [this](const std::string &address) {
+            const std::string name = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+            if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        };
+        add(options.bind);
+        if (options.bind != "0.0.0.0" && options.bind != "::") return;
+        for (const std::string &address : MachineAddresses()) add(address);
+        char host[256] = "";
+        if (gethostname(host, sizeof host - 1) == 0) add(host);
+    }
+
+    // A Host header naming this server (the port may be left out only when it is 80).
     bool HostAllowed(const std::string &host) const {
-        if (options.bind == "0.0.0.0" || options.bind == "::") return true;
         const std::string suffix = ":" + std::to_string(port);
-        for (const std::string &name : {std::string("127.0.0.1"), std::string("localhost"), std::string("[::1]"),
-                                        options.bind.find(':') != std::string::npos ? "[" + options.bind + "]"
-                                                                                    : options.bind})
-            if (host == name + suffix || host == name) return true;
+        for (const std::string &name : names)
+            if (host == name + suffix || (port == 80 && host == name)) return true;
         return false;
     }
+    // Exactly the workspace's own origin, under any of its names.
     bool OriginAllowed(const std::string &origin) const {
-        const std::string prefix = "http://";
-        return origin.compare(0, prefix.size(), prefix) == 0 && HostAllowed(origin.substr(prefix.size()));
+        for (const std::string &name : names)
+            if (origin == "http://" + name + ":" + std::to_string(port) || (port == 80 && origin == "http://" + name))
+                return true;
+        return false;
     }
 
     bool HasToken(const httplib::Request &request) const {
-        for (const std::string &given : {request.get_header_value(kTokenHeader), request.get_param_value("token"),
-                                         CookieValue(request, CookieName())})
-            if (!given.empty() && SameSecret(given, token)) return true;
-        return false;
+        const std::string given = request.get_header_value(kTokenHeader);
+        return !given.empty() && SameSecret(given, token);
+    }
+
+    // The page and its scripts hold nothing secret: they load without the token.
+    static bool OpenToAll(const httplib::Request &request) {
+        return (request.method == "GET" || request.method == "HEAD") &&
+               (request.path == "/" || request.path.compare(0, 5, "/web/") == 0 ||
+                request.path.compare(0, 9, "/leaflet/") == 0);
+    }
+
+    // An error answer; the workspace folder's absolute path is never shown.
+    void SendError(httplib::Response &response, int status, std::string message) const {
+        const std::string &root = workspace.Root().Path();
+        for (size_t at; root.size() > 1 && (at = message.find(root)) != std::string::npos;)
+            message.replace(at, root.size(), "<workspace>");
+        SendJson(response, status, json{{"error", message}});
     }
 
     httplib::Server::HandlerResponse Guard(const httplib::Request &request, httplib::Response &response) {
@@ -164,23 +176,24 @@ struct HttpServer::Impl {
         response.set_header("X-Frame-Options", "DENY");
         response.set_header("Cache-Control", "no-store");
         response.set_header("Content-Security-Policy",
-                            "default-src 'self'; img-src 'self' data:; object-src 'none'; base-uri 'none'; "
+                            "default-src 'self'; img-src 'self' data: blob:; object-src 'none'; base-uri 'none'; "
                             "frame-ancestors 'none'");
         if (!HostAllowed(request.get_header_value("Host"))) {
             SendError(response, 403, "this server answers only to its own address");
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (!HasToken(request)) {
+        if (!OpenToAll(request) && !HasToken(request)) {
             SendError(response, 403,
                       "the access token is missing or wrong: open the address zot-host serve printed, "
-                      "which carries it (?token=...)");
+                      "which carries it (#token=...)");
             return httplib::Server::HandlerResponse::Handled;
         }
         const bool changes = request.method != "GET" && request.method != "HEAD";
         if (changes) {
             const std::string origin = request.get_header_value("Origin");
             const std::string site = request.get_header_value("Sec-Fetch-Site");
-            if ((!origin.empty() && !OriginAllowed(origin)) || site == "cross-site") {
+            if ((!origin.empty() && !OriginAllowed(origin)) ||
+                (!site.empty() && site != "same-origin" && site != "none")) {
                 SendError(response, 403, "changes are taken only from the workspace's own page");
                 return httplib::Server::HandlerResponse::Handled;
             }
@@ -197,7 +210,7 @@ struct HttpServer::Impl {
     }
 
     // The JSON body of a request, or false after answering 400.
-    static bool Body(const httplib::Request &request, httplib::Response &response, json *body) {
+    bool Body(const httplib::Request &request, httplib::Response &response, json *body) const {
         *body = json::parse(request.body, nullptr, false);
         if (body->is_discarded() || !body->is_object()) {
             SendError(response, 400, "the request body must be a JSON object");
@@ -208,7 +221,7 @@ struct HttpServer::Impl {
 
     void Routes() {
         server.set_pre_routing_handler([this](const httplib::Request &q, httplib::Response &r) { return Guard(q, r); });
-        server.set_exception_handler([](const httplib::Request &, httplib::Response &r, std::exception_ptr e) {
+        server.set_exception_handler([this](const httplib::Request &, httplib::Response &r, std::exception_ptr e) {
             std::string what = "unexpected failure";
             try {
                 std::rethrow_exception(e);
@@ -218,23 +231,14 @@ struct HttpServer::Impl {
             }
             SendError(r, 500, what);
         });
-        server.set_error_handler([](const httplib::Request &q, httplib::Response &r) {
+        server.set_error_handler([this](const httplib::Request &q, httplib::Response &r) {
             if (!r.body.empty()) return;
             if (r.status == 413) return SendError(r, 413, "the request is too large");
             if (r.status == 404) return SendError(r, 404, "nothing here: " + q.path);
             SendError(r, r.status, "the request was refused");
         });
 
-        server.Get("/", [this](const httplib::Request &q, httplib::Response &r) {
-            if (q.has_param("token")) {
-                // The token moves into a cookie, out of the address bar and history.
-                r.set_header("Set-Cookie",
-                             CookieName() + "=" + token + "; Path=/; HttpOnly; SameSite=Strict");
-                r.set_redirect("/");
-                return;
-            }
-            Asset(options.webDir, "index.html", r);
-        });
+        server.Get("/", [this](const httplib::Request &, httplib::Response &r) { Asset(options.webDir, "index.html", r); });
         server.Get(R"(/web/([A-Za-z0-9_./-]+))",
                    [this](const httplib::Request &q, httplib::Response &r) { Asset(options.webDir, q.matches[1], r); });
         server.Get(R"(/leaflet/([A-Za-z0-9_./-]+))", [this](const httplib::Request &q, httplib::Response &r) {
@@ -245,8 +249,8 @@ struct HttpServer::Impl {
             long long first = 0, count = kDefaultRows;
             if ((q.has_param("first") && !ParseWhole(q.get_param_value("first"), &first)) ||
                 (q.has_param("count") && !ParseWhole(q.get_param_value("count"), &count)) || first < 0 ||
-                count < 0)
-                return SendError(r, 400, "first and count must be whole numbers from 0");
+                count < 0 || first > INT_MAX || count > INT_MAX)
+                return SendError(r, 400, "first and count must be whole numbers from 0 to 2147483647");
             const Workspace::Reply reply = workspace.View(RowWindow{first, count});
             SendJson(r, reply.status, reply.body);
         });
@@ -277,11 +281,15 @@ struct HttpServer::Impl {
             std::string png, why;
             const int status = workspace.Tile(image, z, x, y, &png, &why);
             if (status != 200) return SendError(r, status, why);
+            // A tile's address changes with its image's revision: the browser may keep it.
+            r.headers.erase("Cache-Control");
             r.set_header("Cache-Control", "private, max-age=3600");
             r.set_content(png, "image/png");
         });
         server.Get("/api/markers", [this](const httplib::Request &q, httplib::Response &r) {
             std::vector<PaneBounds> panes;
+            if (q.get_param_value_count("pane") > kMaxPanes)
+                return SendError(r, 400, "at most " + std::to_string(kMaxPanes) + " panes may be asked for at once");
             for (size_t i = 0; i < q.get_param_value_count("pane"); ++i) {
                 PaneBounds b;
                 if (!ReadBounds(q.get_param_value("pane", i), &b))
@@ -310,7 +318,7 @@ struct HttpServer::Impl {
             std::string bytes, name, why;
             const int status = workspace.Download(q.get_param_value("path"), &bytes, &name, &why);
             if (status != 200) return SendError(r, status, why);
-            r.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+            r.set_header("Content-Disposition", Disposition(name));
             r.set_content(bytes, "application/octet-stream");
         });
     }
@@ -318,36 +326,56 @@ struct HttpServer::Impl {
 
 HttpServer::HttpServer(const ServerOptions &options, Workspace &workspace) : options_(options) {
     token_ = options_.token.empty() ? RandomToken() : options_.token;
+    options_.limits.maxBody = options_.maxBody;
     impl_ = std::make_unique<Impl>(workspace, options_, token_, port_);
     impl_->server.set_payload_max_length(options_.maxBody);
-    impl_->server.set_keep_alive_timeout(30);
+    impl_->server.set_keep_alive_timeout(
+        std::chrono::duration_cast<std::chrono::seconds>(options_.limits.requestTime).count());
     impl_->Routes();
+    impl_->NameHosts();
+    const std::chrono::milliseconds answerTime = options_.limits.answerTime;
+    gate_ = std::make_unique<RequestGate>(options_.limits, [this, answerTime](int fd, const std::string &request) {
+        RequestStream stream(fd, request, nullptr, answerTime);
+        return impl_->server.Answer(stream);
+    });
 }
 
 HttpServer::~HttpServer() = default;
 
 bool HttpServer::Bind(std::string *why) {
-    if (options_.port == 0) {
-        port_ = impl_->server.bind_to_any_port(options_.bind);
-        if (port_ > 0) return true;
-    } else if (options_.port > 0 && options_.port < 65536 && impl_->server.bind_to_port(options_.bind, options_.port)) {
-        port_ = options_.port;
-        return true;
+    if (options_.port < 0 || options_.port > 65535 || !gate_->Listen(options_.bind, options_.port, why)) {
+        if (options_.port < 0 || options_.port > 65535) *why = "the port must be from 0 to 65535";
+        *why = "cannot serve on " + options_.bind + " port " + std::to_string(options_.port) + ": " + *why +
+               " (--port 0 takes any free port)";
+        return false;
     }
-    *why = "cannot listen on " + options_.bind + " port " + std::to_string(options_.port) +
-           " (is the port taken, or the address not this machine's? --port 0 takes any free port)";
-    return false;
+    port_ = gate_->Port();
+    return true;
 }
 
 std::string HttpServer::Address() const {
     std::string host = options_.bind;
-    if (host == "0.0.0.0" || host == "::") host = "127.0.0.1";
+    if (host == "0.0.0.0" || host == "::" || host == "localhost") host = "127.0.0.1";
     if (host.find(':') != std::string::npos) host = "[" + host + "]";
-    return "http://" + host + ":" + std::to_string(port_) + "/?token=" + token_;
+    return "http://" + host + ":" + std::to_string(port_) + "/#token=" + token_;
 }
 
-void HttpServer::Serve() { impl_->server.listen_after_bind(); }
+std::string HttpServer::AnswerBytes(const std::string &bytes) {
+    RequestFramer framer(options_.limits);
+    std::string answers;
+    for (RequestFramer::State state = framer.Feed(bytes.data(), bytes.size());; state = framer.Feed(nullptr, 0)) {
+        if (state == RequestFramer::State::kRefused)
+            return answers + RefusalAnswer(framer.RefusalStatus(), framer.RefusalReason());
+        if (state == RequestFramer::State::kNeedMore)
+            return framer.Empty() ? answers : answers + RefusalAnswer(408, "the request did not arrive whole");
+        const std::string request = framer.Take();
+        RequestStream stream(-1, request, &answers, options_.limits.answerTime);
+        if (!impl_->server.Answer(stream)) return answers;
+    }
+}
 
-void HttpServer::Stop() { impl_->server.stop(); }
+void HttpServer::Serve() { gate_->Serve(); }
+
+void HttpServer::Stop() { gate_->Stop(); }
 
 }  // namespace zsrv

@@ -8,7 +8,8 @@ using json = nlohmann::json;
 
 ImageSlots::~ImageSlots() {
     stopping_ = true;
-    for (std::thread &builder : builders_) builder.join();
+    for (std::thread &builder : builders_)
+        if (builder.joinable()) builder.join();
 }
 
 void ImageSlots::Note(const std::vector<std::string> &files) {
@@ -57,12 +58,18 @@ Reply ImageSlots::StartOverviews(const json &request) {
     const json &index = request.value("image", json());
     if (!index.is_number_unsigned() || index.get<unsigned>() > 1) return Refused(400, "\"image\" must be 0 or 1");
     const size_t image = index.get<size_t>();
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!slots_[image].tiles) return Refused(400, "no image is shown there");
     if (builds_[image].running) return Refused(409, "overviews of this image are being built already");
     builds_[image] = Build{true, 0, ""};
     std::shared_ptr<TileImage> tiles = slots_[image].tiles;
-    builders_.emplace_back([this, image, tiles] {
+    // The image's last build has ended (it is not running): its thread is
+    // joined before another starts, outside the lock it takes last.
+    std::thread finished = std::move(builders_[image]);
+    lock.unlock();
+    if (finished.joinable()) finished.join();
+    lock.lock();
+    builders_[image] = std::thread([this, image, tiles] {
         std::string why;
         const bool built = BuildOverviews(tiles->Path(),
                                           [this, image](double done) {

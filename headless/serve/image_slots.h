@@ -57,7 +57,7 @@ private:
     mutable std::mutex mutex_;  // guards what follows
     std::array<Slot, 2> slots_;
     std::array<Build, 2> builds_;
-    std::vector<std::thread> builders_;
+    std::array<std::thread, 2> builders_;  // the last overview build of each image
     std::atomic<bool> stopping_{false};
 };
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/actions.h"
+#include "app/measured_points.h"
 #include "session/catalogue.h"
 #include "workspace.h"
 
@@ -17,6 +18,8 @@ std::vector<std::string> Workspace::Recover() {
         std::lock_guard<std::mutex> lock(mutex_);
         teFile = teFile_;
     }
+    // Recovery stays inside the root: a T&E file outside it leaves its name.
+    if (fs::path(teFile).is_absolute()) teFile = fs::path(teFile).filename().string();
     const fs::path folder = fs::path(teFile).parent_path();
     char stamp[32];
     const std::time_t now = std::time(nullptr);
@@ -25,8 +28,13 @@ std::vector<std::string> Workspace::Recover() {
                              "-recovery-" + stamp;
     const std::string report = (folder / (stem + ".txt")).generic_string();
     const std::string session = (folder / (stem + ".session")).generic_string();
-    // A question the page left open gets the recovery answers too.
-    dialogs_.Unattended(report);
+    // A question the page left open gets the recovery answers too; otherwise
+    // a report is written only when measured results would be lost.
+    const bool measured =
+        dialogs_.Pending(nullptr) ||
+        RunUnlessAsked([] { return Reply{zapp::MeasuredResiduals(nullptr).points.empty() ? 204 : 200, nullptr}; })
+                .status != 204;
+    dialogs_.Unattended(measured ? report : "");
     return thread_.Run([&] {
         if (zapp::ToolsOpen() > 0) Record({"close"}, zapp::RunAction({"close"}).Ok());
         std::error_code error;

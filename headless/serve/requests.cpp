@@ -16,6 +16,10 @@ using zapp::ArgType;
 
 namespace {
 
+struct HistoryAction {
+    const char *name, *key, *text;
+};
+
 struct Refusal {
     std::string why;
 };
@@ -46,8 +50,9 @@ std::string Indexed(const json &value, const char *name, const char *first, cons
     return value.get<long long>() == 0 ? first : second;
 }
 
-// The words of one argument; none for an empty list of rows.
-std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root) {
+// The words of one argument; none for an empty list of rows. images: the
+// files read are images, refused also when read from files outside the root.
+std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root, bool images) {
     const char *name = arg.name;
     switch (arg.type) {
         case ArgType::kText: return {Text(value, name)};
@@ -55,7 +60,10 @@ std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, co
         case ArgType::kWriteFile: {
             std::string clean, why;
             const auto use = arg.type == ArgType::kReadFile ? RootFolder::Use::kRead : RootFolder::Use::kWrite;
-            if (!root.Check(Text(value, name), use, &clean, &why)) throw Refusal{why};
+            const bool checked = images && use == RootFolder::Use::kRead
+                                     ? root.CheckImage(Text(value, name), &clean, &why)
+                                     : root.Check(Text(value, name), use, &clean, &why);
+            if (!checked) throw Refusal{why};
             return {clean};
         }
         case ArgType::kNumber:
@@ -117,6 +125,7 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
         action->name = name;
         action->keepsPoints = spec->KeepsPoints();
         action->words = {name};
+        const bool images = name == "start";  // the files it reads are the images to show
         const char *leftOut = nullptr;
         for (const zapp::ActionArg &arg : spec->args) {
             if (LeftOut(arg, request)) {
@@ -125,7 +134,7 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
                 continue;
             }
             if (leftOut) throw Refusal{Named(arg.name) + " is given without " + Named(leftOut)};
-            for (const std::string &word : Words(arg, request[arg.name], root)) action->words.push_back(word);
+            for (const std::string &word : Words(arg, request[arg.name], root, images)) action->words.push_back(word);
         }
         return true;
     } catch (const Refusal &refusal) {
@@ -133,6 +142,22 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
     } catch (const json::exception &error) {
         *why = std::string("the request cannot be read: ") + error.what();
     }
+    return false;
+}
+
+namespace {
+
+const HistoryAction kHistory[] = {
+    {"undo", "Ctrl+Z", "Takes back the last pick, accept, clear, edit, insert, delete or open."},
+    {"redo", "Ctrl+Y", "Does again what undo took back."},
+    {"unpick", "Esc", "Removes the last pending pick."},
+};
+
+}  // namespace
+
+bool IsHistoryAction(const std::string &name) {
+    for (const HistoryAction &action : kHistory)
+        if (name == action.name) return true;
     return false;
 }
 
@@ -149,6 +174,12 @@ json ActionsJson() {
         for (const zapp::HelpEntry &entry : spec.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
         actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.KeepsPoints()}});
     }
+    for (const HistoryAction &action : kHistory)
+        actions.push_back(json{{"name", action.name},
+                               {"args", json::array()},
+                               {"help", json::array({json{{"usage", std::string(action.name) + " (" + action.key + ")"},
+                                                          {"text", action.text}}})},
+                               {"keepsPoints", false}});
     return actions;
 }
 

@@ -33,6 +33,10 @@ struct PreparedAction {
 // Reads a request; false with *why when it cannot be run as written.
 bool PrepareAction(const nlohmann::json &request, const RootFolder &root, PreparedAction *action, std::string *why);
 
+// undo, redo and unpick: actions of the workspace itself, on its history
+// (workspace.h); the page is served them with the catalogue's.
+bool IsHistoryAction(const std::string &name);
+
 // The actions the page may send, as their declarations:
 // [{"name", "args": [{"name", "type", "optional", "choices"}], "help": [{"usage", "text"}],
 //   "keepsPoints"}].

@@ -1,8 +1,12 @@
 #include "root_folder.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "tiles.h"
 
 namespace fs = std::filesystem;
 
@@ -97,8 +101,44 @@ bool RootFolder::Check(const std::string &path, Use use, std::string *clean, std
         *why = "\"" + normal + "\" is a folder, not a file";
         return false;
     }
+    struct stat seen;
+    if (use != Use::kFolder && exists && (stat(resolved.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode))) {
+        *why = "\"" + normal + "\" is not a regular file (a pipe, a device or a socket is never opened)";
+        return false;
+    }
     *clean = normal;
     if (absolute) *absolute = resolved.string();
+    return true;
+}
+
+bool RootFolder::CheckImage(const std::string &path, std::string *clean, std::string *why) const {
+    std::string absolute;
+    if (!Check(path, Use::kRead, clean, why, &absolute)) return false;
+    // Every file GDAL lists for the image, and for the images among those
+    // (a VRT naming another VRT), a bounded number of them.
+    std::vector<std::string> pending{absolute}, seen{absolute};
+    while (!pending.empty() && seen.size() < 64) {
+        std::vector<std::string> files;
+        const std::string next = pending.back();
+        pending.pop_back();
+        if (!RasterFiles(next, &files)) continue;  // not an image: the tool says so itself
+        for (const std::string &file : files) {
+            std::error_code error;
+            const fs::path resolved = fs::weakly_canonical(fs::path(root_) / file, error);
+            struct stat seenFile;
+            const bool present = stat(resolved.c_str(), &seenFile) == 0;
+            if (file.compare(0, 4, "/vsi") == 0 || error || !Inside(resolved.string()) ||
+                (present && !S_ISREG(seenFile.st_mode))) {
+                *why = "\"" + *clean + "\" is read from files outside the workspace folder, or from files that are "
+                       "not regular files: it is not opened";
+                return false;
+            }
+            if (present && std::find(seen.begin(), seen.end(), resolved.string()) == seen.end()) {
+                seen.push_back(resolved.string());
+                pending.push_back(resolved.string());
+            }
+        }
+    }
     return true;
 }
 

@@ -4,9 +4,10 @@
 // folders. A path is refused when it is absolute, holds a ".." or an empty
 // component, a backslash or a control character, or leads (through symbolic
 // links anywhere along it) out of the root. A file that does not exist yet is
-// judged by the folder it would be written into. The check is made when the
-// path is given; the server is meant for one analyst's own files, so a link
-// swapped in between the check and the use is not defended against.
+// judged by the folder it would be written into. Only regular files are read
+// or replaced: a FIFO, a device or a socket is refused before anything opens
+// it (opening one could wait for ever). An image is refused too when any file
+// it is read from (a VRT's sources, its sidecars) lies outside the root.
 #ifndef ZSRV_ROOT_FOLDER_H
 #define ZSRV_ROOT_FOLDER_H
 
@@ -41,6 +42,10 @@ public:
     // null, *absolute is the resolved absolute path. False with *why otherwise.
     bool Check(const std::string &path, Use use, std::string *clean, std::string *why,
                std::string *absolute = nullptr) const;
+
+    // Check for an image to show: besides the file itself, every file GDAL
+    // reads it from must be a regular file inside the root.
+    bool CheckImage(const std::string &path, std::string *clean, std::string *why) const;
 
     // The entries of a folder under the root, folders first, then by name;
     // names starting with "." and links that lead out of the root are left out.

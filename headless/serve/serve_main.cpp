@@ -5,8 +5,11 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "app/actions.h"
@@ -99,6 +102,19 @@ bool ReplaySession(const std::string &path, const std::string &uiDir, const std:
     return !outcome.stopped;
 }
 
+// A word as the shell reads it back: in single quotes unless it is plain.
+std::string ShellWord(const std::string &word) {
+    if (!word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._/-+") ==
+                             std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// How long recovery may take before the server ends without it.
+constexpr std::chrono::seconds kRecoveryTime{10};
+
 bool Loopback(const std::string &address) {
     return address == "127.0.0.1" || address == "localhost" || address == "::1" || address.compare(0, 4, "127.") == 0;
 }
@@ -113,8 +129,9 @@ std::string ServeHelp() {
            "      DIR (default: SESSION's folder, else the current folder). With SESSION,\n"
            "      runs it first (say, start and open), then hands over to the page.\n"
            "      Listens on 127.0.0.1:8080 unless told otherwise (--port 0: any free\n"
-           "      port). Ctrl+C (or SIGTERM) stops it; results not yet reported are\n"
-           "      written to a recovery report and session beside the T&E file first.\n";
+           "      port). Ctrl+C (or SIGTERM) stops it; measured results not yet reported\n"
+           "      are written to a recovery report and session beside the T&E file first\n"
+           "      (inside DIR; a second Ctrl+C ends it at once).\n";
 }
 
 int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
@@ -152,6 +169,9 @@ int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A peer that goes away mid-answer, or a reader that closes a pipe, is a
+    // write error, never the end of the server.
+    signal(SIGPIPE, SIG_IGN);
     if (chdir(root.Path().c_str()) != 0) {
         err << "zot-host: error: cannot enter " << root.Path() << ": " << strerror(errno) << "\n";
         return 2;
@@ -195,12 +215,34 @@ int ServeMain(const std::vector<std::string> &args, const std::string &uiDir,
     int received = 0;
     sigwait(&stopSignals, &received);
     out << "zot-host serve: stopping (" << strsignal(received) << ")\n";
-    const std::vector<std::string> recovered = workspace.Recover();
-    if (recovered.empty()) {
+    out.flush();
+    // Recovery runs on the tool's thread; when that thread does not answer in
+    // time (or a second signal comes), the server ends without it.
+    auto recovery = std::make_shared<std::promise<std::vector<std::string>>>();
+    std::future<std::vector<std::string>> recovered = recovery->get_future();
+    std::thread([recovery, &workspace] { recovery->set_value(workspace.Recover()); }).detach();
+    const auto until = std::chrono::steady_clock::now() + kRecoveryTime;
+    bool ready = false;
+    while (!(ready = recovered.wait_for(std::chrono::seconds(0)) == std::future_status::ready) &&
+           std::chrono::steady_clock::now() < until) {
+        const timespec tick{0, 50 * 1000 * 1000};
+        if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) break;
+    }
+    if (!ready) {
+        out << "  the tool did not finish in time (or a second signal came): stopped without writing recovery "
+               "files\n";
+        out.flush();
+        err.flush();
+        std::_Exit(1);
+    }
+    const std::vector<std::string> written = recovered.get();
+    if (written.empty()) {
         out << "  nothing was left unreported\n";
     } else {
-        out << "  results not yet reported were written to " << recovered[0] << "\n";
-        if (recovered.size() > 1) out << "  the actions that led to them: zot-host run " << recovered[1] << "\n";
+        out << "  results not yet reported were written to " << written[0] << "\n";
+        if (written.size() > 1)
+            out << "  the actions that led to them: zot-host run " << ShellWord(written[1])
+                << "\n";
     }
     out.flush();
     server.Stop();

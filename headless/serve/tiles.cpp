@@ -1,12 +1,22 @@
 #include "tiles.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include <cpl_conv.h>
+#include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
+
+#include "tile_stretch.h"
 
 namespace zsrv {
 
@@ -26,6 +36,27 @@ void RegisterDrivers() {
 std::string GdalMessage(const std::string &what) {
     const char *message = CPLGetLastErrorMsg();
     return message && *message ? what + ": " + message : what;
+}
+
+// While one lives, GDAL keeps no side files for what this thread opens, reads
+// or closes: the statistics and histograms read for the stretch would
+// otherwise be saved as <image>.aux.xml beside the user's image (GDAL decides
+// when it first needs them and writes them when the image is closed).
+class WithoutSideFiles {
+public:
+    WithoutSideFiles() : saved_(CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "")) {
+        CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
+    }
+    ~WithoutSideFiles() { CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", saved_.empty() ? nullptr : saved_.c_str()); }
+    WithoutSideFiles(const WithoutSideFiles &) = delete;
+    WithoutSideFiles &operator=(const WithoutSideFiles &) = delete;
+
+private:
+    std::string saved_;
+};
+
+GDALDatasetH OpenQuietly(const std::string &path) {
+    return GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
 }
 
 int ZoomToFit(int width, int height) {
@@ -149,10 +180,24 @@ bool EncodePng(const std::vector<uint8_t> &rgba, int width, int height, std::str
 
 }  // namespace
 
+bool RasterFiles(const std::string &path, std::vector<std::string> *files) {
+    RegisterDrivers();
+    const WithoutSideFiles quiet;
+    CPLErrorReset();
+    GDALDatasetH ds = OpenQuietly(path);
+    if (!ds) return false;
+    char **list = GDALGetFileList(ds);
+    for (char **file = list; file && *file; ++file) files->push_back(*file);
+    CSLDestroy(list);
+    GDALClose(ds);
+    return true;
+}
+
 std::unique_ptr<TileImage> TileImage::Open(const std::string &path, std::string *why) {
     RegisterDrivers();
     std::unique_ptr<TileImage> image(new TileImage());
     image->path_ = path;
+    image->name_ = path.substr(path.find_last_of('/') + 1);
     if (!image->Load(why)) return nullptr;
     return image;
 }
@@ -160,34 +205,22 @@ std::unique_ptr<TileImage> TileImage::Open(const std::string &path, std::string 
 TileImage::~TileImage() { Close(); }
 
 void TileImage::Close() {
+    const WithoutSideFiles quiet;
     if (dataset_) GDALClose(static_cast<GDALDatasetH>(dataset_));
     dataset_ = nullptr;
 }
 
-namespace {
-
-// Opens an image read-only without GDAL's side files: the histograms read for
-// the stretch would otherwise be saved as <image>.aux.xml beside the image.
-GDALDatasetH OpenQuietly(const std::string &path) {
-    const std::string pam = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", "");
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "NO");
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
-    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", pam.empty() ? nullptr : pam.c_str());
-    return ds;
-}
-
-}  // namespace
-
 bool TileImage::Load(std::string *why) {
+    const WithoutSideFiles quiet;
     CPLErrorReset();
     GDALDatasetH ds = OpenQuietly(path_);
     if (!ds) {
-        *why = GdalMessage("cannot read " + path_ + " as an image");
+        *why = GdalMessage("cannot read " + name_ + " as an image");
         return false;
     }
     if (GDALGetRasterCount(ds) < 1 || GDALGetRasterXSize(ds) < 1 || GDALGetRasterYSize(ds) < 1) {
         GDALClose(ds);
-        *why = path_ + " has no pixels to show";
+        *why = name_ + " has no pixels to show";
         return false;
     }
     dataset_ = ds;
@@ -195,8 +228,14 @@ bool TileImage::Load(std::string *why) {
     height_ = GDALGetRasterYSize(ds);
     bands_ = GDALGetRasterCount(ds) >= 3 ? 3 : 1;
     minZoom_ = ZoomToFit(width_, height_);
-    stretch_.clear();
-    for (int b = 1; b <= bands_; ++b) stretch_.push_back(PercentileStretch(GDALGetRasterBand(ds, b)));
+    // The stretch is worked out once per version of the image and kept in the
+    // server's cache folder, never beside the image.
+    const std::string kept = StretchFile(path_);
+    if (kept.empty() || !ReadStretch(kept, bands_, &stretch_)) {
+        stretch_.clear();
+        for (int b = 1; b <= bands_; ++b) stretch_.push_back(PercentileStretch(GDALGetRasterBand(ds, b)));
+        if (!kept.empty()) WriteStretch(kept, stretch_);
+    }
     return true;
 }
 
@@ -208,14 +247,16 @@ bool TileImage::Reopen(std::string *why) {
 
 int TileImage::OverviewCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
+    const WithoutSideFiles quiet;
     return dataset_ ? GDALGetOverviewCount(GDALGetRasterBand(static_cast<GDALDatasetH>(dataset_), 1)) : 0;
 }
 
 TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, std::string *why) {
     if (z > 0 || z < minZoom_ || x < 0 || y < 0) return TileStatus::kOutOfRange;
+    // minZoom_ is at least -24 for an image side below 2^31, so these fit.
     const long long factor = 1LL << -z;  // image pixels per tile pixel
     const long long span = kTileSize * factor;
-    if (x * span >= width_ || y * span >= height_) return TileStatus::kOutOfRange;
+    if (x >= (width_ + span - 1) / span || y >= (height_ + span - 1) / span) return TileStatus::kOutOfRange;
     const long long x0 = x * span, y0 = y * span;
     const long long windowWidth = std::min(span, width_ - x0), windowHeight = std::min(span, height_ - y0);
     const int outWidth = static_cast<int>((windowWidth + factor - 1) / factor);
@@ -225,6 +266,7 @@ TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, 
     std::vector<float> values(static_cast<size_t>(outWidth) * outHeight);
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        const WithoutSideFiles quiet;
         GDALDatasetH ds = static_cast<GDALDatasetH>(dataset_);
         if (!ds) {
             *why = "the image is not open";
@@ -249,7 +291,7 @@ TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, 
             CPLErrorReset();
             if (GDALRasterIOEx(band, GF_Read, xOff, yOff, xSize, ySize, values.data(), outWidth, outHeight,
                                GDT_Float32, 0, 0, &extra) != CE_None) {
-                *why = GdalMessage("cannot read " + path_);
+                *why = GdalMessage("cannot read " + name_);
                 return TileStatus::kFailed;
             }
             int hasNoData = 0;
@@ -287,6 +329,7 @@ int ProgressThunk(double done, const char *, void *arg) {
 
 bool BuildOverviews(const std::string &path, const std::function<bool(double)> &progress, std::string *why) {
     RegisterDrivers();
+    const WithoutSideFiles quiet;
     CPLErrorReset();
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
     if (!ds) {

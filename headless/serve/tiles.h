@@ -13,7 +13,9 @@
 // Contrast. Each band is stretched linearly from its 2nd to its 98th
 // percentile, from GDAL's approximate histogram (overviews or sampled blocks),
 // so one hot pixel does not darken the picture (when the cut leaves a single
-// value, the full range is used instead). One band is drawn grey, three
+// value, the full range is used instead). The stretch is kept in the server's
+// cache folder ($XDG_CACHE_HOME/zot-host, else ~/.cache/zot-host) per version
+// of the image, never beside it. One band is drawn grey, three
 // or more as red, green and blue from the first three, two as grey from the
 // first. A band of one value throughout is drawn mid-grey, so the image's
 // extent still shows.
@@ -72,11 +74,17 @@ private:
     void Close();
 
     std::string path_;
+    std::string name_;  // the file's name, for messages (never the whole path)
     mutable std::mutex mutex_;
     void *dataset_ = nullptr;  // GDALDatasetH
     int width_ = 0, height_ = 0, bands_ = 0, minZoom_ = 0;
     std::vector<BandStretch> stretch_;
 };
+
+// The files GDAL reads the image at path from (itself, sidecars, a VRT's
+// sources), as it names them; false when it is not an image GDAL can open.
+// Opens nothing beside it and writes nothing.
+bool RasterFiles(const std::string &path, std::vector<std::string> *files);
 
 // Whether an image of that size, with that many overviews, is slow to show
 // whole without overviews, so that building them is worth offering.

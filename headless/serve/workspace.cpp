@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "app/actions.h"
 #include "app/view.h"
@@ -40,9 +41,11 @@ std::string Lines(const std::vector<std::string> &lines) {
 }  // namespace
 
 Workspace::Workspace(const std::string &root) : root_(root), images_(root_.Path()) {
-    thread_.Run([this] {
-        zapp::SetQuestionAsker([this](const Question &question) { return dialogs_.Ask(question); });
-    });
+    thread_.Run([this] { AskThePage(); });
+}
+
+void Workspace::AskThePage() {
+    zapp::SetQuestionAsker([this](const Question &question) { return dialogs_.Ask(question); });
 }
 
 Workspace::~Workspace() {
@@ -104,7 +107,7 @@ json Workspace::Snapshot(const RowWindow &rows) {
     images_.Note(files);
     json body{{"view", zapp::ToJson(view)},
               {"images", images_.Json()},
-              {"session", json{{"lines", recording_.Lines()}}},
+              {"session", json{{"lines", recording_.Lines()}, {"redo", recording_.RedoSteps()}}},
               {"changes", changes_.load()},
               {"question", nullptr}};
     std::lock_guard<std::mutex> lock(mutex_);
@@ -122,7 +125,24 @@ void Workspace::Record(const std::vector<std::string> &words, bool ok) {
     }
 }
 
-void Workspace::RecordReplayed(const std::vector<std::string> &words) { Record(words, true); }
+void Workspace::RecordReplayed(const std::vector<std::string> &words) {
+    // Files the session named by absolute paths inside the root are recorded
+    // relative to it, as the page names them.
+    std::vector<std::string> recorded = words;
+    std::string relative;
+    for (size_t i : zapp::FileWords(words))
+        if (std::filesystem::path(recorded[i]).is_absolute() && root_.Relative(recorded[i], &relative))
+            recorded[i] = relative;
+    Record(recorded, true);
+}
+
+Reply Workspace::RunUnlessAsked(std::function<Reply()> work) {
+    std::shared_future<Reply> reply = PostAction(std::move(work));
+    if (dialogs_.WaitForQuestionOr(
+            [&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }))
+        return Refused(409, "the tool is waiting for the answer to its question");
+    return reply.get();
+}
 
 void Workspace::AfterReplay() {
     ++changes_;
@@ -148,6 +168,8 @@ Reply Workspace::Actions() const { return {200, ActionsJson()}; }
 
 Reply Workspace::Act(const json &request) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
+    const json &name = request.value("action", json());
+    if (name.is_string() && IsHistoryAction(name.get<std::string>())) return History(name.get<std::string>());
     PreparedAction action;
     std::string why;
     if (!PrepareAction(request, root_, &action, &why)) return Refused(400, why);
@@ -158,9 +180,13 @@ Reply Workspace::Act(const json &request) {
     }
     if (request.contains("window")) {
         const json &window = request["window"];
-        if (!window.is_object() || !window.value("first", json()).is_number_unsigned() ||
-            !window.value("count", json()).is_number_unsigned())
-            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0");
+        const auto whole = [&](const char *name) {
+            const json &value = window.value(name, json());
+            return value.is_number_unsigned() && value.get<unsigned long long>() <= kMaxRowNumber;
+        };
+        if (!window.is_object() || !whole("first") || !whole("count"))
+            return Refused(400, "\"window\" must be {\"first\": N, \"count\": N} with whole numbers from 0 to " +
+                                    std::to_string(kMaxRowNumber));
         rows = RowWindow{window["first"].get<long long>(), window["count"].get<long long>()};
         std::lock_guard<std::mutex> lock(mutex_);
         lastRows_ = rows;
@@ -176,6 +202,42 @@ Reply Workspace::Act(const json &request) {
                      if (!action.keepsPoints) ++changes_;
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
+                     body["result"] = zapp::ToJson(result);
+                     return Reply{200, body};
+                 }),
+                 true);
+}
+
+Reply Workspace::History(const std::string &name) {
+    if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
+    RowWindow rows;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows = lastRows_;
+    }
+    return Await(PostAction([this, name, rows]() -> Reply {
+                     std::vector<SessionLine> lines;
+                     const bool redo = name == "redo";
+                     if (redo ? !recording_.Redo(&lines) : !recording_.Undo(name == "unpick", &lines))
+                         return Refused(400, redo ? "There is nothing to redo."
+                                                  : name == "unpick" ? "There is no pending pick to remove."
+                                                                     : "There is nothing to undo since the tool started.");
+                     // Questions the lines asked were answered by the recorded
+                     // answers; any other takes its default, without the page.
+                     zapp::SetQuestionAsker(nullptr);
+                     if (!redo) zapp::CloseOpenTools();
+                     for (const SessionLine &line : lines) {
+                         if (line.words.empty() || line.words[0] == "expect") continue;
+                         try {
+                             zapp::RunAction(line.words);
+                         } catch (const zapp::LineError &) {
+                         }
+                     }
+                     AskThePage();
+                     ++changes_;
+                     json body = Snapshot(rows);
+                     zapp::ActionResult result;
+                     result.notes.push_back(redo ? "(redone)" : "(undone)");
                      body["result"] = zapp::ToJson(result);
                      return Reply{200, body};
                  }),
@@ -216,7 +278,7 @@ Reply Workspace::Answer(const json &request) {
 
 Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     if (dialogs_.Pending(nullptr)) return Refused(409, "the tool is waiting for the answer to its question");
-    return thread_.Run([panes] {
+    return RunUnlessAsked([panes] {
         zapp::ViewRequest request;
         request.rowCount = 0;
         request.paneMarkers = false;
@@ -253,7 +315,10 @@ Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
 
 Reply Workspace::Assessment(long long known) {
     // While the tool waits for an answer, the points are as they were.
-    if (!dialogs_.Pending(nullptr)) thread_.Run([this] { assessment_.Update(changes_); });
+    if (!dialogs_.Pending(nullptr)) RunUnlessAsked([this] {
+            assessment_.Update(changes_);
+            return Reply{};
+        });
     return assessment_.Get(known);
 }
 

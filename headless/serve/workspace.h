@@ -42,6 +42,8 @@ struct RowWindow {
 };
 constexpr long long kDefaultRows = 100;
 constexpr long long kMaxRows = 2000;
+// Row numbers a request may give at most.
+constexpr long long kMaxRowNumber = 2147483647;
 // Markers sent for one pane at most; a pane showing more draws the first ones.
 constexpr size_t kMaxPaneMarkers = 5000;
 
@@ -76,6 +78,10 @@ public:
     // The actions the page may send (requests.h).
     Reply Actions() const;
     Reply Act(const nlohmann::json &request);
+    // Undo, redo, and unpick (undo of a pending pick alone): the recorded
+    // session is the history (recording.h). Undo runs what stands again on a
+    // fresh host; redo runs what undo took back on the host as it stands.
+    Reply History(const std::string &name);
     Reply Answer(const nlohmann::json &request);
     // The markers each pane shows inside its bounds.
     Reply Markers(const std::vector<PaneBounds> &panes);
@@ -108,11 +114,15 @@ private:
     // `expect error` after it when it failed, so that a replay passes it too.
     void Record(const std::vector<std::string> &words, bool ok);
     nlohmann::json Snapshot(const RowWindow &rows);  // module thread
+    void AskThePage();                               // module thread
     nlohmann::json QuestionJson();
     // Waits for reply, or until the tool asks a question; an action's reply
     // then waits on for the answer (Answer).
     Reply Await(std::shared_future<Reply> reply, bool action);
     std::shared_future<Reply> PostAction(std::function<Reply()> work);
+    // Runs work on the module thread and waits for it, unless the tool asks
+    // a question first (then 409: the work runs once it is answered).
+    Reply RunUnlessAsked(std::function<Reply()> work);
 
     RootFolder root_;
     Recording recording_;

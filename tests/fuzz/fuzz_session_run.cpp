@@ -30,6 +30,7 @@
 #include "automation/ui_automation.h"
 #include "boundary/exports.h"
 #include "fixtures/geo_images.h"
+#include "fuzz_module.h"
 #include "session/session.h"
 #include "zmsc.h"
 
@@ -111,27 +112,6 @@ void tidyFolder() {
     }
 }
 
-// The module is linked into this program: its listing names the functions and
-// the program's own symbol table resolves them, as a host resolves a module's.
-void installModule() {
-    static std::map<std::string, zha::AppFunction> functions;
-    int32_t count = 0;
-    char **names = nullptr;
-    af_zotInstanceTitleListGet(&count, &names);
-    require(count > 0 && names, "the module lists its functions");
-    for (int32_t i = 0; i < count; ++i) {
-        void *address = dlsym(RTLD_DEFAULT, (std::string("af_zot") + names[i]).c_str());
-        require(address != nullptr, std::string("the module exports ") + names[i]);
-        functions[names[i]] = reinterpret_cast<zha::AppFunction>(address);
-        zmsc_HeapFree(names[i]);
-    }
-    zmsc_HeapFree(names);
-    zha::SetAppFunctionResolver([](const std::string &name) -> zha::AppFunction {
-        auto found = functions.find(name);
-        return found == functions.end() ? nullptr : found->second;
-    });
-}
-
 // Live objects by kind, without kinds at zero.
 std::map<std::string, long> liveObjects() {
     std::map<std::string, long> counts = zha::LiveCounts();
@@ -195,7 +175,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     require(points.good(), "the T&E fixture can be written");
     for (const fs::directory_entry &entry : fs::directory_iterator(s.folder)) remember(entry.path().filename());
 
-    installModule();
+    zt_fuzz::InstallLinkedModule();
     // ZOT_FUZZ_TRANSCRIPT=1 shows what each session did (to read a finding).
     const char *show = std::getenv("ZOT_FUZZ_TRANSCRIPT");
     static std::ofstream transcript;

@@ -4,116 +4,29 @@
 // it records.
 #include <gdal.h>
 #include <cpl_vsi.h>
-#include <gtest/gtest.h>
-#include <httplib.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
-#include <memory>
-#include <nlohmann/json.hpp>
-#include <thread>
 
-#include "app/actions.h"
-#include "fixtures/files.h"
-#include "fixtures/geo_images.h"
-#include "fixtures/temp_dir.h"
-#include "fixtures/tool.h"
-#include "serve/http_server.h"
-#include "serve/workspace.h"
+#include "serve_fixture.h"
 
 namespace {
 
+using zt::Answer;
+using zt::Pixels;
+using zt::ServeTest;
+using zt::kPoints;
+using zt::kToken;
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const char kToken[] = "0123456789abcdef0123456789abcdef";
-// Two reference points of the 100 x 80 fixture image (1e-4 degree pixels from
-// 7 E, 45 N): P1 at pixel (20, 30), P2 at (50, 50).
-const char kPoints[] = "P1\t44.997\t7.002\t500\t0.5\t1.0\tfirst point\nP2\t44.995\t7.005\t510\t0.5\t1.0\tsecond\n";
-
-struct Answer {
-    int status = 0;
-    json body;
-    std::string text;
-    httplib::Headers headers;
-};
-
-class ServeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        zt::InstallModule();
-        saved_ = fs::current_path();
-        fs::current_path(dir_.Path());
-        zt::ImageOptions options;
-        options.width = 100;
-        options.height = 80;
-        zt::WriteGeographicImage(dir_.File("mono.tif"), options);
-        zt::WriteText(dir_.File("points.txt"), kPoints);
-        workspace_ = std::make_unique<zsrv::Workspace>(dir_.Path());
-        workspace_->Thread().Run([] { zapp::ResetHost(ZOT_SOURCE_DIR "/ui"); });
-        zsrv::ServerOptions server;
-        server.port = 0;
-        server.token = kToken;
-        server.webDir = ZOT_SOURCE_DIR "/ui/web";
-        server.leafletDir = ZOT_LEAFLET_DIR;
-        server_ = std::make_unique<zsrv::HttpServer>(server, *workspace_);
-        std::string why;
-        ASSERT_TRUE(server_->Bind(&why)) << why;
-        serving_ = std::thread([this] { server_->Serve(); });
-        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->Port());
-    }
-    void TearDown() override {
-        server_->Stop();
-        serving_.join();
-        server_.reset();
-        workspace_.reset();
-        fs::current_path(saved_);
-    }
-
-    static Answer Read(const httplib::Result &result) {
-        Answer answer;
-        if (!result) return answer;
-        answer.status = result->status;
-        answer.text = result->body;
-        answer.headers = result->headers;
-        answer.body = json::parse(result->body, nullptr, false);
-        return answer;
-    }
-    Answer Get(const std::string &path, httplib::Headers headers = {{"X-Zot-Token", kToken}}) {
-        return Read(client_->Get(path, headers));
-    }
-    Answer Post(const std::string &path, const std::string &body,
-                httplib::Headers headers = {{"X-Zot-Token", kToken}}) {
-        return Read(client_->Post(path, headers, body, "application/json"));
-    }
-    // An action that must run; the reply's body.
-    json Act(const json &request) {
-        const Answer answer = Post("/api/action", request.dump());
-        EXPECT_EQ(answer.status, 200) << request.dump() << ": " << answer.text;
-        return answer.body;
-    }
-    void StartAndOpen() {
-        Act({{"action", "start"}, {"left", "mono.tif"}});
-        Act({{"action", "open"}, {"file", "points.txt"}});
-    }
-    std::string Session() { return Get("/api/session").text; }
-    static json Tool(const json &reply) { return reply["view"]["tool"]; }
-
-    zt::TempDir dir_;
-    fs::path saved_;
-    std::unique_ptr<zsrv::Workspace> workspace_;
-    std::unique_ptr<zsrv::HttpServer> server_;
-    std::thread serving_;
-    std::unique_ptr<httplib::Client> client_;
-};
-
 TEST_F(ServeTest, EveryRequestNeedsTheTokenAndChangesComeOnlyFromThePagesOrigin) {
-    const std::string origin = "http://127.0.0.1:" + std::to_string(server_->Port());
+    const std::string port = std::to_string(server_->Port());
+    const std::string origin = "http://127.0.0.1:" + port;
     const std::string accept = R"({"action":"accept"})";
+    const httplib::Headers none;
     const struct {
         const char *what;
         bool post;
@@ -123,32 +36,38 @@ TEST_F(ServeTest, EveryRequestNeedsTheTokenAndChangesComeOnlyFromThePagesOrigin)
     } cases[] = {
         {"no token", false, "/api/view", {}, 403},
         {"a wrong token", false, "/api/view", {{"X-Zot-Token", "0123"}}, 403},
-        {"the page without a token", false, "/", {}, 403},
-        {"the token as a parameter", false, std::string("/api/view?token=") + kToken, {}, 200},
-        {"the token's cookie", false, "/api/view",
-         {{"Cookie", "a=b; zot_token_" + std::to_string(server_->Port()) + "=" + kToken}}, 200},
-        {"another port's cookie", false, "/api/view", {{"Cookie", std::string("zot_token_1=") + kToken}}, 403},
-        {"a page of another origin", true, "/api/action",
-         {{"X-Zot-Token", kToken}, {"Origin", "http://evil.example"}}, 403},
+        {"the page, which holds no secret", false, "/", {}, 200},
+        {"the page's scripts", false, "/web/api.js", {}, 200},
+        {"the token as a parameter (it would stay in the history)", false,
+         std::string("/api/view?token=") + kToken, {}, 403},
+        {"the token as a cookie (every port of the host receives it)", false, "/api/view",
+         {{"Cookie", "zot_token_" + port + "=" + kToken}}, 403},
+        {"a tile without the token", false, "/api/tile/0/0/0/0.png", {}, 403},
+        {"a page of another origin", true, "/api/action", {{"X-Zot-Token", kToken}, {"Origin", "http://evil.example"}},
+         403},
+        {"a page on port 80 of this machine", true, "/api/action",
+         {{"X-Zot-Token", kToken}, {"Origin", "http://127.0.0.1"}}, 403},
+        {"a page of another port of localhost", true, "/api/action",
+         {{"X-Zot-Token", kToken}, {"Origin", "http://localhost:1"}}, 403},
+        {"a page of [::1] on port 80", true, "/api/action", {{"X-Zot-Token", kToken}, {"Origin", "http://[::1]"}}, 403},
+        {"a same-site request", true, "/api/action", {{"X-Zot-Token", kToken}, {"Sec-Fetch-Site", "same-site"}}, 403},
         {"a cross-site request", true, "/api/action", {{"X-Zot-Token", kToken}, {"Sec-Fetch-Site", "cross-site"}}, 403},
         {"another host name", false, "/api/view", {{"X-Zot-Token", kToken}, {"Host", "evil.example:80"}}, 403},
-        {"the page's own origin", true, "/api/action", {{"X-Zot-Token", kToken}, {"Origin", origin}}, 200},
+        {"this host on another port", false, "/", {{"Host", "127.0.0.1:1"}}, 403},
+        {"the page's own origin", true, "/api/action",
+         {{"X-Zot-Token", kToken}, {"Origin", origin}, {"Sec-Fetch-Site", "same-origin"}}, 200},
+        {"the page's origin by localhost", true, "/api/action",
+         {{"X-Zot-Token", kToken}, {"Origin", "http://localhost:" + port}}, 200},
     };
     for (const auto &c : cases) {
         const Answer answer = c.post ? Post(c.path, accept, c.headers) : Get(c.path, c.headers);
         EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.text;
+        EXPECT_EQ(answer.headers.count("Set-Cookie"), 0u) << c.what << ": no credential in a cookie";
     }
-    // Opening the printed address moves the token into a cookie the page's
-    // scripts cannot read, and off the address bar.
-    const Answer opened = Get(std::string("/?token=") + kToken, {});
-    EXPECT_EQ(opened.status, 302);
-    const std::string cookie = opened.headers.find("Set-Cookie")->second;
-    EXPECT_NE(cookie.find(std::string("=") + kToken), std::string::npos);
-    EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
-    EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
-    EXPECT_EQ(Get("/").status, 200);
-    EXPECT_EQ(Get("/leaflet/leaflet.js").status, 200);
-    EXPECT_EQ(Get("/web/../../etc/passwd").status, 404);
+    // The printed address carries the token in its fragment, never sent to a server.
+    EXPECT_EQ(server_->Address(), "http://127.0.0.1:" + port + "/#token=" + kToken);
+    EXPECT_EQ(Get("/leaflet/leaflet.js", none).status, 200);
+    EXPECT_EQ(Get("/web/../../etc/passwd", none).status, 404);
 }
 
 TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
@@ -409,24 +328,6 @@ TEST_F(ServeTest, FilesAreListedReadAndWrittenOnlyInsideTheRoot) {
     EXPECT_FALSE(fs::exists(outside.File("new.txt")));
 }
 
-// A tile as RGBA pixels, decoded with GDAL.
-std::vector<uint8_t> Pixels(const std::string &png) {
-    VSILFILE *file = VSIFileFromMemBuffer("/vsimem/serve_test.png",
-                                          reinterpret_cast<GByte *>(const_cast<char *>(png.data())), png.size(), FALSE);
-    VSIFCloseL(file);
-    GDALDatasetH ds = GDALOpen("/vsimem/serve_test.png", GA_ReadOnly);
-    std::vector<uint8_t> pixels;
-    if (ds && GDALGetRasterXSize(ds) == 256 && GDALGetRasterYSize(ds) == 256 && GDALGetRasterCount(ds) == 4) {
-        pixels.resize(256 * 256 * 4);
-        if (GDALDatasetRasterIO(ds, GF_Read, 0, 0, 256, 256, pixels.data(), 256, 256, GDT_Byte, 4, nullptr, 4,
-                                256 * 4, 1) != CE_None)
-            pixels.clear();
-    }
-    if (ds) GDALClose(ds);
-    VSIUnlink("/vsimem/serve_test.png");
-    return pixels;
-}
-
 TEST_F(ServeTest, TilesShowTheImageStretchedAndTransparentBeyondItAndOverviewsAreBuiltOnRequest) {
     // A dark field with a bright square and one hot pixel: the stretch cuts
     // the hot pixel off and maps the field and the square to black and white.
@@ -532,3 +433,45 @@ TEST_F(ServeTest, FilesThatDoNotFitTheImageAreNamedInTheViewsMessages) {
 }
 
 }  // namespace
+
+TEST_F(ServeTest, UndoAndRedoTakeBackAndRedoWhatChangedPointsOrPicksAndTheSessionHoldsWhatStands) {
+    StartAndOpen();
+    const auto cell = [](const json &r, int row, int column) {
+        return r["view"]["table"]["rows"][row]["cells"][column].get<std::string>();
+    };
+    const auto refused = [&](const char *action) { return Post("/api/action", json{{"action", action}}.dump()).status; };
+    const std::string plain = cell(Act({{"action", "row"}, {"row", 0}}), 0, 16);
+    Act({{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 20.25}, {"y", 30.5}});
+    const std::string measured = cell(Act({{"action", "accept"}}), 0, 9);
+    ASSERT_NE(measured, "");
+    EXPECT_EQ(cell(Act({{"action", "edit"}, {"row", 0}, {"column", 16}, {"text", "0.5"}}), 0, 16), "0.500");
+
+    EXPECT_EQ(cell(Act({{"action", "undo"}}), 0, 16), plain);
+    json reply = Act({{"action", "undo"}});
+    EXPECT_EQ(cell(reply, 0, 9), "");
+    EXPECT_EQ(Tool(reply)["pendingPicks"], json({1, 0}));
+    EXPECT_EQ(Tool(Act({{"action", "unpick"}}))["pendingPicks"], json({0, 0}));
+    EXPECT_EQ(refused("unpick"), 400) << "no pending pick is left";
+    EXPECT_EQ(Tool(Act({{"action", "redo"}}))["pendingPicks"], json({1, 0}));
+    reply = Act({{"action", "redo"}});
+    EXPECT_EQ(cell(reply, 0, 9), measured);
+    EXPECT_EQ(reply["session"]["redo"], 1) << "the edit can still be redone";
+
+    // A new change forgets what redo kept; Backspace's clear is undone like the rest.
+    EXPECT_EQ(cell(Act({{"action", "row"}, {"row", 0}}), 0, 9), measured);
+    EXPECT_EQ(cell(Act({{"action", "clear"}}), 0, 9), "");
+    EXPECT_EQ(refused("redo"), 400);
+    EXPECT_EQ(cell(Act({{"action", "undo"}}), 0, 9), measured);
+    const std::string session = Session();
+    EXPECT_NE(session.find("click left zoom 20.25 30.5\naccept\n"), std::string::npos) << session;
+    EXPECT_EQ(session.find("edit"), std::string::npos) << session;
+    EXPECT_EQ(session.find("clear"), std::string::npos) << session;
+
+    // Undo goes back to the start of the tool (open included), never past it,
+    // and passes over what failed.
+    Act({{"action", "open"}, {"file", "mono.tif"}});
+    for (int step = 0; step < 3; ++step) Act({{"action", "undo"}});
+    EXPECT_EQ(Get("/api/view").body["view"]["table"]["rowCount"], 0);
+    EXPECT_EQ(refused("undo"), 400);
+    EXPECT_TRUE(Tool(Get("/api/view").body)["open"]);
+}

@@ -43,7 +43,7 @@ export function startServer(args, { timeoutMs = 30000 } = {}) {
     }, timeoutMs);
     const read = (chunk) => {
       output += chunk;
-      const found = output.match(/(http:\/\/[^\s/]+)\/\?token=([0-9a-f]+)/);
+      const found = output.match(/(http:\/\/[^\s/]+)\/#token=([0-9a-f]+)/);
       if (!found) return;
       clearTimeout(timer);
       child.stdout.off('data', read);

@@ -117,6 +117,13 @@ test('the sample stereo pair clicked gives the sample figures; its session repla
     await settled(page);
     const written = await readFile(path.join(dir, 'reports/browser.txt'));
     assert.match(written.toString(), /^ZOT Report for stereo_left.tif and stereo_right.tif/);
+    // Its link under "Files written" downloads it (fetched with the token).
+    const [report] = await Promise.all([
+      page.waitForEvent('download'),
+      page.click('#files-written a:text-is("reports/browser.txt")'),
+    ]);
+    assert.equal(report.suggestedFilename(), 'browser.txt');
+    assert.deepEqual(await readFile(await report.path()), written);
 
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-session')]);
     const session = path.join(dir, 'replay.session');
@@ -129,6 +136,9 @@ test('the sample stereo pair clicked gives the sample figures; its session repla
 
 test('mono: main and zoomed panes side by side, a pick shows at once, an accept measures the point', async () => {
   await inWorkspace({}, async ({ dir, page }) => {
+    // The token left the address bar, and no cookie carries it to other servers.
+    assert.equal(new URL(page.url()).hash, '');
+    assert.deepEqual(await page.context().cookies(), []);
     await startTool(page, 'ortho_geographic.tif');
     await openTE(page, 'geographic_te.txt');
     assert.equal(await page.getAttribute('#panes', 'class'), 'mono');
@@ -231,6 +241,30 @@ test('a failed open shows the error chain and keeps the points', async () => {
       assert.match(error, /open failed/);
       assert.match(error, /Incorrect format for T&E File\./);
       assert.equal((await view(page)).table.rowCount, rows);
+
+      // Under the panes: the sentence, the chain behind "details", until dismissed.
+      const shown = page.locator('#status .status-error');
+      assert.equal(await shown.locator('.sentence').textContent(), 'Incorrect format for T&E File.');
+      assert.equal(await shown.locator('.chain').isVisible(), false);
+      await shown.locator('button.details').click();
+      assert.match(await shown.locator('.chain').textContent(), /::processLine \(line 1\).*\n.*2 TABs/);
+      await page.click('#report');
+      await chooseFile(page, 'status.txt');
+      await settled(page);
+      assert.equal(await shown.count(), 1, 'the error stays after another action');
+      const written = page.locator('#status .status-last');
+      assert.match(await written.textContent(), /Written: status\.txt/);
+      assert.match(await written.locator('a').first().getAttribute('href'), /status\.txt/);
+      await page.screenshot({ path: path.join(artefactDir, 'workspace-status.png') });
+      await shown.locator('button.dismiss').click();
+      assert.equal(await shown.count(), 0);
+
+      await page.click('#close');
+      await settled(page);
+      await startTool(page, 'ortho_geographic.tif');
+      const after = (await page.locator('#status').textContent()) + (await page.locator('#log-list').textContent());
+      assert.doesNotMatch(after, /Incorrect format|status\.txt/, 'a new tool starts without the old messages');
+      assert.equal(await page.locator('#log-list li.error').count(), 0);
     });
 });
 
@@ -279,4 +313,108 @@ test('stopped with results not reported, the server writes a recovery report and
   } finally {
     await removeDir(dir);
   }
+});
+
+// Where a pane's centre lies in the image, and the ID its head names.
+async function paneCentre(page, name) {
+  return page.evaluate((n) => {
+    const pane = window.zotWorkspace.state.panes.get(n);
+    const c = pane.map.getCenter();
+    return { x: c.lng, y: -c.lat, current: pane.element.querySelector('.current').textContent };
+  }, name);
+}
+
+test('the workspace starts ready to measure and follows the current point; a pick nearer another point is questioned', async () => {
+  await inWorkspace({}, async ({ dir, page }) => {
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    const tool = (await view(page)).tool;
+    assert.equal(tool.autoDrive, true);
+    assert.equal(tool.graphics, true);
+    assert.equal(await page.locator('#autodrive button.on').textContent(), 'On');
+    await openTE(page, 'stereo_te.txt');
+    const points = await truth(dir, 'stereo');
+    const [first, second, third] = points;
+    const centredOn = async (point) => {
+      const [x, y] = picks(point.left_picks)[0];
+      const centre = await paneCentre(page, 'left zoom');
+      assert.ok(Math.hypot(centre.x - x, centre.y - y) < 3, `centred near ${point.id}: ${JSON.stringify(centre)}`);
+      assert.equal(centre.current, `Current point ${point.id}`);
+      assert.equal((await paneCentre(page, 'right main')).current, `Current point ${point.id}`);
+    };
+    await centredOn(first);
+    // The analyst's magnification stays when the panes are driven.
+    await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.setZoom(3, { animate: false }));
+    await page.keyboard.press('ArrowDown');
+    await settled(page);
+    await centredOn(second);
+    assert.equal(await page.evaluate(() => window.zotWorkspace.state.panes.get('left zoom').map.getZoom()), 3);
+    await page.locator('#table-body .row').nth(2).click();
+    await settled(page);
+    await centredOn(third);
+    await page.keyboard.press('ArrowUp');
+    await settled(page);
+    await centredOn(second);
+
+    // A pick on the third point's target while the second is current.
+    const [x, y] = picks(third.left_picks)[0];
+    await clickImage(page, 'left main', x, y);
+    await page.waitForSelector('.pane[data-pane="left main"] .pick-warning:not([hidden])');
+    assert.match(await page.locator('.pane[data-pane="left main"] .pick-warning').textContent(), new RegExp(third.id));
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-wrong-point.png') });
+    await page.keyboard.press('Enter');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.locator('#question-text').textContent(),
+      `Measure ${second.id} here? The nearest reference marker is ${third.id}.`);
+    await page.locator('#question-buttons button', { hasText: 'No' }).click();
+    await settled(page);
+    const after = await view(page);
+    assert.deepEqual(after.tool.pendingPicks, [1, 0], 'No keeps the pick');
+    assert.equal(after.table.currentRow, 1);
+  });
+});
+
+test('Esc removes a pending pick; Ctrl+Z and Ctrl+Y undo and redo, also after a reload; files are not replaced unasked', async () => {
+  await inWorkspace(MONO, async ({ dir, page }) => {
+    const [x, y] = picks((await truth(dir, 'geographic'))[0].left_picks)[0];
+    const pending = async () => (await view(page)).tool.pendingPicks[0];
+    const measured = async () => (await view(page)).table.rows[0].cells[9];
+    const key = async (name) => {
+      await page.keyboard.press(name);
+      await settled(page);
+    };
+    await clickImage(page, 'left zoom', x, y);
+    await key('Escape');
+    assert.equal(await pending(), 0);
+    assert.equal((await labels(page)).leftcount, '0', 'the pick shown at once is gone too');
+    await clickImage(page, 'left zoom', x, y);
+    await key('Enter');
+    const value = await measured();
+    assert.notEqual(value, '');
+    await key('ArrowUp');
+    await key('Backspace');
+    assert.equal(await measured(), '');
+    await key('Control+z');
+    assert.equal(await measured(), value);
+
+    await page.reload();
+    await page.waitForFunction(() => window.zotWorkspace && window.zotWorkspace.state.reply);
+    await key('Control+z');
+    assert.equal(await measured(), '');
+    assert.equal(await pending(), 1, 'undoing the accept gives the pick back');
+    await key('Control+y');
+    assert.equal(await measured(), value);
+
+    // Writing over an existing file asks first; No keeps the file and the dialog.
+    await page.click('#report');
+    await page.waitForSelector('#file-dialog[open]');
+    await page.fill('#file-name', 'geographic_te.txt');
+    await page.click('#file-ok');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.textContent('#question-text'), 'Replace geographic_te.txt?');
+    await page.screenshot({ path: path.join(artefactDir, 'workspace-replace.png') });
+    await page.click('#question-buttons button:has-text("No")');
+    assert.ok(await page.isVisible('#file-dialog'));
+    await page.click('#file-cancel');
+    assert.doesNotMatch(await readFile(path.join(dir, 'geographic_te.txt'), 'utf8'), /ZOT Report/);
+  });
 });

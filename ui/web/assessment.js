@@ -42,12 +42,13 @@ function metres(figure) {
   return cell;
 }
 
-// An <svg> from the server's text. Its <style> is dropped: the page's policy
-// refuses inline styles, and workspace.css holds the same rules.
+// An <svg> from the server's text. Its <style> is dropped before parsing
+// (the page's policy refuses inline styles, and reports each one a parsed
+// document meets); workspace.css holds the same rules.
 function svgOf(text) {
-  const parsed = new DOMParser().parseFromString(text, 'image/svg+xml').documentElement;
+  const plain = text.replace(/<style[\s\S]*?<\/style>/g, '');
+  const parsed = new DOMParser().parseFromString(plain, 'image/svg+xml').documentElement;
   if (parsed.nodeName !== 'svg') return element('p', 'empty', 'This plot could not be drawn.');
-  parsed.querySelectorAll('style').forEach((s) => s.remove());
   return document.importNode(parsed, true);
 }
 

@@ -3,6 +3,7 @@
 // to the store, and a question it carries is answered through the dialogs
 // before the next request. Also the panes' markers and the overview builds.
 
+import { drivesAfter } from './current_point.js';
 import { actionRequest, resultEntries } from './requests.js';
 
 // api: the transport (api.js); table: the point table (its window of rows);
@@ -25,13 +26,19 @@ export function createConnection({ api, store, table, log, answer }) {
     await handle(next, action);
   }
 
+  // An action's request and reply; when it moved the current point and
+  // auto-drive is on, the panes are driven there as the tool's Drive does.
+  async function send(name, args) {
+    const before = state.reply && state.reply.view;
+    const reply = await api.act({ ...actionRequest(state.catalogue, name, args), window: table.window() });
+    if (reply.result) log(resultEntries(name, reply.result), name);
+    await handle(reply, name);
+    if (drivesAfter(name, before, state.reply.view)) await send('drive', {});
+  }
+
   // Sends an action of the catalogue; the reply carries the view after it.
   function act(name, args = {}) {
-    return queued(async () => {
-      const reply = await api.act({ ...actionRequest(state.catalogue, name, args), window: table.window() });
-      if (reply.result) log(resultEntries(name, reply.result));
-      await handle(reply, name);
-    });
+    return queued(() => send(name, args));
   }
 
   function refresh() {

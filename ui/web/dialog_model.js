@@ -12,6 +12,23 @@ export function joinPath(folder, name) {
   return folder ? `${folder}/${name}` : name;
 }
 
+// [folder, name] of a path relative to the workspace folder.
+export function splitPath(path) {
+  const cut = path.lastIndexOf('/');
+  return cut < 0 ? ['', path] : [path.slice(0, cut), path.slice(cut + 1)];
+}
+
+// The endings a file query's pattern ("*.txt;*.csv", "*.txt *.csv") names,
+// lower case; null when it names none (any file).
+export function endingsOf(pattern) {
+  const endings = (pattern || '')
+    .split(/[;,\s]+/)
+    .map((part) => /^\*(\.[^.*?]+)$/.exec(part.trim()))
+    .filter(Boolean)
+    .map((match) => match[1].toLowerCase());
+  return endings.length ? endings : null;
+}
+
 // [label, folder] from the workspace folder down to folder.
 export function crumbs(folder) {
   const parts = folder.split('/').filter(Boolean);

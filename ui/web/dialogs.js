@@ -2,12 +2,22 @@
 // the start dialog and the tool's questions.
 
 import { api } from './api.js';
-import { answerOf, crumbs, joinPath, matchingEntries, sizeText } from './dialog_model.js';
+import { answerOf, crumbs, endingsOf, joinPath, matchingEntries, sizeText, splitPath } from './dialog_model.js';
 
 export const IMAGE_FILES = ['.tif', '.tiff', '.ntf', '.nitf', '.img', '.jp2', '.vrt', '.png', '.jpg'];
 export const TEXT_FILES = ['.txt', '.csv'];
 
 let lastFolder = '';
+
+// Whether a file of that path (relative to the workspace folder) exists.
+async function fileExists(path) {
+  const [folder, name] = splitPath(path);
+  try {
+    return (await api.files(folder)).entries.some((e) => !e.folder && e.name === name);
+  } catch {
+    return false;
+  }
+}
 
 // Resolves with a path relative to the workspace folder, or null when cancelled.
 export function chooseFile({ title, save = false, endings = null, suggestion = '' }) {
@@ -70,15 +80,21 @@ export function chooseFile({ title, save = false, endings = null, suggestion = '
       dialog.close();
       resolve(value);
     };
-    ok.onclick = (event) => {
+    ok.onclick = async (event) => {
       event.preventDefault();
       const chosen = name.value.trim();
       if (!chosen) {
         error.textContent = 'Choose a file, or type its name.';
         return;
       }
+      const path = chosen.includes('/') ? chosen : joinPath(folder, chosen);
+      // Nothing is written over without a question; No keeps the file and the dialog.
+      if (save && (await fileExists(path))) {
+        const answer = await askQuestion({ text: `Replace ${splitPath(path)[1]}?`, buttons: ['Yes', 'No'] });
+        if (answer !== 'yes') return name.focus();
+      }
       lastFolder = folder;
-      done(chosen.includes('/') ? chosen : joinPath(folder, chosen));
+      done(path);
     };
     document.getElementById('file-cancel').onclick = () => done(null);
     dialog.onclose = () => resolve(null);
@@ -89,9 +105,12 @@ export function chooseFile({ title, save = false, endings = null, suggestion = '
 }
 
 // Resolves with {left, right} (right "" for mono), or null.
+// The images chosen last, kept when the dialog is cancelled.
+const startChoice = { left: '', right: '' };
+
 export function askStart() {
   const dialog = document.getElementById('start-dialog');
-  const chosen = { left: '', right: '' };
+  const chosen = startChoice;
   const label = (side) => {
     document.getElementById(`start-${side}`).textContent = chosen[side] || 'none';
   };
@@ -152,6 +171,7 @@ export function askQuestion(question) {
 // through the file chooser, a yes/no question through its dialog.
 export async function answerQuestion(question) {
   if (!question.fileQuery) return { answer: await askQuestion(question) };
-  const file = await chooseFile({ title: question.text, save: true, endings: TEXT_FILES, suggestion: 'report.txt' });
+  const endings = endingsOf(question.pattern) || TEXT_FILES;
+  const file = await chooseFile({ title: question.text, save: true, endings, suggestion: 'report.txt' });
   return file ? { answer: 'file', file } : { answer: 'cancel' };
 }

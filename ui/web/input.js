@@ -2,10 +2,13 @@
 // clicks in the panes, each turned into an action sent through act(name,
 // args). A pick also shows at once (the store) and centres the zoomed pane.
 
-import { askStart, chooseFile, TEXT_FILES } from './dialogs.js';
+import { currentPointId, otherNearest, readyActions, wrongPointQuestion } from './current_point.js';
+import { askQuestion, askStart, chooseFile, TEXT_FILES } from './dialogs.js';
 import { keyIntent, rowAfterMove } from './keys.js';
 
-export function bindInput(doc, { store, act, table }) {
+// download(path, name): fetches a file with the token and hands it to the
+// browser's downloads (a plain link would carry no token).
+export function bindInput(doc, { store, act, table, download }) {
   const $ = (id) => doc.getElementById(id);
   const view = () => store.state.reply && store.state.reply.view;
   const currentRow = () => {
@@ -15,7 +18,16 @@ export function bindInput(doc, { store, act, table }) {
 
   async function start() {
     const chosen = await askStart();
-    if (chosen) await act('start', chosen.right ? chosen : { left: chosen.left });
+    if (!chosen) return;
+    await act('start', chosen.right ? chosen : { left: chosen.left });
+    // The workspace measures with auto-drive on and the markers shown.
+    if (view()) for (const [name, args] of readyActions(view().tool)) await act(name, args);
+  }
+  // Accept, after a question when a pick lies nearest another point's marker.
+  async function accept() {
+    const other = store.state.warnings.find(Boolean);
+    if (other && (await askQuestion(wrongPointQuestion(currentPointId(view().table), other))) !== 'yes') return;
+    await act('accept');
   }
   async function onFile(name, title, save, suggestion) {
     const file = await chooseFile({ title, save, endings: TEXT_FILES, suggestion });
@@ -34,7 +46,8 @@ export function bindInput(doc, { store, act, table }) {
   $('te-open').onclick = () => onFile('open', 'Open a T&E file', false, '');
   $('te-save').onclick = () => onFile('save', 'Save the points to a T&E file', true, 'points.txt');
   $('report').onclick = () => onFile('report', 'Write the accuracy report', true, 'report.txt');
-  for (const name of ['accept', 'clear', 'drive', 'close', 'addrow']) $(name).onclick = () => act(name);
+  $('accept').onclick = accept;
+  for (const name of ['clear', 'drive', 'close', 'addrow']) $(name).onclick = () => act(name);
   $('insert-above').onclick = () => act('insert', { row: currentRow(), where: 'above' });
   $('insert-below').onclick = () => act('insert', { row: currentRow(), where: 'below' });
   $('delete-rows').onclick = () => act('delete');
@@ -43,17 +56,30 @@ export function bindInput(doc, { store, act, table }) {
   group('graphics', 'graphics', (data) => ({ on: data.on === 'true' }));
   group('units', 'units', (data) => ({ units: data.units }));
   group('format', 'format', (data) => ({ format: data.format }));
+  $('files-written').addEventListener('click', (event) => {
+    const link = event.target.closest('a');
+    if (!link) return;
+    event.preventDefault();
+    download(link.getAttribute('href'), link.download);
+  });
+  $('download-session').addEventListener('click', (event) => {
+    event.preventDefault();
+    download('/api/session', 'workspace.session');
+  });
 
   doc.addEventListener('keydown', (event) => {
     const target = event.target;
     if (doc.querySelector('dialog[open]') || table.isEditing()) return;
     if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA')) return;
     if (!view() || !view().tool.open) return;
-    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey });
+    const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey, shift: event.shiftKey });
     if (!intent) return;
     event.preventDefault();
+    const anyPick = store.state.picks.some((list) => list.length) || view().tool.pendingPicks.some(Boolean);
+    if (intent.action === 'unpick' && !anyPick) return;
     const pane = store.state.focused || [...store.state.panes.values()][0];
-    if (intent.action) act(intent.action);
+    if (intent.action === 'accept') accept();
+    else if (intent.action) act(intent.action);
     if (intent.toggleGraphics) act('graphics', { on: !view().tool.graphics });
     if (intent.zoom && pane) pane.zoomBy(intent.zoom);
     if (intent.row) {
@@ -64,7 +90,8 @@ export function bindInput(doc, { store, act, table }) {
 
   // A click in a pane that measures.
   function pick(pane, x, y) {
-    const { x: px, y: py } = store.addPick(pane.id.image, x, y);
+    const other = otherNearest(pane.markers, { x, y }, currentPointId(view().table));
+    const { x: px, y: py } = store.addPick(pane.id.image, x, y, other);
     if (pane.id.view === 0)
       for (const other of store.state.panes.values())
         if (other.id.image === pane.id.image && other.id.view === 1) other.centreOn(px, py);

@@ -5,11 +5,18 @@
 //   {row: STEP}            move the current row by STEP
 //   {zoom: STEP}           zoom the pane under the mouse
 //   {toggleGraphics: true} show or hide the markers
-export function keyIntent(key, { ctrl = false, alt = false, meta = false } = {}) {
+export function keyIntent(key, { ctrl = false, alt = false, meta = false, shift = false } = {}) {
+  if ((ctrl || meta) && !alt) {
+    const letter = key.toLowerCase();
+    if (letter === 'z') return { action: shift ? 'redo' : 'undo' };
+    if (letter === 'y') return { action: 'redo' };
+    return null;
+  }
   if (ctrl || alt || meta) return null;
   const intents = {
     Enter: { action: 'accept' },
     Backspace: { action: 'clear' },
+    Escape: { action: 'unpick' },
     ArrowUp: { row: -1 },
     ArrowDown: { row: 1 },
     d: { action: 'drive' },

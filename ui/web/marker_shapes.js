@@ -15,9 +15,11 @@ export function rgb(colour) {
 // Each kind its own shape: a T&E point an open square, a measurement a
 // diagonal cross, a pending pick an upright cross; each drawn over a dark halo
 // so it shows on bright and dark ground alike.
-export function drawMarker(g, p, kind, colour, label) {
-  const x = Math.round(p.x) + 0.5;
-  const y = Math.round(p.y) + 0.5;
+// The current point's markers (current) stand out: a wide light halo and a
+// larger, bold label. The marker's centre is p itself, to a fraction of a
+// screen pixel.
+export function drawMarker(g, p, kind, colour, label, current = false) {
+  const { x, y } = p;
   const path = () => {
     g.beginPath();
     if (kind === 'T&E') {
@@ -38,6 +40,23 @@ export function drawMarker(g, p, kind, colour, label) {
       g.lineTo(x - 6, y + 6);
     }
   };
+  if (current) {
+    g.beginPath();
+    g.arc(x, y, 13, 0, 2 * Math.PI);
+    g.strokeStyle = 'rgba(255, 255, 255, 0.9)';
+    g.lineWidth = 5;
+    g.stroke();
+    g.strokeStyle = 'rgba(0, 0, 0, 0.9)';
+    g.lineWidth = 1.5;
+    g.stroke();
+  }
+  if (kind === 'pick') {
+    // A light rim round the dark halo, so that a pick shows on white too.
+    path();
+    g.strokeStyle = 'rgba(255, 255, 255, 0.9)';
+    g.lineWidth = 6;
+    g.stroke();
+  }
   path();
   g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
   g.lineWidth = 4;
@@ -51,12 +70,15 @@ export function drawMarker(g, p, kind, colour, label) {
     g.fillRect(x - 0.5, y - 0.5, 1, 1);
   }
   if (label) {
-    const lx = x + 9;
-    const ly = kind === 'T&E' ? y - 8 : y + 16;
+    const font = g.font;
+    if (current) g.font = `bold 16px ${font.replace(/^.*?px\s*/, '')}`;
+    const lx = x + (current ? 15 : 9);
+    const ly = kind === 'T&E' ? y - (current ? 12 : 8) : y + (current ? 22 : 16);
     g.lineWidth = 3;
     g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
     g.strokeText(label, lx, ly);
     g.fillStyle = colour;
     g.fillText(label, lx, ly);
+    g.font = font;
   }
 }

@@ -7,6 +7,8 @@
 /* global L */
 
 import { drawMarker, rgb, zoomText } from './marker_shapes.js';
+import { clickedFile, fileToScreen, paneView } from './pick_geometry.js';
+import { ExactTiles } from './exact_tiles.js';
 
 const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
@@ -34,7 +36,7 @@ export class Pane {
     this.head = document.createElement('div');
     this.head.className = 'pane-head';
     this.head.innerHTML =
-      '<span class="name"></span><span class="file"></span><span class="picks"></span><span class="zoom"></span>';
+      '<span class="name"></span><span class="current"></span><span class="file"></span><span class="picks"></span><span class="zoom"></span>';
     this.head.querySelector('.name').textContent =
       (id.image === 0 ? 'Left' : 'Right') + (id.view === 0 ? ' · main' : ' · zoomed');
     this.mapElement = document.createElement('div');
@@ -42,6 +44,9 @@ export class Pane {
     this.note = document.createElement('div');
     this.note.className = 'pane-note';
     this.note.hidden = true;
+    this.warning = document.createElement('div');
+    this.warning.className = 'pick-warning';
+    this.warning.hidden = true;
     this.element.append(this.head, this.mapElement, this.note);
     parent.append(this.element);
 
@@ -62,13 +67,17 @@ export class Pane {
     this.map.setView([0, 0], 0);
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'overlay';
-    this.map.getContainer().append(this.canvas);
+    this.map.getContainer().append(this.canvas, this.warning);
     this.map.on('move zoom resize viewreset', () => this.draw());
     this.map.on('zoom', () => this.showZoom());
     this.map.on('moveend', () => this.callbacks.moved(this));
     this.map.on('click', (event) => {
       if (!this.measuring || !this.image) return;
-      this.callbacks.pick(this, event.latlng.lng, -event.latlng.lat);
+      const { clientX, clientY } = event.originalEvent;
+      const box = this.mapElement.getBoundingClientRect();
+      const at = clickedFile(this.view(), clientX, clientY, box.left + this.mapElement.clientLeft,
+        box.top + this.mapElement.clientTop, window.devicePixelRatio || 1);
+      this.callbacks.pick(this, at.x, at.y);
     });
     this.mapElement.addEventListener('mouseenter', () => this.callbacks.focus(this));
     new ResizeObserver(() => {
@@ -82,13 +91,15 @@ export class Pane {
     const key = image ? `${image.file}|${image.revision}|${image.width}` : null;
     if (key === this.imageKey) return;
     this.imageKey = key;
+    this.appliedKey = null;
     this.image = image && image.width ? image : null;
     if (this.tiles) this.map.removeLayer(this.tiles);
     this.tiles = null;
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    this.tiles = L.tileLayer(`/api/tile/${image.image}/{z}/{x}/{y}.png?v=${image.revision}`, {
+    const url = (z, x, y) => `/api/tile/${image.image}/${z}/${x}/${y}.png?v=${image.revision}`;
+    this.tiles = new ExactTiles(url, {
       tileSize: 256,
       minZoom: -8,
       maxZoom: MAX_ZOOM,
@@ -109,13 +120,14 @@ export class Pane {
     if (!view || !view.hasImage || !this.image) return;
     const key = [view.scale, view.scrollX, view.scrollY, view.canvasWidth, view.canvasHeight].join('|');
     if (key === this.appliedKey) return;
+    // Once shown, a pane keeps the magnification the analyst chose; the tool moves its centre.
+    const keepZoom = this.appliedKey !== null;
     this.appliedKey = key;
     const scale = view.scale > 0 ? view.scale : 1;
     const x = (view.scrollX + view.canvasWidth / 2) / scale;
     const y = (view.scrollY + view.canvasHeight / 2) / scale;
-    this.map.setView(toLatLng(x, y), Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom()), {
-      animate: false,
-    });
+    const zoom = keepZoom ? this.map.getZoom() : Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom());
+    this.map.setView(toLatLng(x, y), zoom, { animate: false });
     this.showZoom();
   }
 
@@ -144,6 +156,20 @@ export class Pane {
     this.draw();
   }
 
+  // The current point's ID, named in the head; its markers stand out.
+  setCurrent(id) {
+    if (id === this.currentId) return;
+    this.currentId = id;
+    this.head.querySelector('.current').textContent = id ? `Current point ${id}` : '';
+    this.draw();
+  }
+
+  // The other point the last pick lies nearest, said beside that pick; or null.
+  setWarning(other) {
+    this.warningText = other ? `Nearest marker: ${other}, not ${this.currentId || 'the current point'}` : '';
+    this.draw();
+  }
+
   setNote(element) {
     this.note.replaceChildren(...(element ? [element] : []));
     this.note.hidden = !element;
@@ -157,11 +183,18 @@ export class Pane {
     );
   }
 
+  // The file position at the drawing area's top-left corner and the scale.
+  view() {
+    const origin = this.map.containerPointToLatLng([0, 0]);
+    return paneView(origin.lng, -origin.lat, this.map.getZoomScale(this.map.getZoom(), 0));
+  }
+
   showZoom() {
     this.head.querySelector('.zoom').textContent = zoomText(this.map.getZoom());
   }
 
   draw() {
+    if (this.removed) return; // a resize may still be reported after the map is gone
     const size = this.map.getSize();
     const ratio = window.devicePixelRatio || 1;
     if (this.canvas.width !== size.x * ratio || this.canvas.height !== size.y * ratio) {
@@ -175,18 +208,31 @@ export class Pane {
     g.clearRect(0, 0, size.x, size.y);
     g.font = '12px "DejaVu Sans Mono", monospace';
     g.lineJoin = 'round';
+    const view = this.view();
     for (const marker of this.markers) {
-      const p = this.map.latLngToContainerPoint(toLatLng(marker.x, marker.y));
+      const p = fileToScreen(view, marker.x, marker.y);
       if (p.x < -50 || p.y < -50 || p.x > size.x + 50 || p.y > size.y + 50) continue;
-      drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label);
+      drawMarker(g, p, marker.kind, rgb(marker.colour), marker.label, marker.label === this.currentId);
     }
+    this.placeWarning();
     for (const pick of this.picks) {
-      const p = this.map.latLngToContainerPoint(toLatLng(pick.x, pick.y));
+      const p = fileToScreen(view, pick.x, pick.y);
       drawMarker(g, p, 'pick', PICK_COLOUR, '');
     }
   }
 
+  placeWarning() {
+    const last = this.picks[this.picks.length - 1];
+    this.warning.hidden = !this.warningText || !last;
+    if (this.warning.hidden) return;
+    const p = fileToScreen(this.view(), last.x, last.y);
+    this.warning.textContent = this.warningText;
+    this.warning.style.left = `${Math.round(p.x + 12)}px`;
+    this.warning.style.top = `${Math.round(p.y + 10)}px`;
+  }
+
   destroy() {
+    this.removed = true;
     this.map.remove();
     this.element.remove();
   }

@@ -39,7 +39,9 @@ export function resultEntries(action, result) {
       kind: 'error',
       text: `${action} failed${printed.has(error) ? ' (the tool printed)' : ''}: ${lines[0]}`,
       detail: lines.slice(1).join('\n'),
+      chain: error,
     });
   }
+  for (const file of result.filesWritten || []) entries.push({ kind: 'file', text: `Wrote ${file}`, detail: '', path: file });
   return entries;
 }

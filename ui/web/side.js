@@ -2,10 +2,15 @@
 // written and the message log. The *Model functions are pure; the render
 // functions paint what they give.
 
-export function figuresModel(tool) {
+// The figures a mono tool has no use for: it measures no height and no right image.
+const STEREO_ONLY = new Set(['avgle', 'le90', 'rightcount']);
+
+export function figuresModel(tool, stereo = true) {
+  const shown = tool.open ? tool.figures.filter((f) => stereo || !STEREO_ONLY.has(f.name)) : [];
+  const statistics = stereo ? 'CE90 and LE90' : 'CE90';
   return {
-    figures: tool.open ? tool.figures : [],
-    unitsNote: tool.units ? `Lengths in ${tool.units}; CE90 and LE90 with T&E and mensuration error` : '',
+    figures: shown,
+    unitsNote: tool.units ? `Lengths in ${tool.units}; ${statistics} with T&E and mensuration error` : '',
   };
 }
 

@@ -5,10 +5,12 @@
 
 // Picks the tool still holds: once its count of pending picks in an image
 // drops (an accept, a clear, another row), the oldest ones go.
-export function reconciledPicks(picks, pending) {
+// After an undo the newest ones go instead.
+export function reconciledPicks(picks, pending, newestGo = false) {
   return picks.map((list, image) => {
     const count = pending[image] || 0;
-    return list.length > count ? list.slice(list.length - count) : list;
+    if (list.length <= count) return list;
+    return newestGo ? list.slice(0, count) : list.slice(list.length - count);
   });
 }
 
@@ -24,6 +26,7 @@ export function createStore() {
     reply: null,
     catalogue: [],
     picks: [[], []],
+    warnings: [null, null], // per image: the other point a pick landed nearest, or null
     panes: new Map(), // the pane components by name, kept by the pane renderer
     focused: null,
     queue: Promise.resolve(),
@@ -39,11 +42,13 @@ export function createStore() {
       state.reply = reply;
       const tool = reply.view.tool;
       if (action === 'start' || action === 'close' || !tool.open) state.picks = [[], []];
-      else state.picks = reconciledPicks(state.picks, tool.pendingPicks);
+      else state.picks = reconciledPicks(state.picks, tool.pendingPicks, action === 'undo' || action === 'unpick');
+      state.warnings = state.warnings.map((w, image) => (state.picks[image].length ? w : null));
       changed('reply');
     },
-    addPick(image, x, y) {
+    addPick(image, x, y, warning = null) {
       state.picks = withPick(state.picks, image, x, y);
+      state.warnings = state.warnings.map((w, i) => (i === image ? warning : w));
       changed('picks');
       const last = state.picks[image][state.picks[image].length - 1];
       return last;

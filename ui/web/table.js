@@ -2,7 +2,7 @@
 // scrolled into sight (a long table is never loaded whole), the current row
 // and the selection, and cells edited in place.
 
-import { clickEffect, colourText, columnWidth, hex, rowWindow, ROW_HEIGHT, SPARE_ROWS } from './table_model.js';
+import { clickEffect, colourText, hex, rowWindow, ROW_HEIGHT, SPARE_ROWS, tableLayout } from './table_model.js';
 
 export class PointTable {
   // callbacks: chooseRow(row), select(rows), edit(row, column, text), needRows(first, count)
@@ -16,6 +16,7 @@ export class PointTable {
     this.anchor = -1;
     this.editing = null;
     this.columnsKey = '';
+    this.compact = true;
     this.scroll.addEventListener('scroll', () => {
       this.render();
       this.requestVisible();
@@ -32,15 +33,13 @@ export class PointTable {
     const currentMoved = table.currentRow !== this.table.currentRow;
     this.table = table;
     this.rows = new Map(table.rows.map((r) => [r.row, r]));
-    const key = table.columns.map((c) => c.title + c.kind).join('|');
+    const key = table.columns.map((c) => c.title + c.kind).join('|') + this.compact;
     if (key !== this.columnsKey) {
       this.columnsKey = key;
-      this.widths = table.columns.map(columnWidth);
+      this.layout = tableLayout(table.columns, this.compact);
       this.head.replaceChildren(
         ...table.columns.map((c, i) => {
-          const cell = document.createElement('div');
-          cell.className = 'cell';
-          cell.style.width = `${this.widths[i]}px`;
+          const cell = this.cell(i, c);
           cell.textContent = c.title;
           cell.title = c.title;
           return cell;
@@ -50,6 +49,26 @@ export class PointTable {
     this.body.style.height = `${table.rowCount * ROW_HEIGHT}px`;
     if (currentMoved && table.currentRow >= 0) this.scrollToRow(table.currentRow);
     this.render();
+  }
+
+  // Shows the compact layout (errors in sight) or every column at full width.
+  setCompact(on) {
+    this.compact = on;
+    this.update(this.table);
+  }
+
+  // A cell of column c, sized, hidden or frozen as the layout says.
+  cell(c, column) {
+    const cell = document.createElement('div');
+    cell.className = `cell ${column.kind}`;
+    const width = this.layout.widths[c];
+    cell.style.width = `${width}px`;
+    if (!width) cell.hidden = true;
+    if (this.layout.frozen[c] !== undefined) {
+      cell.classList.add('frozen');
+      cell.style.left = `${this.layout.frozen[c]}px`;
+    }
+    return cell;
   }
 
   scrollToRow(row) {
@@ -87,9 +106,7 @@ export class PointTable {
       if (row === this.table.currentRow) element.classList.add('current');
       if (selected.has(row)) element.classList.add('selected');
       this.table.columns.forEach((column, c) => {
-        const cell = document.createElement('div');
-        cell.className = `cell ${column.kind}`;
-        cell.style.width = `${this.widths[c]}px`;
+        const cell = this.cell(c, column);
         cell.dataset.column = c;
         const text = data ? data.cells[c] : c === 0 ? String(row + 1) : '';
         if (column.kind === 'colour' && data && text) {

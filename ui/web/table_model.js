@@ -14,6 +14,31 @@ export function columnWidth(column) {
   return Math.max(100, column.title.length * 7 + 16);
 }
 
+// The compact layout keeps the row number, the ID, the elevations, the
+// accuracies and every error column, narrow (a header's full title shows on
+// hover); the positions and the description show in the full layout.
+export function compactColumn(column) {
+  if (/^(T&E|Measured) (Latitude|Longitude|X|Y)$/.test(column.title) || /Description/.test(column.title)) return null;
+  if (column.kind === 'rowheader') return 44;
+  if (column.kind === 'colour') return 44;
+  if (column.title === 'ID') return 80;
+  return 84;
+}
+
+// Each column's width in the layout, 0 for a column not shown; and how far
+// from the left the frozen columns (row number and ID) stay.
+export function tableLayout(columns, compact) {
+  const widths = columns.map((c) => (compact ? compactColumn(c) || 0 : columnWidth(c)));
+  const frozen = [];
+  let left = 0;
+  columns.forEach((c, i) => {
+    if (i > 1 || !(c.kind === 'rowheader' || c.title === 'ID')) return;
+    frozen[i] = left;
+    left += widths[i];
+  });
+  return { widths, frozen };
+}
+
 // {red, green, blue} from 0 to 1 as #rrggbb.
 export function hex(colour) {
   const part = (v) => Math.round(Math.max(0, Math.min(1, v)) * 255).toString(16).padStart(2, '0');

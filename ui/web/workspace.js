@@ -6,18 +6,38 @@
 import { api } from './api.js';
 import { AssessmentPanel } from './assessment.js';
 import { createConnection } from './connection.js';
+import { currentPointId } from './current_point.js';
 import { answerQuestion } from './dialogs.js';
 import { bindInput } from './input.js';
 import { panesModel, renderPanes } from './pane_layout.js';
 import { Pane } from './panes.js';
 import { figuresModel, filesModel, renderFigures, renderFilesWritten, renderLog, tableCaption } from './side.js';
+import { dismissed, emptyStatus, renderStatus, statusAfter } from './status.js';
 import { createStore } from './store.js';
 import { PointTable } from './table.js';
 import { renderToolbar, toolbarModel } from './toolbar.js';
 
 const $ = (id) => document.getElementById(id);
 const store = createStore();
-const log = (entries) => renderLog($('log-list'), entries);
+let status = emptyStatus();
+function paintStatus() {
+  const written = store.state.reply ? store.state.reply.view.filesWritten : [];
+  renderStatus($('status'), status, {
+    written,
+    downloadUrl: api.downloadUrl,
+    dismiss: (id) => {
+      status = dismissed(status, id);
+      paintStatus();
+    },
+  });
+}
+// Messages go to the log and the status line; a new tool starts without the old ones.
+function log(entries, action) {
+  if (action === 'start') $('log-list').replaceChildren();
+  renderLog($('log-list'), entries);
+  status = statusAfter(status, entries, action);
+  paintStatus();
+}
 const act = (name, args) => connection.act(name, args);
 
 const table = new PointTable($('table-scroll'), $('table-head'), $('table-body'), {
@@ -26,9 +46,17 @@ const table = new PointTable($('table-scroll'), $('table-head'), $('table-body')
   edit: (row, column, text) => act('edit', { row, column, text }),
   needRows: () => connection.refresh(),
 });
+$('table-compact').onclick = (event) => {
+  const on = !table.compact;
+  event.currentTarget.classList.toggle('on', on);
+  event.currentTarget.setAttribute('aria-pressed', String(on));
+  table.setCompact(on);
+};
 const connection = createConnection({ api, store, table, log, answer: answerQuestion });
 const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), { chooseRow: (row) => act('row', { row }) });
-const input = bindInput(document, { store, act, table });
+const download = (path, name) =>
+  api.download(path, name).catch((error) => log([{ kind: 'error', text: `Download failed: ${error.message}` }]));
+const input = bindInput(document, { store, act, table, download });
 
 function paintPanes() {
   const { reply, picks, panes } = store.state;
@@ -38,6 +66,11 @@ function paintPanes() {
       new Pane(container, id, { pick: input.pick, moved: connection.scheduleMarkers, focus: store.focus }),
     buildOverviews: connection.buildOverviews,
   });
+  const current = currentPointId(reply.view.table);
+  for (const pane of panes.values()) {
+    pane.setCurrent(current);
+    pane.setWarning(store.state.warnings[pane.id.image]);
+  }
   if (model.panes.some((p) => p.note && p.note.kind === 'building')) setTimeout(connection.refresh, 500);
 }
 
@@ -47,7 +80,8 @@ store.subscribe((state, why) => {
   const toolbar = toolbarModel(view);
   renderToolbar(document, toolbar);
   paintPanes();
-  renderFigures($('labels'), figuresModel(view.tool));
+  const stereo = view.panes.some((p) => p.id.image === 1 && p.hasImage);
+  renderFigures($('labels'), figuresModel(view.tool, stereo));
   table.update(view.table);
   $('table-caption').textContent = tableCaption(view.table);
   assessment.show(toolbar.open);

@@ -3,10 +3,10 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { keyIntent, rowAfterMove } from '../../../ui/web/keys.js';
 import { clickEffect, colourText, hex, rowWindow } from '../../../ui/web/table_model.js';
-import { answerOf, crumbs, matchingEntries, sizeText } from '../../../ui/web/dialog_model.js';
+import { answerOf, crumbs, endingsOf, matchingEntries, sizeText, splitPath } from '../../../ui/web/dialog_model.js';
 import { zoomText } from '../../../ui/web/marker_shapes.js';
 
-test('keys mean actions, row moves and zooms; with a modifier nothing', () => {
+test('keys mean actions, row moves and zooms; Ctrl+Z and Ctrl+Y undo and redo; other modified keys nothing', () => {
   const cases = [
     ['Enter', {}, { action: 'accept' }],
     ['Backspace', {}, { action: 'clear' }],
@@ -14,6 +14,11 @@ test('keys mean actions, row moves and zooms; with a modifier nothing', () => {
     ['g', {}, { toggleGraphics: true }],
     ['ArrowDown', {}, { row: 1 }],
     ['-', {}, { zoom: -1 }],
+    ['Escape', {}, { action: 'unpick' }],
+    ['z', { ctrl: true }, { action: 'undo' }],
+    ['Z', { ctrl: true, shift: true }, { action: 'redo' }],
+    ['y', { meta: true }, { action: 'redo' }],
+    ['z', { ctrl: true, alt: true }, null],
     ['Enter', { ctrl: true }, null],
     ['x', {}, null],
   ];
@@ -52,4 +57,13 @@ test('file dialogs: breadcrumbs, matching entries, sizes; question buttons answe
   assert.deepEqual([512, 2048, 3 * 1024 * 1024].map(sizeText), ['512 B', '2.0 KB', '3.0 MB']);
   assert.deepEqual(['Yes', 'no', 'Cancel'].map(answerOf), ['yes', 'no', 'cancel']);
   assert.deepEqual([0, 3, -1].map(zoomText), ['1×', '8×', '1:2']);
+});
+
+test('a file query offers the file types its pattern names; a path splits into folder and name', () => {
+  assert.deepEqual(endingsOf('*.txt;*.CSV'), ['.txt', '.csv']);
+  assert.deepEqual(endingsOf('*.txt *.csv'), ['.txt', '.csv']);
+  assert.equal(endingsOf('*'), null);
+  assert.equal(endingsOf(''), null);
+  assert.deepEqual(splitPath('a/b/report.txt'), ['a/b', 'report.txt']);
+  assert.deepEqual(splitPath('report.txt'), ['', 'report.txt']);
 });

@@ -63,6 +63,9 @@ test('the side panel shows the figures by name, the units, the caption and the f
   assert.deepEqual(figures.figures.map((f) => [f.name, f.headline]), [['ce90', true]]);
   assert.match(figures.unitsNote, /^Lengths in feet;/);
   assert.deepEqual(figuresModel(view({ open: false }).tool).figures, []);
+  const both = { ...view().tool, figures: ['ce90', 'le90', 'leftcount', 'rightcount'].map((name) => ({ name })) };
+  assert.deepEqual(figuresModel(both, false).figures.map((f) => f.name), ['ce90', 'leftcount'], 'mono: no heights, no right image');
+  assert.doesNotMatch(figuresModel(both, false).unitsNote, /LE90/);
   assert.equal(tableCaption(view().table), 'Points (12, current 4)');
   assert.equal(tableCaption({ present: false }), 'Points');
   const files = filesModel(['a.txt', 'r/b.txt', 'a.txt', ...Array.from({ length: 8 }, (_, i) => `f${i}`)]);

@@ -47,11 +47,15 @@ test('a result logs its messages, notes and errors, a printed report marked once
     notes: ['(no pick)'],
     errors: ['OpenTEFile (line 3): bad\n  cause'],
     printed: ['OpenTEFile (line 3): bad\n  cause', 'Save (line 9): disk full'],
+    filesWritten: ['points.txt'],
   });
   assert.deepEqual(entries, [
     { kind: 'message', text: 'Opened.', detail: '' },
     { kind: 'note', text: '(no pick)', detail: '' },
-    { kind: 'error', text: 'open failed (the tool printed): OpenTEFile (line 3): bad', detail: '  cause' },
-    { kind: 'error', text: 'open failed (the tool printed): Save (line 9): disk full', detail: '' },
+    { kind: 'error', text: 'open failed (the tool printed): OpenTEFile (line 3): bad', detail: '  cause',
+      chain: 'OpenTEFile (line 3): bad\n  cause' },
+    { kind: 'error', text: 'open failed (the tool printed): Save (line 9): disk full', detail: '',
+      chain: 'Save (line 9): disk full' },
+    { kind: 'file', text: 'Wrote points.txt', detail: '', path: 'points.txt' },
   ]);
 });

@@ -5,13 +5,14 @@ import { createStore, reconciledPicks, withPick } from '../../../ui/web/store.js
 
 const p = (x, y) => ({ x, y });
 
-test('picks the tool no longer counts go, oldest first', () => {
+test('picks the tool no longer counts go, oldest first, newest first after an undo', () => {
   const cases = [
     [[[p(1, 1), p(2, 2)], []], [2, 0], [[p(1, 1), p(2, 2)], []]],
     [[[p(1, 1), p(2, 2)], [p(3, 3)]], [1, 0], [[p(2, 2)], []]],
     [[[p(1, 1)], []], [5, 0], [[p(1, 1)], []]],
   ];
   for (const [picks, pending, expected] of cases) assert.deepEqual(reconciledPicks(picks, pending), expected);
+  assert.deepEqual(reconciledPicks([[p(1, 1), p(2, 2)], []], [1, 0], true), [[p(1, 1)], []]);
   assert.deepEqual(withPick([[], []], 1, 10.12345, 2.0004), [[], [p(10.123, 2)]]);
 });
 
