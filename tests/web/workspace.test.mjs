@@ -182,12 +182,16 @@ test('the assessment follows every accept, edit and clear; a flagged point leads
     await page.click('#assessment figure[data-plot="qq"]');
     assert.equal(await page.locator('#plot-dialog svg text').first().isVisible(), true);
     await page.keyboard.press('Escape');
+    await page.waitForSelector('#plot-dialog', { state: 'hidden' });
     await page.screenshot({ path: path.join(artefactDir, 'workspace-assessment.png') });
     await page.locator('#assessment').screenshot({ path: path.join(artefactDir, 'assessment-panel.png') });
     await page.click('#assessment .tabs button[data-plot="scatter"]');
     await page.click('#assessment figure[data-plot="scatter"]');
     await page.screenshot({ path: path.join(artefactDir, 'assessment-plot.png') });
     await page.keyboard.press('Escape');
+    await page.waitForSelector('#plot-dialog', { state: 'hidden' });
+    // The dialog's close event comes a moment after it hides.
+    await page.waitForSelector('#assessment figure[data-plot="scatter"] svg', { state: 'attached' });
     assert.equal(await page.locator('#assessment figure[data-plot="scatter"] svg').count(), 1, 'back in its place');
 
     const row = Number(await page.getAttribute('#assessment .flagged button', 'data-row'));

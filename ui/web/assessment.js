@@ -136,12 +136,14 @@ export class AssessmentPanel {
       });
       const name = element('label', '', label);
       name.htmlFor = input.id;
+      name.dataset.axis = input.dataset.axis = key;
       classes.append(name, input);
     }
     this.pdf = element('button', 'pdf', 'PDF');
     this.pdf.title = 'Write the accuracy deliverable of these points as a PDF into the workspace folder';
     this.pdf.addEventListener('click', () => this.writePdf());
     classes.append(this.pdf);
+    this.classInputs = classes;
     this.message = element('p', 'message');
     this.message.hidden = true;
     this.body.append(this.figures, this.bias, this.flagged, this.plots, this.statements, classes, this.producer,
@@ -231,6 +233,7 @@ export class AssessmentPanel {
     if (vertical) this.statements.append(element('p', '', `ASPRS: ${statements.asprs_vertical}`));
     if (statements.asprs_3d) this.statements.append(element('p', '', `ASPRS: ${statements.asprs_3d}`));
 
+    for (const part of this.classInputs.querySelectorAll('[data-axis="v"]')) part.hidden = !vertical;
     const producer = statements.producer;
     this.producer.hidden = !producer;
     if (producer) {
