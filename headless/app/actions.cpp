@@ -308,6 +308,7 @@ void SetFunctionNames(const std::vector<std::string> &names) { TheHost().functio
 
 const std::vector<std::string> &FunctionNames() { return TheHost().functionNames; }
 const std::vector<std::string> &FilesWritten() { return TheHost().filesWritten; }
+void NoteFileWritten(const std::string &path) { TheHost().filesWritten.push_back(path); }
 const Switches &ToolSwitches() { return TheHost().switches; }
 
 }  // namespace zapp

@@ -149,6 +149,8 @@ void SetFunctionNames(const std::vector<std::string> &names);
 const std::vector<std::string> &FunctionNames();
 // The files the actions wrote since the host was reset, in order.
 const std::vector<std::string> &FilesWritten();
+// Counts a file the host wrote outside an action (the workspace's PDF) among them.
+void NoteFileWritten(const std::string &path);
 // The tool's switches as the actions last set them: a tool starts with
 // auto-drive off and its markers hidden. Direct calls of the module's
 // functions (act::CallFunction) are not followed.

@@ -1,8 +1,11 @@
 #include "assessment_feed.h"
 
 #include <algorithm>
+#include <cmath>
+#include <ctime>
 
 #include "app/measured_points.h"
+#include "deliverable.h"
 
 namespace zsrv {
 
@@ -17,8 +20,11 @@ bool SameResidual(const zassess::Residual &a, const zassess::Residual &b) {
            a.mensurationPixels == b.mensurationPixels;
 }
 
+bool SameClass(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
 bool SamePoints(const zassess::ResidualSet &a, const zassess::ResidualSet &b) {
     return a.title == b.title && a.geographic == b.geographic && a.vertical == b.vertical &&
+           SameClass(a.reporting.classH, b.reporting.classH) && SameClass(a.reporting.classV, b.reporting.classV) &&
            std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), SameResidual);
 }
 
@@ -50,18 +56,24 @@ json AssessmentReply(const zassess::ResidualSet &set, const std::vector<int32_t>
                 {"plots",
                  {{"vectorMap", shown.plots.vectorMap},
                   {"histogram", shown.plots.histogram},
-                  {"scatter", shown.plots.scatter}}}};
+                  {"scatter", shown.plots.scatter},
+                  {"verticalHistogram", shown.plots.verticalHistogram},
+                  {"qq", shown.plots.qq}}}};
 }
 
 }  // namespace
 
 AssessmentFeed::AssessmentFeed() : reply_(AssessmentReply(points_, rows_, revision_)) {}
 
-void AssessmentFeed::Update(long long changes) {
-    if (changes_ == changes) return;
+void AssessmentFeed::Update(long long changes, double classH, double classV) {
+    if (changes_ == changes && SameClass(points_.reporting.classH, classH) &&
+        SameClass(points_.reporting.classV, classV))
+        return;
     changes_ = changes;
     std::vector<int32_t> rows;
     zassess::ResidualSet points = zapp::MeasuredResiduals(&rows);
+    points.reporting.classH = classH;
+    points.reporting.classV = classV;
     if (rows == rows_ && SamePoints(points, points_)) return;
     json reply = AssessmentReply(points, rows, revision_ + 1);
     points_ = std::move(points);
@@ -69,6 +81,22 @@ void AssessmentFeed::Update(long long changes) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++revision_;
     reply_ = std::move(reply);
+}
+
+bool AssessmentFeed::WritePdf(const std::string &path, std::string *error) const {
+    if (points_.points.empty()) {
+        *error = "there are no measured points to report";
+        return false;
+    }
+    zassess::Provenance provenance;
+    provenance.images = zassess::ImagesOfTitle(points_.title);
+    provenance.software = zassess::SoftwareVersion();
+    char date[16] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    provenance.date = date;
+    return zassess::WriteAssessmentPdf(path, points_, provenance, nullptr, error);
 }
 
 Reply AssessmentFeed::Get(long long known) const {

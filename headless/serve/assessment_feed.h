@@ -1,7 +1,8 @@
 // The accuracy assessment of the measured points (assess/assess.h), as the
 // page shows it beside the figures:
 //   {"revision": R, "measured": N, "summary": {...}, "flagged": [...],
-//    "plots": {"vectorMap": "<svg...", "histogram": ..., "scatter": ...}}
+//    "plots": {"vectorMap": "<svg...", "histogram": ..., "scatter": ...,
+//              "verticalHistogram": ... ("" for mono), "qq": ...}}
 // summary is AssessmentJson without its per-point list; flagged lists the
 // flagged points (ID, table row, HE, ratios), the first kMaxFlaggedShown.
 // With no measured point: {"revision": R, "measured": 0}. Worked out once per
@@ -12,6 +13,7 @@
 #define ZSRV_ASSESSMENT_FEED_H
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "assess.h"
@@ -26,8 +28,13 @@ class AssessmentFeed {
 public:
     AssessmentFeed();
     // On the module thread: reads the points again when changes moved since
-    // the last look.
-    void Update(long long changes);
+    // the last look, and assesses them again when they or the stated accuracy
+    // classes (producer mode, in cm; NaN for none) differ.
+    void Update(long long changes, double classH, double classV);
+    // On the module thread, after Update: the deliverable PDF of the points
+    // read last, written to path. False with *error when there is none to
+    // write or writing fails.
+    bool WritePdf(const std::string &path, std::string *error) const;
     // From any thread: the assessment for a page that holds revision known.
     Reply Get(long long known) const;
 

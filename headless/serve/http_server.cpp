@@ -262,7 +262,8 @@ struct HttpServer::Impl {
         using Door = Workspace::Reply (Workspace::*)(const json &);
         for (const auto &route : {std::make_pair("/api/action", static_cast<Door>(&Workspace::Act)),
                                   std::make_pair("/api/answer", static_cast<Door>(&Workspace::Answer)),
-                                  std::make_pair("/api/overviews", static_cast<Door>(&Workspace::StartOverviews))}) {
+                                  std::make_pair("/api/overviews", static_cast<Door>(&Workspace::StartOverviews)),
+                                  std::make_pair("/api/assessment/pdf", static_cast<Door>(&Workspace::AssessmentPdf))}) {
             const Door door = route.second;
             server.Post(route.first, [this, door](const httplib::Request &q, httplib::Response &r) {
                 json body;
@@ -303,7 +304,8 @@ struct HttpServer::Impl {
             long long known = -1;
             if (q.has_param("known") && !ParseWhole(q.get_param_value("known"), &known))
                 return SendError(r, 400, "known must be a whole number from 0");
-            const Workspace::Reply reply = workspace.Assessment(known);
+            const Workspace::Reply reply =
+                workspace.Assessment(known, q.get_param_value("class_h"), q.get_param_value("class_v"));
             SendJson(r, reply.status, reply.body);
         });
         server.Get("/api/session", [this](const httplib::Request &, httplib::Response &r) {

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <filesystem>
 
 #include "app/actions.h"
@@ -313,13 +316,49 @@ Reply Workspace::Markers(const std::vector<PaneBounds> &panes) {
     });
 }
 
-Reply Workspace::Assessment(long long known) {
+namespace {
+
+// An accuracy class in cm as the page gives it: "" for none (NaN), else a
+// positive number.
+bool ReadClass(const std::string &text, double *value) {
+    *value = std::numeric_limits<double>::quiet_NaN();
+    if (text.empty()) return true;
+    char *end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(*value) && *value > 0;
+}
+
+const char kClassRefused[] = "an accuracy class must be a positive number of cm, or empty";
+
+}  // namespace
+
+Reply Workspace::Assessment(long long known, const std::string &classH, const std::string &classV) {
+    double h = 0, v = 0;
+    if (!ReadClass(classH, &h) || !ReadClass(classV, &v)) return Refused(400, kClassRefused);
     // While the tool waits for an answer, the points are as they were.
-    if (!dialogs_.Pending(nullptr)) RunUnlessAsked([this] {
-            assessment_.Update(changes_);
+    if (!dialogs_.Pending(nullptr)) RunUnlessAsked([this, h, v] {
+            assessment_.Update(changes_, h, v);
             return Reply{};
         });
     return assessment_.Get(known);
+}
+
+Reply Workspace::AssessmentPdf(const json &request) {
+    const auto text = [&request](const char *key) {
+        return request.contains(key) && request[key].is_string() ? request[key].get<std::string>() : std::string();
+    };
+    if (!request.contains("path") || !request["path"].is_string()) return Refused(400, "path must be a text");
+    double h = 0, v = 0;
+    if (!ReadClass(text("class_h"), &h) || !ReadClass(text("class_v"), &v)) return Refused(400, kClassRefused);
+    std::string clean, why, absolute;
+    if (!root_.Check(text("path"), RootFolder::Use::kWrite, &clean, &why, &absolute)) return Refused(400, why);
+    return RunUnlessAsked([this, h, v, clean, absolute] {
+        assessment_.Update(changes_, h, v);
+        std::string error;
+        if (!assessment_.WritePdf(absolute, &error)) return Refused(409, error);
+        zapp::NoteFileWritten(clean);
+        return Reply{200, json{{"path", clean}}};
+    });
 }
 
 }  // namespace zsrv

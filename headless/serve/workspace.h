@@ -87,8 +87,12 @@ public:
     Reply Markers(const std::vector<PaneBounds> &panes);
     // The assessment (assessment_feed.h), worked out on the module thread when
     // the view's "changes" (the count of actions that may change the points)
-    // moved.
-    Reply Assessment(long long known);
+    // moved, or the accuracy classes stated for producer mode changed (cm as
+    // text; "" for none).
+    Reply Assessment(long long known, const std::string &classH, const std::string &classV);
+    // {"path", "class_h", "class_v"}: the deliverable PDF of the measured
+    // points written to path under the root; {"path": clean path} on success.
+    Reply AssessmentPdf(const nlohmann::json &request);
     Reply Files(const std::string &folder) { return ListFolder(root_, folder); }
     Reply StartOverviews(const nlohmann::json &request) { return images_.StartOverviews(request); }
     // A tile of the image shown in image slot 0 (left) or 1 (right).

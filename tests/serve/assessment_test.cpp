@@ -2,10 +2,13 @@
 // workspace give the figures `zot-host assess` gives for the condensed report
 // they write of the same points, and the answer follows the points: a new
 // revision after a change, "unchanged" after an action that leaves them alone.
+// The producer's classes give a verdict; the PDF is written inside the folder only.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -98,11 +101,37 @@ TEST(ServedAssessment, EqualsZotHostAssessOfTheReportOfTheSamePointsAndFollowsCh
         ASSERT_EQ(served["flagged"].size(), 1u) << served["flagged"];
         const json flagged = served["flagged"][0];
         EXPECT_EQ(flagged["id"], name == "stereo" ? "S07" : "U07");
-        for (const char *plot : {"vectorMap", "histogram", "scatter"})
+        for (const char *plot : {"vectorMap", "histogram", "scatter", "qq"})
             EXPECT_EQ(served["plots"][plot].get<std::string>().rfind("<svg", 0), 0u) << plot;
+        EXPECT_EQ(served["plots"]["verticalHistogram"].get<std::string>().rfind("<svg", 0),
+                  name == "stereo" ? 0u : std::string::npos);
+
+        // Producer mode: a stated class gives a verdict and its checks; a bad class is refused.
+        const json producer = get("/api/assessment?known=" + std::to_string(served["revision"].get<long long>()) +
+                                  "&class_h=1&class_v=1")["summary"]["statements"]["all"]["producer"];
+        EXPECT_EQ(producer["passed"], false) << producer;
+        EXPECT_FALSE(producer["checks"].empty());
+        const httplib::Result badClass = client.Get("/api/assessment?class_h=-3", headers);
+        ASSERT_TRUE(badClass);
+        EXPECT_EQ(badClass->status, 400);
+
+        // The deliverable PDF: written inside the folder and listed, refused outside it.
+        const auto pdf = [&](const std::string &path) {
+            const httplib::Result result = client.Post("/api/assessment/pdf", headers,
+                                                       json{{"path", path}, {"class_h", ""}}.dump(), "application/json");
+            return result ? result->status : -1;
+        };
+        EXPECT_EQ(pdf("reports/" + name + ".pdf"), 200);
+        EXPECT_EQ(zt::ReadText(sample.File("reports/" + name + ".pdf")).rfind("%PDF-", 0), 0u);
+        const json files = get("/api/view")["view"]["filesWritten"];
+        EXPECT_NE(std::find(files.begin(), files.end(), "reports/" + name + ".pdf"), files.end()) << files;
+        for (const std::string &outside : {"../" + name + ".pdf", "/tmp/" + name + ".pdf"}) {
+            EXPECT_EQ(pdf(outside), 400) << outside;
+            EXPECT_FALSE(std::filesystem::exists(sample.Path() + "/" + outside)) << outside;
+        }
+        const long long revision = get("/api/assessment")["revision"];
 
         // An action that leaves the points alone: the page's revision stands.
-        const long long revision = served["revision"];
         const auto act = [&](const json &request) {
             const httplib::Result result = client.Post("/api/action", headers, request.dump(), "application/json");
             ASSERT_TRUE(result && result->status == 200) << request.dump();

@@ -158,7 +158,7 @@ test('mono: main and zoomed panes side by side, a pick shows at once, an accept 
   });
 });
 
-test('the assessment follows every accept, edit and clear; a flagged point leads to its row', async () => {
+test('the assessment follows every accept, edit and clear; a flagged point leads to its row; its PDF and producer verdict', async () => {
   await inWorkspace(MONO, async ({ dir, page }) => {
     const panel = (selector) => page.textContent(`#assessment ${selector}`);
     assert.equal(await page.isVisible('#assessment'), true);
@@ -172,14 +172,26 @@ test('the assessment follows every accept, edit and clear; a flagged point leads
     }
     assert.match(await panel('.figures th:nth-child(2)'), /^All 10$/);
     assert.match(await panel('.figures tr[data-figure="rmse_r"]'), /RMSEr\s*\d+\.\d{3}/);
-    assert.equal(await page.locator('#assessment .plots figure svg').count(), 3);
+    assert.equal(await page.locator('#assessment .plots figure svg').count(), 4, 'no VE histogram for mono');
+    assert.equal(await page.isVisible('#assessment .tabs button[data-plot="verticalHistogram"]'), false);
     assert.match(await panel('.flagged button'), /^G06 · HE/);
+    // A thumbnail's labels are not drawn a few pixels high; enlarged they are.
+    assert.equal(await page.locator('#assessment figure[data-plot="vectorMap"] svg text').first().isVisible(), false);
+    await page.click('#assessment .tabs button[data-plot="qq"]');
+    assert.equal(await page.isVisible('#assessment figure[data-plot="qq"] svg'), true);
+    await page.click('#assessment figure[data-plot="qq"]');
+    assert.equal(await page.locator('#plot-dialog svg text').first().isVisible(), true);
+    await page.keyboard.press('Escape');
+    await page.waitForSelector('#plot-dialog', { state: 'hidden' });
     await page.screenshot({ path: path.join(artefactDir, 'workspace-assessment.png') });
     await page.locator('#assessment').screenshot({ path: path.join(artefactDir, 'assessment-panel.png') });
     await page.click('#assessment .tabs button[data-plot="scatter"]');
     await page.click('#assessment figure[data-plot="scatter"]');
     await page.screenshot({ path: path.join(artefactDir, 'assessment-plot.png') });
     await page.keyboard.press('Escape');
+    await page.waitForSelector('#plot-dialog', { state: 'hidden' });
+    // The dialog's close event comes a moment after it hides.
+    await page.waitForSelector('#assessment figure[data-plot="scatter"] svg', { state: 'attached' });
     assert.equal(await page.locator('#assessment figure[data-plot="scatter"] svg').count(), 1, 'back in its place');
 
     const row = Number(await page.getAttribute('#assessment .flagged button', 'data-row'));
@@ -198,6 +210,29 @@ test('the assessment follows every accept, edit and clear; a flagged point leads
     await settled(page);
     assert.match(await panel('.figures th:nth-child(2)'), /^All 9$/);
     assert.match(await panel('.flagged'), /No point flagged/);
+
+    // Producer mode: a 1 cm class fails, with its checks; empty is a tester's statement again.
+    assert.equal(await page.isVisible('#assessment .producer'), false);
+    await page.fill('#asprs-class-h', '1');
+    await page.press('#asprs-class-h', 'Tab');
+    await page.waitForSelector('#assessment .producer .verdict');
+    assert.equal(await panel('.producer .verdict'), 'FAILED');
+    assert.ok(await page.locator('#assessment .producer li').count() > 0);
+    await page.locator('#assessment').screenshot({ path: path.join(artefactDir, 'assessment-producer.png') });
+
+    // The PDF goes into the folder, shows among the files written, and is not written over unasked.
+    await page.click('#assessment button.pdf');
+    await chooseFile(page, 'deliverable.pdf');
+    await page.waitForSelector('#files-written :text("deliverable.pdf")');
+    assert.match(await readFile(path.join(dir, 'deliverable.pdf'), 'latin1'), /^%PDF-/);
+    assert.match(await panel('.message'), /Wrote deliverable\.pdf/);
+    await page.click('#assessment button.pdf');
+    await page.fill('#file-name', 'deliverable.pdf');
+    await page.click('#file-ok');
+    await page.waitForSelector('#question-dialog[open]');
+    assert.equal(await page.textContent('#question-text'), 'Replace deliverable.pdf?');
+    await page.click('#question-buttons button:has-text("No")');
+    await page.click('#file-cancel');
   });
 });
 

@@ -58,7 +58,10 @@ export const api = {
   files: (folder) => request('GET', `/api/files?dir=${encodeURIComponent(folder)}`),
   markers: (panes) =>
     request('GET', '/api/markers?' + panes.map((p) => 'pane=' + p.join(',')).join('&')),
-  assessment: (known) => request('GET', `/api/assessment?known=${known}`),
+  // classes: the ASPRS classes stated for producer mode, cm as text ('' for none).
+  assessment: (known, classes) =>
+    request('GET', `/api/assessment?known=${known}&class_h=${encodeURIComponent(classes.h)}&class_v=${encodeURIComponent(classes.v)}`),
+  assessmentPdf: (path, classes) => request('POST', '/api/assessment/pdf', { path, class_h: classes.h, class_v: classes.v }),
   buildOverviews: (image) => request('POST', '/api/overviews', { image }),
   blob,
   downloadUrl: (path) => `/api/download?path=${encodeURIComponent(path)}`,

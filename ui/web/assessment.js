@@ -1,11 +1,14 @@
 // The accuracy assessment of the measured points, beside the tool's figures:
 // RMSE per axis, CE90/LE90 as order statistics and the tool's k(r) values,
-// the NSSDA and ASPRS statements, the flagged points and the three plots. The
+// the bias test, the NSSDA and ASPRS statements (with the verdict against
+// the accuracy classes a producer states), the flagged points and the plots;
+// and the deliverable PDF written into the workspace folder. The
 // server works it out once per change of the points; the page asks again only
 // when the view's count of changes moved, and gets the whole answer only when
 // the points differ from those it shows.
 
 import { api } from './api.js';
+import { chooseFile } from './dialogs.js';
 
 // [key in the figures, label, vertical only, headline, what it is]
 const FIGURES = [
@@ -21,13 +24,30 @@ const FIGURES = [
   ['nssda_accuracy_z', 'NSSDA vert. 95 %', true, false, 'NSSDA Accuracy_z = 1.9600 RMSEz'],
 ];
 
+// [key in the plots, tab, what it shows]; a plot the server leaves empty
+// (the VE histogram of a mono set) has no tab.
 const PLOTS = [
-  ['vectorMap', 'Vectors'],
-  ['histogram', 'Histogram'],
-  ['scatter', 'dE / dN'],
+  ['vectorMap', 'Vectors', 'Residual vectors'],
+  ['histogram', 'HE', 'HE histogram'],
+  ['verticalHistogram', 'VE', 'VE histogram'],
+  ['scatter', 'dE / dN', 'dE / dN scatter'],
+  ['qq', 'Q-Q', 'Normal Q-Q plot'],
 ];
 
-const AXES = [['bias_east', 'east'], ['bias_north', 'north'], ['bias_up', 'up']];
+const AXES = ['east', 'north', 'up'];
+
+const fixed = (figure) => (figure && typeof figure.value === 'number' ? figure.value.toFixed(3) : '–');
+
+// The axes the bias test flags in one set of figures, each with its mean,
+// the mean's 95 % interval and the test's p-value.
+export function biasWords(figures, unit) {
+  return AXES.filter((axis) => figures[`bias_${axis}`]).map((axis) => {
+    const p = figures[`bias_p_${axis}`];
+    const pText = p && typeof p.value === 'number' ? (p.value < 0.001 ? 'p < 0.001' : `p = ${p.value.toFixed(3)}`) : 'p –';
+    return `${axis} mean ${fixed(figures[`mean_${axis}`])} ${unit} ` +
+      `(95 % ${fixed(figures[`mean_${axis}_low`])} to ${fixed(figures[`mean_${axis}_high`])}, ${pText})`;
+  });
+}
 
 function element(tag, className, text) {
   const e = document.createElement(tag);
@@ -36,8 +56,8 @@ function element(tag, className, text) {
   return e;
 }
 
-function metres(figure) {
-  const cell = element('td', '', figure && typeof figure.value === 'number' ? figure.value.toFixed(3) : '–');
+function valueCell(figure) {
+  const cell = element('td', '', fixed(figure));
   if (cell.textContent === '–') cell.title = 'Not defined for these points; the statements say why';
   return cell;
 }
@@ -54,10 +74,13 @@ function svgOf(text) {
 
 export class AssessmentPanel {
   // chooseRow(row): makes a table row current (a flagged point's).
-  constructor(section, dialog, { chooseRow }) {
+  // refresh(): fetches the view again (its files written).
+  constructor(section, dialog, { chooseRow, refresh }) {
     this.section = section;
     this.dialog = dialog;
     this.chooseRow = chooseRow;
+    this.refresh = refresh;
+    this.classes = { h: '', v: '' };
     this.revision = -1;
     this.changes = null;
     this.answer = null;
@@ -68,31 +91,63 @@ export class AssessmentPanel {
       'No measured points yet. Accept a measurement to see RMSE, CE90/LE90, the statements to the standards and the plots.');
     this.body = element('div', 'body');
     this.figures = element('table', 'figures');
-    this.bias = element('p', 'bias');
+    this.bias = element('div', 'bias');
+    this.producer = element('div', 'producer');
     this.flagged = element('div', 'flagged');
     this.statements = element('details', 'statements');
     this.statements.open = true;
     // One plot at a time, chosen by its tab; each enlarges on a click.
     this.plots = element('div', 'plots');
     const tabs = element('div', 'tabs segmented');
-    this.figuresOfPlots = PLOTS.map(([key, caption], i) => {
+    // A thumbnail's own labels would be too small to read: it shows the
+    // drawing only (workspace.css), named by its caption; enlarged, in full.
+    this.tabs = tabs;
+    this.figuresOfPlots = PLOTS.map(([key, caption, what], i) => {
       const figure = element('figure');
       figure.dataset.plot = key;
-      figure.title = `${caption}: click to enlarge`;
+      figure.title = `${what}: click to enlarge`;
       figure.hidden = i > 0;
-      figure.append(element('div', 'svg'), element('figcaption', '', `${caption} · click to enlarge`));
+      figure.append(element('div', 'svg'), element('figcaption', '', `${what} · click to enlarge and read`));
       figure.addEventListener('click', () => this.enlarge(figure));
       const tab = element('button', i === 0 ? 'on' : '', caption);
       tab.dataset.plot = key;
-      tab.addEventListener('click', () => {
-        for (const other of tabs.children) other.classList.toggle('on', other === tab);
-        for (const other of this.figuresOfPlots) other.hidden = other !== figure;
-      });
+      tab.title = what;
+      tab.addEventListener('click', () => this.choosePlot(key));
       tabs.append(tab);
       return figure;
     });
     this.plots.append(tabs, ...this.figuresOfPlots);
-    this.body.append(this.figures, this.bias, this.flagged, this.plots, this.statements);
+
+    // Producer mode: the classes the data were made to; empty for a tester's statement.
+    const classes = element('div', 'classes');
+    classes.append(element('span', '', 'ASPRS class (cm)'));
+    for (const [key, label, what] of [['h', 'H', 'horizontal'], ['v', 'V', 'vertical']]) {
+      const input = element('input');
+      input.type = 'number';
+      input.min = '0';
+      input.step = 'any';
+      input.placeholder = 'none';
+      input.id = `asprs-class-${key}`;
+      input.title = `The ${what} accuracy class (RMSE in cm) the data were produced to; empty: tested only`;
+      input.addEventListener('change', () => {
+        this.classes[key] = input.validity.valid ? input.value.trim() : '';
+        this.revision = -1;
+        this.load(this.changes).catch((e) => this.note(e.message, true));
+      });
+      const name = element('label', '', label);
+      name.htmlFor = input.id;
+      name.dataset.axis = input.dataset.axis = key;
+      classes.append(name, input);
+    }
+    this.pdf = element('button', 'pdf', 'PDF');
+    this.pdf.title = 'Write the accuracy deliverable of these points as a PDF into the workspace folder';
+    this.pdf.addEventListener('click', () => this.writePdf());
+    classes.append(this.pdf);
+    this.classInputs = classes;
+    this.message = element('p', 'message');
+    this.message.hidden = true;
+    this.body.append(this.figures, this.bias, this.flagged, this.plots, this.statements, classes, this.producer,
+      this.message);
     section.append(this.empty, this.body);
     dialog.addEventListener('close', () => this.shrink());
     dialog.addEventListener('click', () => dialog.close());
@@ -111,7 +166,7 @@ export class AssessmentPanel {
   }
 
   async load(changes) {
-    const answer = await api.assessment(this.revision);
+    const answer = await api.assessment(this.revision, this.classes);
     this.changes = changes;
     if (answer.unchanged) return;
     this.revision = answer.revision;
@@ -133,27 +188,31 @@ export class AssessmentPanel {
     if (flaggedCount > 0) sets.push(['without_flagged', `Without flagged ${summary.figures.without_flagged.count}`]);
 
     const head = element('tr');
-    head.append(element('th', '', 'metres'), ...sets.map(([, title]) => element('th', '', title)));
+    const unit = summary.units || 'meters';
+    head.append(element('th', '', unit), ...sets.map(([, title]) => element('th', '', title)));
     const rows = FIGURES.filter(([, , v]) => vertical || !v).map(([key, label, , headline, what]) => {
       const row = element('tr', headline ? 'headline' : '');
       row.dataset.figure = key;
       row.title = what;
-      row.append(element('td', '', label), ...sets.map(([set]) => metres(summary.figures[set][key])));
+      row.append(element('td', '', label), ...sets.map(([set]) => valueCell(summary.figures[set][key])));
       return row;
     });
     this.figures.replaceChildren(head, ...rows);
 
+    const shortUnit = unit === 'meters' ? 'm' : unit;
     const biased = sets.map(([set, title]) => {
-      const axes = AXES.filter(([key]) => summary.figures[set][key]).map(([, axis]) => axis);
-      return axes.length ? `${title.replace(/ \d+$/, '').toLowerCase()}: ${axes.join(', ')}` : '';
+      const words = biasWords(summary.figures[set], shortUnit);
+      return words.length ? `${title.replace(/ \d+$/, '')}: ${words.join('; ')}` : '';
     }).filter(Boolean);
-    this.bias.textContent = biased.length ? `Bias (mean error over 25 % of the RMSE): ${biased.join('; ')}` : '';
+    this.bias.replaceChildren(element('div', 'title', 'Bias (t-test per axis, flagged at p < 0.05)'),
+      ...biased.map((line) => element('div', '', line)));
     this.bias.hidden = !biased.length;
 
     this.flagged.replaceChildren();
     if (flaggedCount > 0) {
       this.flagged.append(element('div', 'title',
-        `Flagged ${flaggedCount}: residual over ${summary.outlier_rule.threshold} × the RMSE of the rest`));
+        `Flagged ${flaggedCount}: HE over ${summary.outlier_rule.threshold} × RMSEr` +
+        (vertical ? ` or |VE| over ${summary.outlier_rule.threshold_vertical} × RMSEz` : '') + ' of the rest'));
       for (const point of answer.flagged) {
         const ratio = Math.max(point.ratio_horizontal ?? 0, point.ratio_vertical ?? 0);
         const button = element('button', '', `${point.id || `row ${point.row + 1}`} · HE ${point.he_m.toFixed(3)} m · ${ratio.toFixed(1)}×`);
@@ -172,12 +231,61 @@ export class AssessmentPanel {
     this.statements.replaceChildren(element('summary', '', 'Statements'),
       element('p', '', `NSSDA: ${statements.nssda}`), element('p', '', `ASPRS: ${statements.asprs_horizontal}`));
     if (vertical) this.statements.append(element('p', '', `ASPRS: ${statements.asprs_vertical}`));
+    if (statements.asprs_3d) this.statements.append(element('p', '', `ASPRS: ${statements.asprs_3d}`));
+
+    for (const part of this.classInputs.querySelectorAll('[data-axis="v"]')) part.hidden = !vertical;
+    const producer = statements.producer;
+    this.producer.hidden = !producer;
+    if (producer) {
+      const verdict = element('div', `verdict ${producer.passed ? 'passed' : 'failed'}`, producer.passed ? 'PASSED' : 'FAILED');
+      const checks = element('ul');
+      for (const check of producer.checks) {
+        const item = element('li', check.passed ? 'passed' : 'failed',
+          `${check.passed ? '✓' : '✗'} ${check.check}: ${check.found} (needs ${check.required})`);
+        checks.append(item);
+      }
+      this.producer.replaceChildren(verdict, element('p', '', producer.verdict), checks);
+    }
 
     if (this.enlarged) {
       this.dialog.close();
       this.shrink();
     }
-    for (const figure of this.figuresOfPlots) figure.querySelector('.svg').replaceChildren(svgOf(answer.plots[figure.dataset.plot]));
+    for (const figure of this.figuresOfPlots) {
+      const text = answer.plots[figure.dataset.plot];
+      this.tabs.querySelector(`[data-plot="${figure.dataset.plot}"]`).hidden = !text;
+      figure.querySelector('.svg').replaceChildren(text ? svgOf(text) : element('p', 'empty', 'No plot for these points.'));
+    }
+    const shown = this.tabs.querySelector('button.on');
+    if (!shown || shown.hidden) this.choosePlot(PLOTS[0][0]);
+  }
+
+  choosePlot(key) {
+    for (const tab of this.tabs.children) tab.classList.toggle('on', tab.dataset.plot === key);
+    for (const figure of this.figuresOfPlots) figure.hidden = figure.dataset.plot !== key;
+  }
+
+  note(text, error = false) {
+    this.message.textContent = text;
+    this.message.classList.toggle('error', error);
+    this.message.hidden = !text;
+  }
+
+  // The deliverable PDF, to a file chosen in the file dialog (which asks
+  // before replacing one); it then shows among the files written.
+  async writePdf() {
+    const path = await chooseFile({ title: 'Write the assessment PDF', save: true, endings: ['.pdf'], suggestion: 'assessment.pdf' });
+    if (!path) return;
+    this.pdf.disabled = true;
+    try {
+      const written = await api.assessmentPdf(path, this.classes);
+      this.note(`Wrote ${written.path}; it is listed under Files written.`);
+      this.refresh();
+    } catch (e) {
+      this.note(`The PDF was not written: ${e.message}`, true);
+    } finally {
+      this.pdf.disabled = false;
+    }
   }
 
   enlarge(figure) {

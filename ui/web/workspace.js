@@ -53,7 +53,10 @@ $('table-compact').onclick = (event) => {
   table.setCompact(on);
 };
 const connection = createConnection({ api, store, table, log, answer: answerQuestion });
-const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), { chooseRow: (row) => act('row', { row }) });
+const assessment = new AssessmentPanel($('assessment'), $('plot-dialog'), {
+  chooseRow: (row) => act('row', { row }),
+  refresh: () => connection.refresh(),
+});
 const download = (path, name) =>
   api.download(path, name).catch((error) => log([{ kind: 'error', text: `Download failed: ${error.message}` }]));
 const input = bindInput(document, { store, act, table, download });
