@@ -11,7 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
+#include <cctype>
 #include <string>
 #include <thread>
 
@@ -52,18 +52,28 @@ TEST(InstallTest, AMovedInstallationRunsASessionAndServesTheWorkspace) {
     const char *argv[] = {"sh", "-c", command.c_str(), nullptr};
     pid_t server = 0;
     ASSERT_EQ(posix_spawn(&server, "/bin/sh", nullptr, nullptr, const_cast<char **>(argv), environ), 0);
-    std::smatch address;
+    // "http://127.0.0.1:PORT/#token=HEX"
+    std::string port, token;
+    const auto parse = [&](const std::string &text) {
+        const std::string lead = "http://127.0.0.1:", mark = "/#token=";
+        const size_t at = text.find(lead), hash = text.find(mark);
+        if (at == std::string::npos || hash == std::string::npos || hash < at) return false;
+        port = text.substr(at + lead.size(), hash - at - lead.size());
+        size_t end = hash + mark.size();
+        while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end]))) ++end;
+        token = text.substr(hash + mark.size(), end - hash - mark.size());
+        return !port.empty() && port.find_first_not_of("0123456789") == std::string::npos && !token.empty();
+    };
     std::string text;
-    const std::regex pattern("http://127\\.0\\.0\\.1:([0-9]+)/\\?token=([0-9a-f]+)");
-    for (int i = 0; i < 600 && !std::regex_search(text, address, pattern); ++i) {
+    for (int i = 0; i < 600 && !parse(text); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         text = fs::exists(log) ? zt::ReadText(log) : "";
     }
-    ASSERT_FALSE(address.empty()) << text;
-    httplib::Client client("127.0.0.1", std::stoi(address[1].str()));
-    const httplib::Headers token{{"X-Zot-Token", address[2].str()}};
+    ASSERT_FALSE(token.empty()) << text;
+    httplib::Client client("127.0.0.1", std::stoi(port));
+    const httplib::Headers header{{"X-Zot-Token", token}};
     for (const char *path : {"/", "/leaflet/leaflet.js", "/api/view"}) {
-        const auto answer = client.Get(path, token);
+        const auto answer = client.Get(path, header);
         ASSERT_TRUE(answer) << path;
         EXPECT_EQ(answer->status, 200) << path;
         EXPECT_FALSE(answer->body.empty()) << path;
