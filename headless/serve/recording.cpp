@@ -31,8 +31,8 @@ std::string SessionWord(const std::string &word) {
 bool Undoable(const std::vector<std::string> &words) {
     if (words.empty() || UndoBarrier(words)) return false;
     if (words[0] == "click") return true;
-    const zapp::ActionSpec *spec = zapp::FindAction(words[0]);
-    return spec && spec->Page() && !spec->KeepsPoints();
+    const zapp::ActionSpec *decl = zapp::FindAction(words[0]);
+    return decl && decl->Page() && !decl->KeepsPoints();
 }
 
 bool UndoBarrier(const std::vector<std::string> &words) {

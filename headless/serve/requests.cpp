@@ -120,14 +120,14 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
     try {
         if (!request.contains("action")) throw Refusal{"\"action\" is missing"};
         const std::string name = Text(request["action"], "action");
-        const zapp::ActionSpec *spec = zapp::FindAction(name);
-        if (!spec || !spec->Page()) throw Refusal{"there is no action \"" + name + "\""};
+        const zapp::ActionSpec *decl = zapp::FindAction(name);
+        if (!decl || !decl->Page()) throw Refusal{"there is no action \"" + name + "\""};
         action->name = name;
-        action->keepsPoints = spec->KeepsPoints();
+        action->keepsPoints = decl->KeepsPoints();
         action->words = {name};
         const bool images = name == "start";  // the files it reads are the images to show
         const char *leftOut = nullptr;
-        for (const zapp::ActionArg &arg : spec->args) {
+        for (const zapp::ActionArg &arg : decl->args) {
             if (LeftOut(arg, request)) {
                 if (!arg.optional) throw Refusal{Named(arg.name) + " is missing"};
                 leftOut = arg.name;
@@ -163,16 +163,16 @@ bool IsHistoryAction(const std::string &name) {
 
 json ActionsJson() {
     json actions = json::array();
-    for (const zapp::ActionSpec &spec : zapp::Catalogue()) {
-        if (!spec.Page()) continue;
+    for (const zapp::ActionSpec &decl : zapp::Catalogue()) {
+        if (!decl.Page()) continue;
         json args = json::array(), help = json::array();
-        for (const zapp::ActionArg &arg : spec.args)
+        for (const zapp::ActionArg &arg : decl.args)
             args.push_back(json{{"name", arg.name},
                                 {"type", zapp::ArgTypeName(arg.type)},
                                 {"optional", arg.optional},
                                 {"choices", arg.choices}});
-        for (const zapp::HelpEntry &entry : spec.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
-        actions.push_back(json{{"name", spec.name}, {"args", args}, {"help", help}, {"keepsPoints", spec.KeepsPoints()}});
+        for (const zapp::HelpEntry &entry : decl.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
+        actions.push_back(json{{"name", decl.name}, {"args", args}, {"help", help}, {"keepsPoints", decl.KeepsPoints()}});
     }
     for (const HistoryAction &action : kHistory)
         actions.push_back(json{{"name", action.name},

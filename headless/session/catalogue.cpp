@@ -17,21 +17,21 @@ std::string Upper(const char *name) {
     return text;
 }
 
-[[noreturn]] void WrongLine(const ActionSpec &spec) {
-    Malformed(*spec.wrongLine ? std::string(spec.wrongLine) : std::string("usage: ") + spec.help.front().usage);
+[[noreturn]] void WrongLine(const ActionSpec &decl) {
+    Malformed(*decl.wrongLine ? std::string(decl.wrongLine) : std::string("usage: ") + decl.help.front().usage);
 }
 
 }  // namespace
 
-ActionArgs::ActionArgs(const ActionSpec &spec, const Words &words) : spec_(spec), values_(spec.args.size()) {
+ActionArgs::ActionArgs(const ActionSpec &decl, const Words &words) : decl_(decl), values_(decl.args.size()) {
     size_t low = 0;
-    for (const ActionArg &arg : spec.args)
+    for (const ActionArg &arg : decl.args)
         if (!arg.optional) ++low;
-    const bool list = !spec.args.empty() && IsList(spec.args.back().type);
+    const bool list = !decl.args.empty() && IsList(decl.args.back().type);
     const size_t given = words.size() - 1;
-    if (given < low || (!list && given > spec.args.size())) WrongLine(spec);
-    for (size_t i = 0; i < spec.args.size() && i < given; ++i) {
-        const ActionArg &arg = spec.args[i];
+    if (given < low || (!list && given > decl.args.size())) WrongLine(decl);
+    for (size_t i = 0; i < decl.args.size() && i < given; ++i) {
+        const ActionArg &arg = decl.args[i];
         const std::string &word = words[i + 1];
         Value &value = values_[i];
         value.given = true;
@@ -62,21 +62,21 @@ ActionArgs::ActionArgs(const ActionSpec &spec, const Words &words) : spec_(spec)
                 value.text = Lower(word);
                 bool known = false;
                 for (const char *choice : arg.choices) known = known || value.text == choice;
-                if (!known) WrongLine(spec);
+                if (!known) WrongLine(decl);
                 break;
             }
             case ArgType::kSwitch:
                 value.text = Lower(word);
-                if (value.text != "on" && value.text != "off") WrongLine(spec);
+                if (value.text != "on" && value.text != "off") WrongLine(decl);
                 break;
         }
     }
 }
 
 const ActionArgs::Value &ActionArgs::Of(const char *name) const {
-    for (size_t i = 0; i < spec_.args.size(); ++i)
-        if (std::string(spec_.args[i].name) == name) return values_[i];
-    throw std::logic_error(std::string("action ") + spec_.name + " declares no argument " + name);
+    for (size_t i = 0; i < decl_.args.size(); ++i)
+        if (std::string(decl_.args[i].name) == name) return values_[i];
+    throw std::logic_error(std::string("action ") + decl_.name + " declares no argument " + name);
 }
 
 bool ActionArgs::Has(const char *name) const { return Of(name).given; }
@@ -90,30 +90,30 @@ bool ActionArgs::On(const char *name) const { return Of(name).text == "on"; }
 
 PaneId ActionArgs::Pane() const {
     PaneId pane;
-    for (size_t i = 0; i < spec_.args.size(); ++i) {
-        if (spec_.args[i].type == ArgType::kImage) pane.image = static_cast<int>(values_[i].number);
-        if (spec_.args[i].type == ArgType::kView) pane.view = static_cast<int>(values_[i].number);
+    for (size_t i = 0; i < decl_.args.size(); ++i) {
+        if (decl_.args[i].type == ArgType::kImage) pane.image = static_cast<int>(values_[i].number);
+        if (decl_.args[i].type == ArgType::kView) pane.view = static_cast<int>(values_[i].number);
     }
     return pane;
 }
 
 const ActionSpec *FindAction(const std::string &name) {
-    for (const ActionSpec &spec : Catalogue())
-        if (name == spec.name) return &spec;
+    for (const ActionSpec &decl : Catalogue())
+        if (name == decl.name) return &decl;
     return nullptr;
 }
 
 ActionResult RunAction(const Words &words) {
-    const ActionSpec *spec = words.empty() ? nullptr : FindAction(words[0]);
-    if (!spec) Malformed("unknown command \"" + (words.empty() ? std::string() : words[0]) + "\"");
-    return spec->run(ActionArgs(*spec, words));
+    const ActionSpec *decl = words.empty() ? nullptr : FindAction(words[0]);
+    if (!decl) Malformed("unknown command \"" + (words.empty() ? std::string() : words[0]) + "\"");
+    return decl->run(ActionArgs(*decl, words));
 }
 
 std::vector<size_t> FileWords(const Words &words) {
     std::vector<size_t> files;
-    const ActionSpec *spec = words.empty() ? nullptr : FindAction(words[0]);
-    for (size_t i = 0; spec && i < spec->args.size() && i + 1 < words.size(); ++i)
-        if (spec->args[i].type == ArgType::kReadFile || spec->args[i].type == ArgType::kWriteFile)
+    const ActionSpec *decl = words.empty() ? nullptr : FindAction(words[0]);
+    for (size_t i = 0; decl && i < decl->args.size() && i + 1 < words.size(); ++i)
+        if (decl->args[i].type == ArgType::kReadFile || decl->args[i].type == ArgType::kWriteFile)
             files.push_back(i + 1);
     return files;
 }

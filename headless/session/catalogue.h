@@ -79,7 +79,7 @@ struct ActionSpec {
 // The arguments of one line, read by their declared types.
 class ActionArgs {
 public:
-    ActionArgs(const ActionSpec &spec, const Words &words);  // throws LineError
+    ActionArgs(const ActionSpec &decl, const Words &words);  // throws LineError
     bool Has(const char *name) const;
     const std::string &Text(const char *name) const;  // a text, file, lowercase choice
     std::vector<std::string> Texts(const char *name) const;
@@ -100,8 +100,8 @@ private:
         bool given = false;
     };
     const Value &Of(const char *name) const;
-    const ActionSpec &spec_;
-    std::vector<Value> values_;  // by the spec's argument
+    const ActionSpec &decl_;
+    std::vector<Value> values_;  // by the decl's argument
 };
 
 // Every action, in the order the help lists them.

@@ -9,13 +9,13 @@ export function actionOf(catalogue, name) {
 
 // {action: name, ...args}, or throws saying what does not fit the declaration.
 export function actionRequest(catalogue, name, args = {}) {
-  const spec = actionOf(catalogue, name);
-  if (!spec) throw new Error(`the server offers no action "${name}"`);
-  const declared = new Map(spec.args.map((a) => [a.name, a]));
+  const decl = actionOf(catalogue, name);
+  if (!decl) throw new Error(`the server offers no action "${name}"`);
+  const declared = new Map(decl.args.map((a) => [a.name, a]));
   for (const key of Object.keys(args)) {
     if (!declared.has(key)) throw new Error(`action "${name}" takes no "${key}"`);
   }
-  for (const arg of spec.args) {
+  for (const arg of decl.args) {
     const value = args[arg.name];
     if (value === undefined) {
       if (!arg.optional) throw new Error(`action "${name}" needs "${arg.name}"`);
