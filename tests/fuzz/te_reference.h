@@ -12,8 +12,8 @@
 // negative, never with a minus sign, N/S only on a latitude and E/W only on a
 // longitude; a longitude lies within ±360; fields 4 to 6, trimmed, are one
 // finite decimal each. Blanks are the C white-space characters. A file's lines
-// end at LF (a CR before it dropped), a last line without LF counts (its CR
-// dropped too), and a UTF-8 byte-order mark before the first line is skipped.
+// end at LF, CR LF or CR alone, a last line without an end counts, and a UTF-8
+// byte-order mark before the first line is skipped.
 #ifndef ZT_TE_REFERENCE_H
 #define ZT_TE_REFERENCE_H
 
@@ -173,12 +173,11 @@ inline std::vector<std::string> Lines(std::string bytes) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        const size_t next = end == std::string::npos ? bytes.size() : end + 1;
+        size_t end = bytes.find_first_of("\r\n", start);
+        size_t next = end == std::string::npos ? bytes.size() : end + 1;
         if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++next;
+        lines.push_back(bytes.substr(start, end - start));
         start = next;
     }
     return lines;
