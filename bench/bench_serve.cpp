@@ -122,7 +122,7 @@ void TileLatency(benchmark::State &state, const std::string &path, const char *w
         const TileAddress &tile = walk[i++ % walk.size()];
         std::string png;
         const auto begin = std::chrono::steady_clock::now();
-        if (image->Render(tile.z, tile.x, tile.y, &png, &why) != zsrv::TileStatus::kOk)
+        if (image->Render(tile.z, tile.x, tile.y, zsrv::Contrast{}, &png, &why) != zsrv::TileStatus::kOk)
             return state.SkipWithError(why.c_str());
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
         benchmark::DoNotOptimize(png.data());

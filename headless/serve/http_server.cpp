@@ -43,6 +43,8 @@ void SendJson(httplib::Response &response, int status, const json &body) {
 
 // Panes the page shows at most (stereo: a main and a zoomed pane per image).
 constexpr size_t kMaxPanes = 4;
+// Characters a tile's contrast parameter may hold at most (six numbers).
+constexpr size_t kMaxContrastText = 160;
 
 // A Content-Disposition naming a download: a plain fallback name and the
 // exact one, percent-encoded.
@@ -279,13 +281,25 @@ struct HttpServer::Impl {
             if (!ParseWhole(q.matches[1], &image) || !ParseWhole(q.matches[2], &z) || !ParseWhole(q.matches[3], &x) ||
                 !ParseWhole(q.matches[4], &y))
                 return SendError(r, 400, "the tile address is out of range");
+            // Contrast: ?stretch=LO,HI[,...]&gamma=G&contrast=C&brightness=B, each optional.
+            const TileContrast contrast{q.get_param_value("stretch"), q.get_param_value("gamma"),
+                                        q.get_param_value("contrast"), q.get_param_value("brightness")};
+            if (contrast.stretch.size() > kMaxContrastText || contrast.gamma.size() > kMaxContrastText ||
+                contrast.contrast.size() > kMaxContrastText || contrast.brightness.size() > kMaxContrastText)
+                return SendError(r, 400, "the tile's contrast is too long");
             std::string png, why;
-            const int status = workspace.Tile(image, z, x, y, &png, &why);
+            const int status = workspace.Tile(image, z, x, y, contrast, &png, &why);
             if (status != 200) return SendError(r, status, why);
             // A tile's address changes with its image's revision: the browser may keep it.
             r.headers.erase("Cache-Control");
             r.set_header("Cache-Control", "private, max-age=3600");
             r.set_content(png, "image/png");
+        });
+        server.Get(R"(/api/statistics/(\d+))", [this](const httplib::Request &q, httplib::Response &r) {
+            int image = 0;
+            if (!ParseWhole(q.matches[1], &image)) return SendError(r, 400, "the image number is out of range");
+            const Workspace::Reply reply = workspace.Statistics(image);
+            SendJson(r, reply.status, reply.body);
         });
         server.Get("/api/markers", [this](const httplib::Request &q, httplib::Response &r) {
             std::vector<PaneBounds> panes;

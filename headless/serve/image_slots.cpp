@@ -88,17 +88,37 @@ Reply ImageSlots::StartOverviews(const json &request) {
     return {202, json{{"started", true}}};
 }
 
-int ImageSlots::Tile(int image, int z, long long x, long long y, std::string *png, std::string *why) {
-    std::shared_ptr<TileImage> tiles;
-    if (image >= 0 && image < static_cast<int>(slots_.size())) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        tiles = slots_[static_cast<size_t>(image)].tiles;
+std::shared_ptr<TileImage> ImageSlots::Shown(int image, long *revision) const {
+    if (image < 0 || image >= static_cast<int>(slots_.size())) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (revision) *revision = slots_[static_cast<size_t>(image)].revision;
+    return slots_[static_cast<size_t>(image)].tiles;
+}
+
+Reply ImageSlots::Statistics(int image) const {
+    long revision = 0;
+    const std::shared_ptr<TileImage> tiles = Shown(image, &revision);
+    if (!tiles) return Refused(404, "no image is shown as image " + std::to_string(image));
+    json bands = json::array();
+    for (size_t b = 0; b < tiles->Statistics().size(); ++b) {
+        json band = ToJson(tiles->Statistics()[b]);
+        band["stretch"] = {tiles->Stretch()[b].lo, tiles->Stretch()[b].hi};
+        bands.push_back(band);
     }
+    return {200, json{{"image", image}, {"revision", revision}, {"bands", bands}}};
+}
+
+int ImageSlots::Tile(int image, int z, long long x, long long y, const TileContrast &asked, std::string *png,
+                     std::string *why) {
+    const std::shared_ptr<TileImage> tiles = Shown(image, nullptr);
     if (!tiles) {
         *why = "no image is shown as image " + std::to_string(image);
         return 404;
     }
-    switch (tiles->Render(z, x, y, png, why)) {
+    Contrast contrast;
+    if (!ReadContrast(asked.stretch, asked.gamma, asked.contrast, asked.brightness, tiles->Bands(), &contrast, why))
+        return 400;
+    switch (tiles->Render(z, x, y, contrast, png, why)) {
         case TileStatus::kOk: return 200;
         case TileStatus::kOutOfRange: *why = "no such tile"; return 404;
         case TileStatus::kFailed: break;

@@ -17,6 +17,12 @@
 
 namespace zsrv {
 
+// A tile request's contrast as written (tile_stretch.h ReadContrast); empty
+// texts for the defaults.
+struct TileContrast {
+    std::string stretch, gamma, contrast, brightness;
+};
+
 class ImageSlots {
 public:
     // root: the folder relative file names are taken in.
@@ -36,7 +42,11 @@ public:
     // {"image": 0|1}: starts building that image's overviews (202).
     Reply StartOverviews(const nlohmann::json &request);
     // A tile's PNG bytes and 200, or a 4xx or 500 status with *why.
-    int Tile(int image, int z, long long x, long long y, std::string *png, std::string *why);
+    int Tile(int image, int z, long long x, long long y, const TileContrast &contrast, std::string *png,
+             std::string *why);
+    // {"image", "file", "revision", "bands": [statistics (tile_stretch.h) with
+    // "stretch": [lo, hi] drawn by default]}: what the contrast controls show.
+    Reply Statistics(int image) const;
     // Tells the builds to end early.
     void Stop() { stopping_ = true; }
 
@@ -52,6 +62,9 @@ private:
         double done = 0;
         std::string error;
     };
+
+    // The tiles of the image shown in a slot (null for none), and its revision.
+    std::shared_ptr<TileImage> Shown(int image, long *revision) const;
 
     std::string root_;
     mutable std::mutex mutex_;  // guards what follows

@@ -25,7 +25,6 @@ namespace {
 // The larger side at which an image without overviews is worth overviews:
 // showing it whole reads about this many pixels per tile row.
 constexpr int kOverviewWorthy = 4096;
-constexpr double kLowPercentile = 0.02, kHighPercentile = 0.98;
 constexpr int kHistogramBuckets = 1024;
 
 void RegisterDrivers() {
@@ -65,56 +64,33 @@ int ZoomToFit(int width, int height) {
     return zoom;
 }
 
-// The 2nd and 98th percentile of a band, from GDAL's approximate histogram.
-BandStretch PercentileStretch(GDALRasterBandH band) {
+// A band's statistics, from GDAL's approximate histogram: of each byte value
+// for 8-bit data, else of kHistogramBuckets buckets over the band's range.
+BandStatistics StatisticsOfBand(GDALRasterBandH band) {
     double lo = -0.5, hi = 255.5;
     int buckets = 256;
-    if (GDALGetRasterDataType(band) != GDT_Byte) {
+    const bool bytes = GDALGetRasterDataType(band) == GDT_Byte;
+    if (!bytes) {
         double minMax[2] = {0, 0};
         CPLErrorReset();
         if (GDALComputeRasterMinMax(band, TRUE, minMax) != CE_None || !std::isfinite(minMax[0]) ||
             !std::isfinite(minMax[1]))
-            return BandStretch{};
-        if (minMax[0] == minMax[1]) return BandStretch{minMax[0], minMax[0]};
+            return StatisticsOf({}, 0, 255, false);
+        if (minMax[0] == minMax[1]) {
+            BandStatistics even;
+            even.min = even.max = even.mean = even.low = even.high = even.from = even.to = minMax[0];
+            return even;
+        }
         lo = minMax[0];
         hi = minMax[1];
         buckets = kHistogramBuckets;
     }
     std::vector<GUIntBig> counts(static_cast<size_t>(buckets), 0);
-    if (GDALGetRasterHistogramEx(band, lo, hi, buckets, counts.data(), FALSE, TRUE, nullptr, nullptr) != CE_None)
-        return BandStretch{lo, hi};
-    GUIntBig total = 0;
-    for (GUIntBig c : counts) total += c;
-    if (total == 0) return BandStretch{};
-    const double width = (hi - lo) / buckets;
-    // The value below which a fraction of the pixels lie, at a bucket's edge.
-    auto valueAt = [&](double fraction, bool upperEdge) {
-        const double wanted = fraction * static_cast<double>(total);
-        GUIntBig seen = 0;
-        for (int i = 0; i < buckets; ++i) {
-            seen += counts[static_cast<size_t>(i)];
-            if (static_cast<double>(seen) >= wanted) return lo + width * (i + (upperEdge ? 1 : 0));
-        }
-        return hi;
-    };
-    BandStretch stretch{valueAt(kLowPercentile, false), valueAt(kHighPercentile, true)};
-    // A small bright or dark feature on an even ground falls outside the cut;
-    // the full range then still shows it.
-    if (stretch.hi - stretch.lo <= width) stretch = BandStretch{valueAt(0, false), valueAt(1, true)};
-    if (GDALGetRasterDataType(band) == GDT_Byte) {
-        // Bucket edges sit half-way between byte values.
-        stretch.lo = std::ceil(stretch.lo);
-        stretch.hi = std::floor(stretch.hi);
-    }
-    return stretch;
-}
-
-uint8_t Stretched(double value, const BandStretch &s) {
-    if (s.hi <= s.lo) return 128;
-    const double scaled = (value - s.lo) * 255.0 / (s.hi - s.lo);
-    if (!(scaled > 0)) return 0;
-    if (scaled >= 255) return 255;
-    return static_cast<uint8_t>(scaled + 0.5);
+    // Out of range included: GDAL counts the band's maximum itself, which
+    // lies at the last bucket's upper edge, only then.
+    if (GDALGetRasterHistogramEx(band, lo, hi, buckets, counts.data(), TRUE, TRUE, nullptr, nullptr) != CE_None)
+        counts.assign(counts.size(), 0);
+    return StatisticsOf(std::vector<uint64_t>(counts.begin(), counts.end()), lo, hi, bytes);
 }
 
 // The band of the dataset, or its overview of the largest reduction that is
@@ -230,12 +206,14 @@ bool TileImage::Load(std::string *why) {
     minZoom_ = ZoomToFit(width_, height_);
     // The stretch is worked out once per version of the image and kept in the
     // server's cache folder, never beside the image.
-    const std::string kept = StretchFile(path_);
-    if (kept.empty() || !ReadStretch(kept, bands_, &stretch_)) {
-        stretch_.clear();
-        for (int b = 1; b <= bands_; ++b) stretch_.push_back(PercentileStretch(GDALGetRasterBand(ds, b)));
-        if (!kept.empty()) WriteStretch(kept, stretch_);
+    const std::string kept = StatisticsFile(path_);
+    if (kept.empty() || !ReadStatistics(kept, bands_, &statistics_)) {
+        statistics_.clear();
+        for (int b = 1; b <= bands_; ++b) statistics_.push_back(StatisticsOfBand(GDALGetRasterBand(ds, b)));
+        if (!kept.empty()) WriteStatistics(kept, statistics_);
     }
+    stretch_.clear();
+    for (const BandStatistics &band : statistics_) stretch_.push_back(DefaultStretch(band));
     return true;
 }
 
@@ -251,7 +229,8 @@ int TileImage::OverviewCount() const {
     return dataset_ ? GDALGetOverviewCount(GDALGetRasterBand(static_cast<GDALDatasetH>(dataset_), 1)) : 0;
 }
 
-TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, std::string *why) {
+TileStatus TileImage::Render(int z, long long x, long long y, const Contrast &contrast, std::string *png,
+                             std::string *why) {
     if (z > 0 || z < minZoom_ || x < 0 || y < 0) return TileStatus::kOutOfRange;
     // minZoom_ is at least -24 for an image side below 2^31, so these fit.
     const long long factor = 1LL << -z;  // image pixels per tile pixel
@@ -296,18 +275,19 @@ TileStatus TileImage::Render(int z, long long x, long long y, std::string *png, 
             }
             int hasNoData = 0;
             const double noData = GDALGetRasterNoDataValue(GDALGetRasterBand(ds, b + 1), &hasNoData);
-            const BandStretch &stretch = stretch_[static_cast<size_t>(b)];
+            const size_t index = static_cast<size_t>(b);
+            const Shader shade(contrast.stretch.size() > index ? contrast.stretch[index] : stretch_[index], contrast);
             for (int row = 0; row < outHeight; ++row)
                 for (int col = 0; col < outWidth; ++col) {
                     const float v = values[static_cast<size_t>(row) * outWidth + col];
                     uint8_t *pixel = &rgba[(static_cast<size_t>(row) * kTileSize + col) * 4];
                     if (b == 0) pixel[3] = 255;
                     if (std::isnan(v) || (hasNoData && v == static_cast<float>(noData))) pixel[3] = 0;
-                    const uint8_t shade = Stretched(v, stretch);
+                    const uint8_t grey = shade(v);
                     if (bands_ == 1)
-                        pixel[0] = pixel[1] = pixel[2] = shade;
+                        pixel[0] = pixel[1] = pixel[2] = grey;
                     else
-                        pixel[b] = shade;
+                        pixel[b] = grey;
                 }
         }
     }

@@ -10,15 +10,11 @@
 // tiles itself, pixels drawn as pixels. A tile that sticks out of the image is
 // transparent beyond it, as are pixels of a band's no-data value.
 //
-// Contrast. Each band is stretched linearly from its 2nd to its 98th
-// percentile, from GDAL's approximate histogram (overviews or sampled blocks),
-// so one hot pixel does not darken the picture (when the cut leaves a single
-// value, the full range is used instead). The stretch is kept in the server's
-// cache folder ($XDG_CACHE_HOME/zot-host, else ~/.cache/zot-host) per version
-// of the image, never beside it. One band is drawn grey, three
-// or more as red, green and blue from the first three, two as grey from the
-// first. A band of one value throughout is drawn mid-grey, so the image's
-// extent still shows.
+// Contrast. Each band is stretched linearly, by default from its 2nd to its
+// 98th percentile (tile_stretch.h), or as the page asks. One band is drawn
+// grey, three or more as red, green and blue from the first three, two as
+// grey from the first. A band of one value throughout is drawn mid-grey, so
+// the image's extent still shows.
 #ifndef ZSRV_TILES_H
 #define ZSRV_TILES_H
 
@@ -28,14 +24,11 @@
 #include <string>
 #include <vector>
 
+#include "tile_stretch.h"
+
 namespace zsrv {
 
 constexpr int kTileSize = 256;
-
-// The linear stretch of one band: lo maps to 0, hi to 255.
-struct BandStretch {
-    double lo = 0, hi = 255;
-};
 
 enum class TileStatus {
     kOk,
@@ -60,10 +53,13 @@ public:
     int MinZoom() const { return minZoom_; }
     // Reduced-resolution copies the file (or an .ovr beside it) holds.
     int OverviewCount() const;
+    // The bands shown (1 or 3), their statistics and default stretch.
+    int Bands() const { return bands_; }
+    const std::vector<BandStatistics> &Statistics() const { return statistics_; }
     const std::vector<BandStretch> &Stretch() const { return stretch_; }
 
-    // The PNG bytes of tile (x, y) at zoom z into *png.
-    TileStatus Render(int z, long long x, long long y, std::string *png, std::string *why);
+    // The PNG bytes of tile (x, y) at zoom z, shaded with contrast, into *png.
+    TileStatus Render(int z, long long x, long long y, const Contrast &contrast, std::string *png, std::string *why);
 
     // Opens the file again, to see overviews built since it was opened.
     bool Reopen(std::string *why);
@@ -78,6 +74,7 @@ private:
     mutable std::mutex mutex_;
     void *dataset_ = nullptr;  // GDALDatasetH
     int width_ = 0, height_ = 0, bands_ = 0, minZoom_ = 0;
+    std::vector<BandStatistics> statistics_;
     std::vector<BandStretch> stretch_;
 };
 

@@ -15,6 +15,7 @@
 #include "app/view_json.h"
 #include "requests.h"
 #include "session/catalogue.h"
+#include "toolkit/core/files.h"
 
 namespace zsrv {
 
@@ -228,6 +229,10 @@ Reply Workspace::History(const std::string &name) {
                      // Questions the lines asked were answered by the recorded
                      // answers; any other takes its default, without the page.
                      zapp::SetQuestionAsker(nullptr);
+                     // Saves and reports among the lines wrote their files when
+                     // they were first run: run again, they write nothing (a file
+                     // changed since is never replaced behind the user's back).
+                     const zhc::DryRunWrites noWrites;
                      if (!redo) zapp::CloseOpenTools();
                      for (const SessionLine &line : lines) {
                          if (line.words.empty() || line.words[0] == "expect") continue;

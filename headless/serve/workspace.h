@@ -96,9 +96,12 @@ public:
     Reply Files(const std::string &folder) { return ListFolder(root_, folder); }
     Reply StartOverviews(const nlohmann::json &request) { return images_.StartOverviews(request); }
     // A tile of the image shown in image slot 0 (left) or 1 (right).
-    int Tile(int image, int z, long long x, long long y, std::string *png, std::string *why) {
-        return images_.Tile(image, z, x, y, png, why);
+    int Tile(int image, int z, long long x, long long y, const TileContrast &contrast, std::string *png,
+             std::string *why) {
+        return images_.Tile(image, z, x, y, contrast, png, why);
     }
+    // The statistics and histogram of an image's bands, for contrast.
+    Reply Statistics(int image) const { return images_.Statistics(image); }
     // A file under the root, to download: 200 with its bytes and base name.
     int Download(const std::string &path, std::string *bytes, std::string *name, std::string *why) {
         return ReadForDownload(root_, path, bytes, name, why);

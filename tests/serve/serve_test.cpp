@@ -475,3 +475,24 @@ TEST_F(ServeTest, UndoAndRedoTakeBackAndRedoWhatChangedPointsOrPicksAndTheSessio
     EXPECT_EQ(refused("undo"), 400);
     EXPECT_TRUE(Tool(Get("/api/view").body)["open"]);
 }
+
+TEST_F(ServeTest, UndoAndRedoReplayEarlierSavesAndReportsWithoutWritingTheirFilesAgain) {
+    StartAndOpen();
+    Act({{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 20.25}, {"y", 30.5}});
+    Act({{"action", "accept"}});
+    Act({{"action", "save"}, {"file", "saved.txt"}});
+    Act({{"action", "report"}, {"file", "report.txt"}});
+    // Since then the report was edited outside the tool and the T&E file
+    // removed; a pick is then undone and redone.
+    zt::WriteText(dir_.File("report.txt"), "edited by hand\n");
+    fs::remove(dir_.File("saved.txt"));
+    Act({{"action", "row"}, {"row", 1}});
+    Act({{"action", "click"}, {"image", 0}, {"view", 1}, {"x", 40}, {"y", 30}});
+    for (const char *step : {"undo", "redo", "undo"}) {
+        SCOPED_TRACE(step);
+        Act({{"action", step}});
+        EXPECT_EQ(zt::ReadText(dir_.File("report.txt")), "edited by hand\n");
+        EXPECT_FALSE(fs::exists(dir_.File("saved.txt")));
+    }
+    EXPECT_EQ(Tool(Get("/api/view").body)["pendingPicks"], json({0, 0}));
+}

@@ -63,6 +63,7 @@ export const api = {
     request('GET', `/api/assessment?known=${known}&class_h=${encodeURIComponent(classes.h)}&class_v=${encodeURIComponent(classes.v)}`),
   assessmentPdf: (path, classes) => request('POST', '/api/assessment/pdf', { path, class_h: classes.h, class_v: classes.v }),
   buildOverviews: (image) => request('POST', '/api/overviews', { image }),
+  statistics: (image) => request('GET', `/api/statistics/${image}`),
   blob,
   downloadUrl: (path) => `/api/download?path=${encodeURIComponent(path)}`,
   // Fetches path and hands it to the browser's downloads as name.

@@ -5,6 +5,7 @@
 //   {row: STEP}            move the current row by STEP
 //   {zoom: STEP}           zoom the pane under the mouse
 //   {toggleGraphics: true} show or hide the markers
+//   {resetContrast: true}  the image under the mouse back to its plain stretch
 export function keyIntent(key, { ctrl = false, alt = false, meta = false, shift = false } = {}) {
   if ((ctrl || meta) && !alt) {
     const letter = key.toLowerCase();
@@ -24,6 +25,7 @@ export function keyIntent(key, { ctrl = false, alt = false, meta = false, shift 
     '+': { zoom: 1 },
     '=': { zoom: 1 },
     '-': { zoom: -1 },
+    0: { resetContrast: true },
   };
   return intents[key.length === 1 ? key.toLowerCase() : key] || null;
 }

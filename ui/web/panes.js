@@ -98,7 +98,7 @@ export class Pane {
     this.head.querySelector('.file').textContent = image ? image.file : '';
     if (!this.image) return;
     const bounds = L.latLngBounds(toLatLng(0, this.image.height), toLatLng(this.image.width, 0));
-    const url = (z, x, y) => `/api/tile/${image.image}/${z}/${x}/${y}.png?v=${image.revision}`;
+    const url = (z, x, y) => `/api/tile/${image.image}/${z}/${x}/${y}.png?v=${image.revision}${this.contrast || ''}`;
     this.tiles = new ExactTiles(url, {
       tileSize: 256,
       minZoom: -8,
@@ -129,6 +129,13 @@ export class Pane {
     const zoom = keepZoom ? this.map.getZoom() : Math.max(Math.min(Math.log2(scale), MAX_ZOOM), this.map.getMinZoom());
     this.map.setView(toLatLng(x, y), zoom, { animate: false });
     this.showZoom();
+  }
+
+  // The tiles' contrast parameters (contrast_model.js); a change redraws them.
+  setContrast(query) {
+    if (query === (this.contrast || '')) return;
+    this.contrast = query;
+    if (this.tiles) this.tiles.redraw();
   }
 
   centreOn(x, y) {

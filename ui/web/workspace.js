@@ -6,6 +6,7 @@
 import { api } from './api.js';
 import { AssessmentPanel } from './assessment.js';
 import { createConnection } from './connection.js';
+import { bindContrastKey, ContrastPanel } from './contrast.js';
 import { currentPointId } from './current_point.js';
 import { answerQuestion } from './dialogs.js';
 import { bindInput } from './input.js';
@@ -61,6 +62,12 @@ const download = (path, name) =>
   api.download(path, name).catch((error) => log([{ kind: 'error', text: `Download failed: ${error.message}` }]));
 const input = bindInput(document, { store, act, table, download });
 
+const contrast = new ContrastPanel($('contrast'), localStorage, {
+  statistics: api.statistics,
+  changed: () => store.state.reply && paintPanes(),
+});
+bindContrastKey(document, contrast, () => (store.state.focused ? store.state.focused.id.image : null));
+
 function paintPanes() {
   const { reply, picks, panes } = store.state;
   const model = panesModel(reply.view, reply.images, picks);
@@ -71,6 +78,7 @@ function paintPanes() {
   });
   const current = currentPointId(reply.view.table);
   for (const pane of panes.values()) {
+    pane.setContrast(contrast.query(pane.id.image));
     pane.setCurrent(current);
     pane.setWarning(store.state.warnings[pane.id.image]);
   }
@@ -82,6 +90,7 @@ store.subscribe((state, why) => {
   const { view } = state.reply;
   const toolbar = toolbarModel(view);
   renderToolbar(document, toolbar);
+  contrast.show(state.reply.images);
   paintPanes();
   const stereo = view.panes.some((p) => p.id.image === 1 && p.hasImage);
   renderFigures($('labels'), figuresModel(view.tool, stereo));

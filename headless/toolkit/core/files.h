@@ -35,6 +35,18 @@ bool ConfineFileWrites(const std::string &root, std::string *why);
 void HoldFiles(const void *owner, const std::string &image, const std::vector<std::string> &files);
 void ReleaseFiles(const void *owner);
 
+// While a DryRunWrites lives, every file opened for writing is written nowhere:
+// its text goes to an unnamed temporary file that the close drops, and the
+// close reports success. Replaying earlier actions (undo, redo) runs them so,
+// and a save or report among them never writes its file again.
+class DryRunWrites {
+public:
+    DryRunWrites();
+    ~DryRunWrites();
+    DryRunWrites(const DryRunWrites &) = delete;
+    DryRunWrites &operator=(const DryRunWrites &) = delete;
+};
+
 }  // namespace zhc
 
 #endif

@@ -15,6 +15,7 @@ test('keys mean actions, row moves and zooms; Ctrl+Z and Ctrl+Y undo and redo; o
     ['ArrowDown', {}, { row: 1 }],
     ['-', {}, { zoom: -1 }],
     ['Escape', {}, { action: 'unpick' }],
+    ['0', {}, { resetContrast: true }],
     ['z', { ctrl: true }, { action: 'undo' }],
     ['Z', { ctrl: true, shift: true }, { action: 'redo' }],
     ['y', { meta: true }, { action: 'redo' }],
