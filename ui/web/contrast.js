@@ -105,8 +105,8 @@ export class ContrastPanel {
     const select = element.querySelector('select');
     for (const s of STRETCHES) select.append(new Option(s.label, s.id, false, s.id === setting.stretch));
     select.onchange = () => {
-      const next = { ...setting, stretch: select.value };
-      this.set(block, select.value === 'manual' ? typedStart(stats, next) : next);
+      const next = { ...block.setting, stretch: select.value };
+      this.set(block, select.value === 'manual' ? typedStart(block.stats, next) : next);
     };
     const typed = element.querySelector('.typed');
     typed.hidden = setting.stretch !== 'manual';
@@ -118,7 +118,7 @@ export class ContrastPanel {
       const read = typedLimits(low.value, high.value);
       error.hidden = !!read;
       error.textContent = read ? '' : 'Type two numbers, the low one first.';
-      if (read) this.set(block, { ...setting, ...read });
+      if (read) this.set(block, { ...block.setting, ...read });
     };
     low.onchange = typedChanged;
     high.onchange = typedChanged;
