@@ -359,7 +359,7 @@ async function paneCentre(page, name) {
   }, name);
 }
 
-test('the workspace starts ready to measure and follows the current point; a pick nearer another point is questioned', async () => {
+test('the workspace starts ready to measure and follows the current point, measured there; a pick nearer another point is questioned', async () => {
   await inWorkspace({}, async ({ dir, page }) => {
     await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
     const tool = (await view(page)).tool;
@@ -405,6 +405,15 @@ test('the workspace starts ready to measure and follows the current point; a pic
     const after = await view(page);
     assert.deepEqual(after.tool.pendingPicks, [1, 0], 'No keeps the pick');
     assert.equal(after.table.currentRow, 1);
+    // Measured where the panes were driven: the wrong pick taken back, the
+    // second point's targets clicked, accepted without a question.
+    await page.keyboard.press('Escape');
+    await settled(page);
+    await clickImage(page, 'left main', ...picks(second.left_picks)[0]);
+    await clickImage(page, 'right main', ...picks(second.right_picks)[0]);
+    await page.keyboard.press('Enter');
+    await settled(page);
+    assert.notEqual((await view(page)).table.rows[1].cells[17], '', `${second.id} measured`);
   });
 });
 
