@@ -3,37 +3,26 @@
 // at 1400 x 900 (a dark and a bright image after contrast changes, an error,
 // a report written). ZOT_SCREENSHOTS=docs writes them into the repository's
 // docs/ folder, else into the build's web-artefacts.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdir, readFile, writeFile } from 'node:fs/promises';
 import path from 'node:path';
-import {
-  artefactDir, chooseFile, launchBrowser, openWorkspace, removeDir, run, sampleData, settled, sourceDir, startServer,
-  tempDir,
-} from './harness.mjs';
+import { artefactDir, chooseFile, openWorkspace, run, sampleFixture, settled, sourceDir, startServer } from './harness.mjs';
 
 const shots = process.env.ZOT_SCREENSHOTS ? path.resolve(sourceDir, process.env.ZOT_SCREENSHOTS) : artefactDir;
-let browser;
-let dir; // the sample data, with a dark and a bright copy of its orthoimage
-
-before(async () => {
-  browser = await launchBrowser();
-  dir = await tempDir();
-  await sampleData(dir);
+// The sample data, with a dark and a bright copy of its orthoimage: shadows
+// crushed (cube of the values) and highlights washed out (cube root).
+const fixture = sampleFixture(async (dir) => {
   await mkdir(shots, { recursive: true });
-  // Shadows crushed (cube of the values) and highlights washed out (cube root).
   for (const [name, exponent] of [['dark.tif', '3'], ['bright.tif', '0.33']])
     await run('gdal_translate', ['-q', '-scale', '0', '255', '0', '255', '-exponent', exponent,
       path.join(dir, 'ortho_geographic.tif'), path.join(dir, name)]);
-});
-after(async () => {
-  await browser?.close();
-  await removeDir(dir);
 });
 
 // A workspace on image with the sample's first `measured` points measured
 // (the sample session's own clicks), at 1400 x 900.
 async function inWorkspace(image, measured, work) {
+  const { browser, dir } = fixture;
   const lines = (await readFile(path.join(dir, 'geographic.session'), 'utf8')).split('\n');
   const kept = [];
   for (const line of lines) {
@@ -79,6 +68,7 @@ async function setControl(page, selector, value, asked) {
   const control = page.locator(`#contrast [data-image="0"] ${selector}`);
   if (selector === 'select') await control.selectOption(value);
   else await control.fill(String(value));
+  await control.blur();
   await tiles;
   return tilesDrawn(page);
 }
@@ -120,7 +110,7 @@ test('screenshots: a dark and a bright image after contrast changes, an error, a
     await page.screenshot({ path: path.join(shots, 'contrast-bright.png') });
   });
   await inWorkspace('ortho_geographic.tif', 6, async (page) => {
-    await writeFile(path.join(dir, 'broken_te.txt'), 'G01 7.64 45.08\n');
+    await writeFile(path.join(fixture.dir, 'broken_te.txt'), 'G01 7.64 45.08\n');
     await page.click('#te-open');
     await chooseFile(page, 'broken_te.txt');
     await settled(page);

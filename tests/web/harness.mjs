@@ -7,6 +7,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
+import { before, after } from 'node:test';
 import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -178,4 +179,22 @@ export async function labels(page) {
 // The current view as the page holds it.
 export async function view(page) {
   return page.evaluate(() => window.zotWorkspace.state.reply.view);
+}
+
+// A test file's browser and sample data (written once into a temporary
+// folder), made before its tests and removed after them; prepare(dir) adds to
+// the folder. Read them as fixture.browser and fixture.dir inside the tests.
+export function sampleFixture(prepare = async () => {}) {
+  const fixture = { browser: null, dir: null };
+  before(async () => {
+    fixture.browser = await launchBrowser();
+    fixture.dir = await tempDir();
+    await sampleData(fixture.dir);
+    await prepare(fixture.dir);
+  });
+  after(async () => {
+    await fixture.browser?.close();
+    await removeDir(fixture.dir);
+  });
+  return fixture;
 }

@@ -3,26 +3,15 @@
 // pane, one in the right, Enter), the panes driven by the tool alone; its
 // report is byte for byte the one `zot-host run` writes for a session of the
 // same picks.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFile, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import {
-  call, chooseFile, launchBrowser, openWorkspace, removeDir, run, sampleData, settled, startServer, startTool,
-  tempDir, view, zotHost,
+  call, chooseFile, openWorkspace, run, sampleFixture, settled, startServer, startTool, view, zotHost,
 } from './harness.mjs';
 
-let browser;
-let dir;
-before(async () => {
-  browser = await launchBrowser();
-  dir = await tempDir();
-  await sampleData(dir);
-});
-after(async () => {
-  await browser?.close();
-  await removeDir(dir);
-});
+const fixture = sampleFixture();
 
 // Where image position (x, y) shows in a pane as it stands, in the page.
 async function onScreen(page, pane, x, y) {
@@ -35,6 +24,7 @@ async function onScreen(page, pane, x, y) {
 }
 
 test('three actions a point measure the sample stereo pair to the report zot-host run gives for the same picks', async () => {
+  const { browser, dir } = fixture;
   const server = await startServer(['--root', dir]);
   const { page, problems } = await openWorkspace(browser, server, { width: 1400, height: 900 });
   try {
@@ -77,9 +67,9 @@ test('three actions a point measure the sample stereo pair to the report zot-hos
     session.push('report reports/batch.txt');
     await writeFile(path.join(dir, 'three.session'), session.join('\n') + '\n');
     await run(zotHost, ['run', path.join(dir, 'three.session')]);
-    const page_ = await readFile(path.join(dir, 'reports/page.txt'));
-    assert.ok(page_.length > 0);
-    assert.deepEqual(page_, await readFile(path.join(dir, 'reports/batch.txt')));
+    const written = await readFile(path.join(dir, 'reports/page.txt'));
+    assert.ok(written.length > 0);
+    assert.deepEqual(written, await readFile(path.join(dir, 'reports/batch.txt')));
     assert.deepEqual(problems, [], 'the page raised no error');
   } finally {
     await page.context().close();

@@ -168,9 +168,11 @@ function drawHistogram(canvas, stats, setting) {
     const step = width / bars.length;
     bars.forEach((h, i) => g.fillRect(i * step, height - h * (height - 2), Math.max(1, step), h * (height - 2)));
     g.globalAlpha = 1;
-    g.strokeStyle = colours[b];
+    // The values drawn black and white: yellow over a grey histogram.
+    g.strokeStyle = stats.bands.length === 1 ? '#ffd866' : colours[b];
+    g.lineWidth = stats.bands.length === 1 ? 2 : 1;
     for (const v of ranges[b]) {
-      const x = Math.round(across(band, v) * (width - 1)) + 0.5;
+      const x = Math.min(width - 1, Math.max(1, Math.round(across(band, v) * (width - 1))));
       g.beginPath();
       g.moveTo(x, 0);
       g.lineTo(x, height);
