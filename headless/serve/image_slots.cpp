@@ -99,10 +99,12 @@ Reply ImageSlots::Statistics(int image) const {
     long revision = 0;
     const std::shared_ptr<TileImage> tiles = Shown(image, &revision);
     if (!tiles) return Refused(404, "no image is shown as image " + std::to_string(image));
+    const std::vector<BandStatistics> statistics = tiles->Statistics();
+    const std::vector<BandStretch> stretch = tiles->Stretch();
     json bands = json::array();
-    for (size_t b = 0; b < tiles->Statistics().size(); ++b) {
-        json band = ToJson(tiles->Statistics()[b]);
-        band["stretch"] = {tiles->Stretch()[b].lo, tiles->Stretch()[b].hi};
+    for (size_t b = 0; b < statistics.size() && b < stretch.size(); ++b) {
+        json band = ToJson(statistics[b]);
+        band["stretch"] = {stretch[b].lo, stretch[b].hi};
         bands.push_back(band);
     }
     return {200, json{{"image", image}, {"revision", revision}, {"bands", bands}}};

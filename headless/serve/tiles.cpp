@@ -223,6 +223,21 @@ bool TileImage::Reopen(std::string *why) {
     return Load(why);
 }
 
+int TileImage::Bands() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bands_;
+}
+
+std::vector<BandStatistics> TileImage::Statistics() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statistics_;
+}
+
+std::vector<BandStretch> TileImage::Stretch() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stretch_;
+}
+
 int TileImage::OverviewCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     const WithoutSideFiles quiet;

@@ -53,10 +53,11 @@ public:
     int MinZoom() const { return minZoom_; }
     // Reduced-resolution copies the file (or an .ovr beside it) holds.
     int OverviewCount() const;
-    // The bands shown (1 or 3), their statistics and default stretch.
-    int Bands() const { return bands_; }
-    const std::vector<BandStatistics> &Statistics() const { return statistics_; }
-    const std::vector<BandStretch> &Stretch() const { return stretch_; }
+    // The bands shown (1 or 3), their statistics and default stretch (copies:
+    // overviews built meanwhile open the image again).
+    int Bands() const;
+    std::vector<BandStatistics> Statistics() const;
+    std::vector<BandStretch> Stretch() const;
 
     // The PNG bytes of tile (x, y) at zoom z, shaded with contrast, into *png.
     TileStatus Render(int z, long long x, long long y, const Contrast &contrast, std::string *png, std::string *why);

@@ -31,6 +31,7 @@ export class ContrastPanel {
   // The images shown (the view's images): a block for each.
   show(images) {
     const shown = (images || []).filter((i) => i.width);
+    const before = [...this.blocks.values()].map((b) => b.element);
     for (const image of [...this.blocks.keys()])
       if (!shown.some((i) => i.image === image)) {
         this.blocks.get(image).element.remove();
@@ -45,7 +46,10 @@ export class ContrastPanel {
     }
     this.root.hidden = this.blocks.size === 0;
     const order = [...this.blocks.entries()].sort((a, b) => a[0] - b[0]).map(([, b]) => b.element);
-    this.root.replaceChildren(...(order.length ? [heading()] : []), ...order);
+    // Moved only when the blocks changed: a slider in the hand or a field
+    // being typed in stays where it is.
+    if (order.length !== before.length || order.some((e) => !before.includes(e)))
+      this.root.replaceChildren(...(order.length ? [heading()] : []), ...order);
   }
 
   // The tile parameters of an image ('' for the server's own stretch).
@@ -105,6 +109,7 @@ export class ContrastPanel {
     const select = element.querySelector('select');
     for (const s of STRETCHES) select.append(new Option(s.label, s.id, false, s.id === setting.stretch));
     select.onchange = () => {
+      select.blur(); // the arrow keys go back to the table's rows
       const next = { ...block.setting, stretch: select.value };
       this.set(block, select.value === 'manual' ? typedStart(block.stats, next) : next);
     };
@@ -138,6 +143,9 @@ export class ContrastPanel {
         clearTimeout(timer);
         timer = setTimeout(() => this.set(block, next, false), 120);
       };
+      // Released, the slider lets the keys go back to the workspace (Up and
+      // Down move through the rows, not the slider).
+      input.onpointerup = () => input.blur();
       input.ondblclick = () => this.set(block, { ...block.setting, [field]: field === 'brightness' ? 0 : 1 });
       input.title = 'Double-click: back to neutral';
       sliders.append(row);
@@ -186,7 +194,8 @@ function drawHistogram(canvas, stats, setting) {
 export function bindContrastKey(doc, panel, focusedImage) {
   doc.addEventListener('keydown', (event) => {
     const target = event.target;
-    if (doc.querySelector('dialog[open]') || (target && /^(INPUT|TEXTAREA|SELECT)$/.test(target.tagName))) return;
+    const typing = target && /^(INPUT|TEXTAREA|SELECT)$/.test(target.tagName) && target.type !== 'range';
+    if (doc.querySelector('dialog[open]') || typing) return;
     const intent = keyIntent(event.key, { ctrl: event.ctrlKey, alt: event.altKey, meta: event.metaKey, shift: event.shiftKey });
     if (!intent || !intent.resetContrast) return;
     const image = focusedImage();
