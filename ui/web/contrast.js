@@ -77,7 +77,11 @@ export class ContrastPanel {
         this.render(block, image.image);
         this.callbacks.changed();
       },
-      () => {},
+      (error) => {
+        if (this.blocks.get(image.image) !== block) return;
+        block.failed = `The image's statistics did not load (${error.message}); its stretch is the plain one.`;
+        this.render(block, image.image);
+      },
     );
     this.render(block, image.image);
   }
@@ -119,6 +123,8 @@ export class ContrastPanel {
     low.value = setting.low ?? '';
     high.value = setting.high ?? '';
     const error = element.querySelector('.contrast-error');
+    error.hidden = !block.failed;
+    error.textContent = block.failed || '';
     const typedChanged = () => {
       const read = typedLimits(low.value, high.value);
       error.hidden = !!read;
