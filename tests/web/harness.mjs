@@ -198,3 +198,21 @@ export function sampleFixture(prepare = async () => {}) {
   });
   return fixture;
 }
+
+// A server over dir and a page on it at 1400 x 900, the sample stereo pair
+// started and its T&E file open: {server, page, problems}.
+export async function openStereo(browser, dir) {
+  const server = await startServer(['--root', dir]);
+  const { page, problems } = await openWorkspace(browser, server, { width: 1400, height: 900 });
+  try {
+    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
+    await page.click('#te-open');
+    await chooseFile(page, 'stereo_te.txt');
+    await settled(page);
+  } catch (error) {
+    await page.context().close();
+    await server.stop();
+    throw error;
+  }
+  return { server, page, problems };
+}

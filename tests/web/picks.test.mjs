@@ -5,10 +5,7 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdir } from 'node:fs/promises';
 import path from 'node:path';
-import {
-  artefactDir, call, chooseFile, launchBrowser, openWorkspace, removeDir, sampleData, settled, startServer,
-  startTool, tempDir,
-} from './harness.mjs';
+import { artefactDir, call, launchBrowser, openStereo, removeDir, sampleData, settled, tempDir } from './harness.mjs';
 
 let browser;
 let dir;
@@ -52,13 +49,8 @@ async function aim(page, pane, [x, y], zoom, offset) {
 }
 
 test('a click records the file position under the pointer pixel centre in every pane at 1x to 16x', async () => {
-  const server = await startServer(['--root', dir]);
-  const { page, problems } = await openWorkspace(browser, server, { width: 1400, height: 900 });
+  const { server, page, problems } = await openStereo(browser, dir);
   try {
-    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'stereo_te.txt');
-    await settled(page);
     let clicks = 0;
     for (const pane of ['left main', 'left zoom', 'right main', 'right zoom'])
       for (const [factor, offset] of [[1, 3], [2, -5], [3.39, 7], [16, 2]]) {

@@ -7,9 +7,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFile, writeFile } from 'node:fs/promises';
 import path from 'node:path';
-import {
-  call, chooseFile, openWorkspace, run, sampleFixture, settled, startServer, startTool, view, zotHost,
-} from './harness.mjs';
+import { call, chooseFile, openStereo, run, sampleFixture, settled, view, zotHost } from './harness.mjs';
 
 const fixture = sampleFixture();
 
@@ -25,13 +23,8 @@ async function onScreen(page, pane, x, y) {
 
 test('three actions a point measure the sample stereo pair to the report zot-host run gives for the same picks', async () => {
   const { browser, dir } = fixture;
-  const server = await startServer(['--root', dir]);
-  const { page, problems } = await openWorkspace(browser, server, { width: 1400, height: 900 });
+  const { server, page, problems } = await openStereo(browser, dir);
   try {
-    await startTool(page, 'stereo_left.tif', 'stereo_right.tif');
-    await page.click('#te-open');
-    await chooseFile(page, 'stereo_te.txt');
-    await settled(page);
     const [head, ...rows] = (await readFile(path.join(dir, 'truth/points.csv'), 'utf8')).trim().split('\n');
     const names = head.split(',');
     const points = rows.map((l) => Object.fromEntries(l.split(',').map((v, i) => [names[i], v])))
