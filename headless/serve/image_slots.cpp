@@ -79,6 +79,8 @@ Reply ImageSlots::StartOverviews(const json &request) {
                                           },
                                           &why) &&
                            tiles->Reopen(&why);
+        // The page names files relative to the folder; so does the failure.
+        for (size_t at; !built && (at = why.find(root_ + "/")) != std::string::npos;) why.erase(at, root_.size() + 1);
         std::lock_guard<std::mutex> lock(mutex_);
         builds_[image].running = false;
         builds_[image].done = built ? 1 : builds_[image].done;

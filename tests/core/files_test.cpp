@@ -1,6 +1,7 @@
 // Text files: writing, write errors that must not pass unseen, and path parts.
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -105,6 +106,34 @@ TEST_F(CoreFilesTest, OpeningInAMissingFolderIsReported) {
     EXPECT_EQ(0, zfio_Close(nullptr, &err));
     EXPECT_NE(nullptr, err);
     zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(CoreFilesTest, FilesThatCannotBeOpenedSayWhy) {
+    zt::TempDir dir;
+    ASSERT_EQ(0, mkfifo(dir.File("pipe").c_str(), 0600));
+    std::filesystem::create_symlink(dir.File("gone/report.txt"), dir.File("dangling.txt"));
+    const std::string longName = dir.File(std::string(300, 'n') + ".txt");
+    const struct {
+        std::string name;
+        const char *mode, *says;
+    } cases[] = {
+        {dir.File("missing.txt"), "r", "Cannot open file"},
+        {dir.File("gone/report.txt"), "a", "No such file or directory"},
+        {dir.File("pipe"), "a", "No program is reading from the FIFO"},
+        {dir.File("dangling.txt"), "w", "gone"},  // a link into a folder that is not there
+        {longName, "w", "File name too long"},
+        {"/sys/zot_report.txt", "w", "no file can be made in the folder /sys"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 80) + " " + c.mode);
+        Zerr_Report *err = nullptr;
+        EXPECT_EQ(nullptr, zfio_Open(c.name.c_str(), c.mode, &err));
+        ASSERT_NE(nullptr, err);
+        EXPECT_STREQ("zfio_Open", zerr_ReportOperation(err));
+        EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find(c.says)) << zerr_ReportMessage(err);
+        zerr_DeleteErrorReportEx(&err);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
 }
 
 TEST_F(CoreFilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {

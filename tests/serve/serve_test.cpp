@@ -105,6 +105,11 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {R"({"action":"open","file":"sub"})", 400, "is a folder"},
         {R"({"action":"report","file":"nowhere/r.txt"})", 400, "there is no folder \"nowhere\""},
         {R"({"action":"accept","window":{"first":-1,"count":5}})", 400, "\"window\""},
+        {R"({"action":"accept","window":[0, 5]})", 400, "\"window\""},
+        {"{}", 400, "\"action\" is missing"},
+        {R"({"action":"open","file":"sub\\points.txt"})", 400, "control characters or backslashes"},
+        {R"({"action":"open","file":"sub//points.txt"})", 400, "has an empty folder name"},
+        {R"({"action":"open","file":"./."})", 400, "names the workspace folder, not a file"},
         {"{\"action\":\"edit\",\"row\":0,\"column\":8,\"text\":\"" + std::string(300 * 1024, 'x') + "\"}", 413,
          "too large"},
     };
@@ -117,9 +122,47 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
     for (const char *path : {"/api/tile/0/1/0/0.png", "/api/tile/0/0/9/0.png", "/api/tile/1/0/0/0.png", "/api/nothing"})
         EXPECT_EQ(Get(path).status, 404) << path;
     EXPECT_EQ(Get("/api/tile/0/0/99999999999999999999/0.png").status, 400);
-    EXPECT_EQ(Get("/api/view?first=-4").status, 400);
-    EXPECT_EQ(Get("/api/markers?pane=0,0,1,2").status, 400);
-    EXPECT_EQ(Post("/api/answer", R"({"answer":"yes"})").status, 409);
+    // The other doors: a path to GET, or a path and the body to POST.
+    const struct {
+        std::string path, body;
+        int status;
+        const char *says;
+    } others[] = {
+        {"/api/view?first=-4", "", 400, "first and count"},
+        {"/api/view?first=x", "", 400, "first and count"},
+        {"/api/view?count=-1", "", 400, "first and count"},
+        {"/api/view?count=2147483648", "", 400, "first and count"},
+        {"/api/markers?pane=0,0,1,2", "", 400, "pane must be"},
+        {"/api/markers?pane=2,0,0,0,100,80", "", 400, "image and view 0 or 1"},
+        {"/api/markers?pane=0,0.5,0,0,100,80", "", 400, "image and view 0 or 1"},
+        {"/api/markers?pane=0,0,a,0,100,80", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,,0,100,80", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,0,0,100,80,1", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,0,0,inf,80", "", 400, "pane must be"},
+        {"/api/assessment?known=x", "", 400, "known must be"},
+        {"/api/assessment?class_h=-2", "", 400, "accuracy class"},
+        {"/api/assessment?class_v=2cm", "", 400, "accuracy class"},
+        {"/api/files?dir=mono.tif", "", 400, "is not a folder"},
+        {"/web/missing.js", "", 404, "no such file"},
+        {"/web/index.unknown", "", 404, "no such file"},
+        {"/api/answer", R"({"answer":"yes"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"cancel"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"file","file":"r.txt"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"maybe"})", 400, "yes, no, cancel or file"},
+        {"/api/answer", R"({"answer":"file"})", 400, "must name the file"},
+        {"/api/assessment/pdf", "{}", 400, "path must be a text"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf","class_h":"-1"})", 400, "accuracy class"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf","class_v":"x"})", 400, "accuracy class"},
+        {"/api/assessment/pdf", R"({"path":"../a.pdf"})", 400, "leads out of the workspace folder"},
+        {"/api/overviews", R"({"image":"0"})", 400, "must be 0 or 1"},
+        {"/api/overviews", R"({"image":1})", 400, "no image is shown there"},
+    };
+    for (const auto &c : others) {
+        const Answer answer = c.body.empty() ? Get(c.path) : Post(c.path, c.body);
+        EXPECT_EQ(answer.status, c.status) << c.path << " " << c.body << ": " << answer.text;
+        EXPECT_NE(answer.text.find(c.says), std::string::npos) << c.path << " " << c.body << ": " << answer.text;
+    }
+    EXPECT_FALSE(fs::exists(dir_.File("a.pdf")));
     EXPECT_EQ(Session(), session);
     EXPECT_EQ(Get("/api/view").body["view"], before["view"]);
 }
