@@ -78,6 +78,24 @@ TEST_F(CoreFilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
     zerr_DeleteErrorReportEx(&err);
 }
 
+TEST_F(CoreFilesTest, AFileWhosePlaceIsTakenBeforeCloseIsReportedAndLeavesNoTemporary) {
+    zt::TempDir dir;
+    Zerr_Report *err = nullptr;
+    Zfio_File *file = zfio_Open(dir.File("report.txt").c_str(), "w", &err);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(3, zfio_Fprintf(file, "abc"));
+    // Another program makes a folder of that name while the report is written.
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("report.txt")));
+    zt::WriteText(dir.File("report.txt/kept.txt"), "x");
+    EXPECT_EQ(0, zfio_Close(file, &err));
+    ASSERT_NE(nullptr, err);
+    EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find("Error writing file " + dir.File("report.txt")))
+        << zerr_ReportMessage(err);
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(zt::FolderEntries(dir.Path()), std::vector<std::string>{"report.txt"}) << "no temporary file is left";
+    EXPECT_EQ(zt::ReadText(dir.File("report.txt/kept.txt")), "x");
+}
+
 TEST_F(CoreFilesTest, AnInjectedWriteFailureIsReportedAtClose) {
     zt::TempDir dir;
     Zerr_Report *err = nullptr;

@@ -154,6 +154,7 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {"/api/assessment/pdf", R"({"path":"a.pdf","class_h":"-1"})", 400, "accuracy class"},
         {"/api/assessment/pdf", R"({"path":"a.pdf","class_v":"x"})", 400, "accuracy class"},
         {"/api/assessment/pdf", R"({"path":"../a.pdf"})", 400, "leads out of the workspace folder"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf"})", 409, "there are no measured points to report"},
         {"/api/overviews", R"({"image":"0"})", 400, "must be 0 or 1"},
         {"/api/overviews", R"({"image":1})", 400, "no image is shown there"},
     };
