@@ -151,6 +151,11 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {"/api/answer", R"({"answer":"maybe"})", 400, "yes, no, cancel or file"},
         {"/api/answer", R"({"answer":"file"})", 400, "must name the file"},
         {"/api/assessment/pdf", "{}", 400, "path must be a text"},
+        {"/api/assessment/pdf", R"({"path":5})", 400, "path must be a text"},
+        {"/api/download?path=", "", 400, "no file name given"},
+        {"/api/download?path=a%01.txt", "", 400, "control characters"},
+        {"/web/a..b.js", "", 404, "no such file"},
+        {"/web//index.html", "", 404, "no such file"},
         {"/api/assessment/pdf", R"({"path":"a.pdf","class_h":"-1"})", 400, "accuracy class"},
         {"/api/assessment/pdf", R"({"path":"a.pdf","class_v":"x"})", 400, "accuracy class"},
         {"/api/assessment/pdf", R"({"path":"../a.pdf"})", 400, "leads out of the workspace folder"},
@@ -338,6 +343,17 @@ TEST_F(ServeTest, MarkersAndRowsAreSentOnlyForWhatAPaneAndTheTableShow) {
     EXPECT_NEAR(p1["x"].get<double>(), 20, 1e-6);
     EXPECT_NEAR(p1["y"].get<double>(), 30, 1e-6);
     EXPECT_EQ(p1["colour"], json({1.0, 0.0, 0.0}));
+    // P1 at (20, 30), P2 at (50, 50): each edge of the pane's part leaves one out.
+    const std::pair<const char *, json> parts[] = {
+        {"pane=0,0,30,0,100,80", {"P2"}}, {"pane=0,0,0,40,100,80", {"P2"}}, {"pane=0,0,0,0,40,80", {"P1"}},
+        {"pane=0,0,0,0,100,40", {"P1"}},  {"pane=1,0,0,0,100,80", json::array()},
+    };
+    for (const auto &part : parts) {
+        const json shown = markers(part.first);
+        json labels = json::array();
+        for (const json &marker : shown[0]["markers"]) labels.push_back(marker["label"]);
+        EXPECT_EQ(labels, part.second) << part.first;
+    }
 
     const json rows = Get("/api/view?first=1&count=1").body["view"]["table"];
     EXPECT_EQ(rows["rowCount"], 2);
@@ -427,6 +443,7 @@ TEST_F(ServeTest, ClosingWithResultsNotReportedAsksThePageAndWaitsForItsAnswers)
     ASSERT_TRUE(fileQuery["question"].is_object()) << fileQuery.dump();
     EXPECT_TRUE(fileQuery["question"]["fileQuery"]);
     EXPECT_EQ(Post("/api/answer", R"({"answer":"file","file":"../r.txt"})").status, 400);
+    EXPECT_NE(Post("/api/answer", R"({"answer":"yes"})").text.find("the tool asks for a file name"), std::string::npos);
     const json closed = Post("/api/answer", R"({"answer":"file","file":"r.txt"})").body;
     EXPECT_TRUE(closed["question"].is_null());
     EXPECT_EQ(closed["view"]["toolsOpen"], 0);
