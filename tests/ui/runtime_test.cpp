@@ -202,8 +202,13 @@ TEST_F(RuntimeTest, TableParametersAreSetTogetherOrNotAtAll) {
     Take(&err);
     EXPECT_EQ(zzml_SetParameters(table, &err, "column", 1, "columnformat", "%.2f", nullptr), 0);
     EXPECT_NE(Take(&err).find("column 1 holds no numbers"), std::string::npos);
-    EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", "%n", nullptr), 0);
-    EXPECT_NE(Take(&err).find("format \"%n\" is not a number format"), std::string::npos);
+    // One conversion of a double, with flags, a width and a precision of two digits at most.
+    for (const std::string &bad : std::vector<std::string>{"%n", "%d", "%", "%.", "%123f", "%.123f", "no conversion",
+                                                             "%f %f", "%f" + std::string(64, ' ')}) {
+        EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", bad.c_str(), nullptr), 0) << bad;
+        EXPECT_NE(Take(&err).find("format \"" + bad + "\" is not a number format"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", "%%%-+ #012.3e", nullptr), 1) << Take(&err);
     EXPECT_EQ(zha::CellRowCount("table"), 3);
     EXPECT_EQ(zha::CellColumnCount("table"), 4);
 
