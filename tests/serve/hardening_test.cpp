@@ -247,6 +247,18 @@ TEST_F(ServeTest, APortInUseIsNeverSharedNorItsIpv6Half) {
     zsrv::HttpServer second(options, *workspace_);
     EXPECT_FALSE(second.Bind(&why));
     EXPECT_NE(why.find("in use"), std::string::npos) << why;
+    options.port = 65536;
+    EXPECT_FALSE(zsrv::HttpServer(options, *workspace_).Bind(&why));
+    EXPECT_NE(why.find("the port must be from 0 to 65535"), std::string::npos) << why;
+    // The address printed for each way of binding: one a browser on this machine opens.
+    for (const auto &bound : std::vector<std::pair<std::string, std::string>>{
+             {"0.0.0.0", "127.0.0.1"}, {"::", "127.0.0.1"}, {"localhost", "127.0.0.1"}, {"::1", "[::1]"}}) {
+        options.bind = bound.first;
+        EXPECT_EQ(zsrv::HttpServer(options, *workspace_).Address(),
+                  "http://" + bound.second + ":0/#token=" + std::string(kToken))
+            << bound.first;
+    }
+    options.bind = "127.0.0.1";
 
     // Another program listening on [::1] at a port: localhost there is not ours.
     const int other = socket(AF_INET6, SOCK_STREAM, 0);
