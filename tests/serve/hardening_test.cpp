@@ -429,6 +429,19 @@ TEST_F(ServeTest, ImagesWithoutARangeToStretchShowGreyAndPixelsThatAreNoNumberTr
         EXPECT_EQ(tile[at + 3], c.alpha);
         Act({{"action", "close"}});
     }
+    // The tall image whole, read from its overviews once they are built.
+    Act({{"action", "start"}, {"left", "even.tif"}});
+    ASSERT_EQ(Post("/api/overviews", R"({"image":0})").status, 202);
+    for (const auto until = Clock::now() + std::chrono::seconds(60); Clock::now() < until;) {
+        const json image = Get("/api/view?count=0").body["images"][0];
+        if (image.value("overviews", 0) > 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Get("/api/view?count=0").body["images"][0]["overviews"], 2) << "halved until it fits one tile";
+    const std::vector<uint8_t> whole = Pixels(Get("/api/tile/0/-2/0/0.png").text);
+    ASSERT_EQ(whole.size(), 256u * 256 * 4);
+    EXPECT_EQ(whole[(25 * 256 + 1) * 4], 128);
+    EXPECT_EQ(whole[(25 * 256 + 1) * 4 + 3], 255);
 }
 
 TEST_F(ServeTest, AnOverviewBuildThatFailsSaysWhyAndTheImageIsStillShown) {
