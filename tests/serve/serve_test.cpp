@@ -452,6 +452,21 @@ TEST_F(ServeTest, ClosingWithResultsNotReportedAsksThePageAndWaitsForItsAnswers)
     EXPECT_NE(session.find("accept\nanswer yes\nanswer file r.txt\nclose\n"), std::string::npos) << session;
 }
 
+// Cancel answers a file query only; the session records it where it came.
+TEST_F(ServeTest, ACancelledQuestionIsRecordedAsTheAnswerItWas) {
+    StartAndOpen();
+    Act({{"action", "click"}, {"image", 0}, {"view", 0}, {"x", 20}, {"y", 30}});
+    Act({{"action", "accept"}});
+    ASSERT_TRUE(Act({{"action", "close"}})["question"].is_object());
+    EXPECT_NE(Post("/api/answer", R"({"answer":"cancel"})").text.find("the tool asks yes or no"), std::string::npos);
+    ASSERT_TRUE(Post("/api/answer", R"({"answer":"yes"})").body["question"]["fileQuery"]);
+    const Answer answered = Post("/api/answer", R"({"answer":"cancel"})");
+    EXPECT_EQ(answered.status, 200) << answered.text;
+    EXPECT_TRUE(answered.body["question"].is_null());
+    const std::string session = Session();
+    EXPECT_NE(session.find("accept\nanswer yes\nanswer cancel\nclose\n"), std::string::npos) << session;
+}
+
 TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {
     fs::create_directory(dir_.File("data"));
     fs::copy_file(dir_.File("points.txt"), dir_.File("data/points two.txt"));
