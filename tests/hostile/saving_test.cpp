@@ -244,6 +244,13 @@ TEST_F(HostileSaving, ErrorsQuoteFieldsShortAndVisibly) {
         EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
         EXPECT_LT(run.out.size() + run.err.size(), 20000u);
     }
+    // The same typed into a cell (the host's own check, before the module's).
+    std::string retyped;
+    for (const auto &e : elevations)
+        if (e.first != "\x7F")
+            retyped += "edit 1 \"T&E CE90\" \"1" + e.first + "\"\nexpect error \"\\\"1" + e.second + "\\\" is not\"\n";
+    const hs::SessionRun typedAgain = Run(std::string(kPrefix) + retyped);
+    EXPECT_EQ(0, typedAgain.outcome.status) << typedAgain.out << typedAgain.err;
     const hs::SessionRun typed = Run(std::string(kPrefix) + "edit 1 \"T&E Elevation\" " + std::string(200, 'x') +
                                      "\nexpect error \"\\\"" + std::string(80, 'x') +
                                      "\\\"... (200 bytes) is not a number\"\n"
