@@ -444,6 +444,17 @@ TEST_F(ServeTest, ImagesWithoutARangeToStretchShowGreyAndPixelsThatAreNoNumberTr
     EXPECT_EQ(whole[(25 * 256 + 1) * 4 + 3], 255);
 }
 
+TEST_F(ServeTest, AnImageReplacedOnDiskIsShownAnewUnderANewRevision) {
+    WriteBand(dir_.File("again.tif"), GDT_Byte, 60, 40, [](int, int) { return 10.0; });
+    EXPECT_EQ(Act({{"action", "start"}, {"left", "again.tif"}})["images"][0]["revision"], 1);
+    EXPECT_EQ(Pixels(Get("/api/tile/0/0/0/0.png").text).at(3), 255);
+    Act({{"action", "close"}});
+    // Rewritten with pixels that are no number, then started again.
+    WriteBand(dir_.File("again.tif"), GDT_Float32, 60, 40, [](int, int) { return std::nan(""); });
+    EXPECT_EQ(Act({{"action", "start"}, {"left", "again.tif"}})["images"][0]["revision"], 2);
+    EXPECT_EQ(Pixels(Get("/api/tile/0/0/0/0.png").text).at(3), 0) << "the new pixels, not the old ones";
+}
+
 TEST_F(ServeTest, AnOverviewBuildThatFailsSaysWhyAndTheImageIsStillShown) {
     Act({{"action", "start"}, {"left", "mono.tif"}});
     fs::create_directory(dir_.File("mono.tif.ovr"));  // where the overviews would go
