@@ -2,9 +2,24 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace zsrv {
 
 using json = nlohmann::json;
+
+namespace {
+
+// What tells one version of a file on disk from another: its inode, size and
+// time of change ("" when there is none).
+std::string Stamp(const std::string &path) {
+    struct stat seen;
+    if (stat(path.c_str(), &seen) != 0) return "";
+    return std::to_string(seen.st_ino) + ":" + std::to_string(seen.st_size) + ":" +
+           std::to_string(seen.st_mtim.tv_sec) + "." + std::to_string(seen.st_mtim.tv_nsec);
+}
+
+}  // namespace
 
 ImageSlots::~ImageSlots() {
     stopping_ = true;
@@ -15,16 +30,17 @@ ImageSlots::~ImageSlots() {
 void ImageSlots::Note(const std::vector<std::string> &files) {
     for (size_t i = 0; i < slots_.size(); ++i) {
         const std::string file = i < files.size() ? files[i] : std::string();
+        const std::string path =
+            file.empty() || std::filesystem::path(file).is_absolute() ? file : root_ + "/" + file;
+        const std::string stamp = file.empty() ? "" : Stamp(path);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (slots_[i].file == file) continue;
+            if (slots_[i].file == file && slots_[i].stamp == stamp) continue;
         }
         Slot slot;
         slot.file = file;
-        if (!file.empty()) {
-            const std::string path = std::filesystem::path(file).is_absolute() ? file : root_ + "/" + file;
-            slot.tiles = TileImage::Open(path, &slot.error);
-        }
+        slot.stamp = stamp;
+        if (!file.empty()) slot.tiles = TileImage::Open(path, &slot.error);
         std::lock_guard<std::mutex> lock(mutex_);
         slot.revision = slots_[i].revision + 1;
         slots_[i] = slot;
@@ -79,6 +95,8 @@ Reply ImageSlots::StartOverviews(const json &request) {
                                           },
                                           &why) &&
                            tiles->Reopen(&why);
+        // The page names files relative to the folder; so does the failure.
+        for (size_t at; !built && (at = why.find(root_ + "/")) != std::string::npos;) why.erase(at, root_.size() + 1);
         std::lock_guard<std::mutex> lock(mutex_);
         builds_[image].running = false;
         builds_[image].done = built ? 1 : builds_[image].done;

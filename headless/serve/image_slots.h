@@ -33,7 +33,7 @@ public:
     ImageSlots &operator=(const ImageSlots &) = delete;
 
     // The files the tool shows, by slot ("" for none); a slot whose file
-    // changed opens it anew. Opening may take a while: call it on the module
+    // changed, or was replaced on disk, opens it anew. Opening may take a while: call it on the module
     // thread, which owns the order of changes.
     void Note(const std::vector<std::string> &files);
     // [{"image", "file", "revision", "error", "width", "height", "minZoom",
@@ -53,6 +53,7 @@ public:
 private:
     struct Slot {
         std::string file;   // as the tool opened it
+        std::string stamp;  // which version of the file on disk (Stamp)
         long revision = 0;  // changes with the file and its overviews (for the page's tile cache)
         std::shared_ptr<TileImage> tiles;
         std::string error;  // why it cannot be shown

@@ -1,6 +1,7 @@
 // Text files: writing, write errors that must not pass unseen, and path parts.
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -77,6 +78,24 @@ TEST_F(CoreFilesTest, AWriteErrorIsReportedAtCloseAtTheLatest) {
     zerr_DeleteErrorReportEx(&err);
 }
 
+TEST_F(CoreFilesTest, AFileWhosePlaceIsTakenBeforeCloseIsReportedAndLeavesNoTemporary) {
+    zt::TempDir dir;
+    Zerr_Report *err = nullptr;
+    Zfio_File *file = zfio_Open(dir.File("report.txt").c_str(), "w", &err);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(3, zfio_Fprintf(file, "abc"));
+    // Another program makes a folder of that name while the report is written.
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("report.txt")));
+    zt::WriteText(dir.File("report.txt/kept.txt"), "x");
+    EXPECT_EQ(0, zfio_Close(file, &err));
+    ASSERT_NE(nullptr, err);
+    EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find("Error writing file " + dir.File("report.txt")))
+        << zerr_ReportMessage(err);
+    zerr_DeleteErrorReportEx(&err);
+    EXPECT_EQ(zt::FolderEntries(dir.Path()), std::vector<std::string>{"report.txt"}) << "no temporary file is left";
+    EXPECT_EQ(zt::ReadText(dir.File("report.txt/kept.txt")), "x");
+}
+
 TEST_F(CoreFilesTest, AnInjectedWriteFailureIsReportedAtClose) {
     zt::TempDir dir;
     Zerr_Report *err = nullptr;
@@ -105,6 +124,34 @@ TEST_F(CoreFilesTest, OpeningInAMissingFolderIsReported) {
     EXPECT_EQ(0, zfio_Close(nullptr, &err));
     EXPECT_NE(nullptr, err);
     zerr_DeleteErrorReportEx(&err);
+}
+
+TEST_F(CoreFilesTest, FilesThatCannotBeOpenedSayWhy) {
+    zt::TempDir dir;
+    ASSERT_EQ(0, mkfifo(dir.File("pipe").c_str(), 0600));
+    std::filesystem::create_symlink(dir.File("gone/report.txt"), dir.File("dangling.txt"));
+    const std::string longName = dir.File(std::string(300, 'n') + ".txt");
+    const struct {
+        std::string name;
+        const char *mode, *says;
+    } cases[] = {
+        {dir.File("missing.txt"), "r", "Cannot open file"},
+        {dir.File("gone/report.txt"), "a", "No such file or directory"},
+        {dir.File("pipe"), "a", "No program is reading from the FIFO"},
+        {dir.File("dangling.txt"), "w", "gone"},  // a link into a folder that is not there
+        {longName, "w", "File name too long"},
+        {"/sys/zot_report.txt", "w", "no file can be made in the folder /sys"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 80) + " " + c.mode);
+        Zerr_Report *err = nullptr;
+        EXPECT_EQ(nullptr, zfio_Open(c.name.c_str(), c.mode, &err));
+        ASSERT_NE(nullptr, err);
+        EXPECT_STREQ("zfio_Open", zerr_ReportOperation(err));
+        EXPECT_NE(std::string::npos, std::string(zerr_ReportMessage(err)).find(c.says)) << zerr_ReportMessage(err);
+        zerr_DeleteErrorReportEx(&err);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
 }
 
 TEST_F(CoreFilesTest, PathPartsAreSplitAtTheLastSlashAndDot) {

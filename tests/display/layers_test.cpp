@@ -225,6 +225,8 @@ TEST_F(DisplayTest, ARemovedCallbackNoLongerRuns) {
     zha::FaultInject("zvis_ObjectAddCallback", 1);
     EXPECT_EQ(zvis_ObjectAddCallback(layer, ZVIS_EVENT_OBJECT_DESTROYED, RecordCB, &removed, &err), 0);
     EXPECT_NE(TakeReport(&err), "");
+    EXPECT_EQ(zvis_ObjectAddCallback(layer, ZVIS_EVENT_OBJECT_DESTROYED, nullptr, &removed, &err), 0);
+    EXPECT_NE(TakeReport(&err).find("No callback given."), std::string::npos);
 
     ASSERT_TRUE(zha::DestroyLayer(layer));
     EXPECT_TRUE(removed.calls.empty());

@@ -11,6 +11,12 @@
 #include "fixtures/temp_dir.h"
 #include "zhost.h"
 
+#if defined(__has_feature)
+#define ZT_HAS_ASAN __has_feature(address_sanitizer)
+#else
+#define ZT_HAS_ASAN 0
+#endif
+
 namespace {
 
 struct Refusal {
@@ -76,6 +82,27 @@ TEST(ToolkitRefusalsTest, MissingArgumentsAreRefusedUnderTheOperationsName) {
         {"zvis_ObjectAddCallback", [](Zerr_Report **e) { zvis_ObjectAddCallback(nullptr, 18, nullptr, nullptr, e); }},
         {"zvis_ObjectRmCallback", [](Zerr_Report **e) { zvis_ObjectRmCallback(nullptr, 18, nullptr, nullptr, e); }},
         {"zgda_BaseDataCreate", [](Zerr_Report **e) { zgda_BaseDataCreate(0, 1, 10, 2, 0, e); }},
+        // More cells than memory can address: refused without trying.
+        {"zgda_BaseDataCreate", [](Zerr_Report **e) { zgda_BaseDataCreate(INT32_MAX, INT32_MAX, 10, 2, 0, e); }},
+        {"zdis_ViewWindowConvertMapToCanvasCoordinates",
+         [](Zerr_Report **e) { zdis_ViewWindowConvertMapToCanvasCoordinates(nullptr, nullptr, 0, 0, nullptr, nullptr, e); }},
+#if !defined(__SANITIZE_ADDRESS__) && !ZT_HAS_ASAN
+        // An element of 2^62 bytes: more than any address space holds (the
+        // sanitizer ends the process on such a request instead).
+        {"zdlm_Add",
+         [&](Zerr_Report **e) {
+             Zdlm_List *huge = zdlm_InitList(size_t{1} << 62, 1, nullptr);
+             zdlm_Add(huge, &value, e);
+             zdlm_FreeList(&huge, nullptr);
+         }},
+#endif
+        // Elements so large that four of them exceed what memory can address.
+        {"zdlm_Add",
+         [&](Zerr_Report **e) {
+             Zdlm_List *huge = zdlm_InitList(SIZE_MAX / 2, 4, nullptr);
+             zdlm_Add(huge, &value, e);
+             zdlm_FreeList(&huge, nullptr);
+         }},
         {"zstr_StringListAppend", [](Zerr_Report **e) { zstr_StringListAppend(nullptr, nullptr, e); }},
     };
     for (const Refusal &r : refusals) {

@@ -217,20 +217,40 @@ TEST_F(HostileSaving, AbsurdValuesAreRefused) {
 TEST_F(HostileSaving, ErrorsQuoteFieldsShortAndVisibly) {
     hs::WriteBytes(session.Dir(), "huge.txt", "P\t44.999\t" + std::string(1 << 20, '7') + "\t100\t1\t1\td\r\n");
     hs::WriteBytes(session.Dir(), "hidden.txt", "P\t44.999\t7\t1\xC2\xA0\x01\t1\t1\td\r\n");
-    const struct {
-        const char *file;
-        std::string shown;
-    } cases[] = {
+    // An elevation of "1" and then what is to be shown: invisible characters
+    // by their code point, bytes that are no character by their value.
+    const std::pair<std::string, std::string> elevations[] = {
+        {"\xC2\xAD", "\\\\u{00AD}"},         {"\xE2\x80\x8B", "\\\\u{200B}"}, {"\xE2\x80\xA8", "\\\\u{2028}"},
+        {"\xE2\x81\xA0", "\\\\u{2060}"},     {"\xEF\xBB\xBF", "\\\\u{FEFF}"}, {"\x7F", "\\\\x7F"},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}, {"\xC3(", "\\\\xC3("},     {"\xF8", "\\\\xF8"},
+        {"\xE2\x80", "\\\\xE2\\\\x80"},
+    };
+    struct Case {
+        std::string file, shown;
+    };
+    std::vector<Case> cases = {
         {"huge.txt", "\\\"" + std::string(80, '7') + "\\\"... (1048576 bytes)"},
         {"hidden.txt", "\\\"1\\\\u{00A0}\\\\x01\\\" is not a number"},
     };
+    for (size_t i = 0; i < std::size(elevations); ++i) {
+        const std::string file = "shown" + std::to_string(i) + ".txt";
+        hs::WriteBytes(session.Dir(), file, "P\t44.999\t7\t1" + elevations[i].first + "\t1\t1\td\r\n");
+        cases.push_back({file, "\\\"1" + elevations[i].second + "\\\" is not a number"});
+    }
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
         const hs::SessionRun run =
-            Run(std::string("start mono.tif\nopen ") + c.file + "\nexpect error \"" + c.shown + "\"\n");
+            Run("start mono.tif\nopen " + c.file + "\nexpect error \"" + c.shown + "\"\n");
         EXPECT_EQ(0, run.outcome.status) << run.out << run.err;
         EXPECT_LT(run.out.size() + run.err.size(), 20000u);
     }
+    // The same typed into a cell (the host's own check, before the module's).
+    std::string retyped;
+    for (const auto &e : elevations)
+        if (e.first != "\x7F")
+            retyped += "edit 1 \"T&E CE90\" \"1" + e.first + "\"\nexpect error \"\\\"1" + e.second + "\\\" is not\"\n";
+    const hs::SessionRun typedAgain = Run(std::string(kPrefix) + retyped);
+    EXPECT_EQ(0, typedAgain.outcome.status) << typedAgain.out << typedAgain.err;
     const hs::SessionRun typed = Run(std::string(kPrefix) + "edit 1 \"T&E Elevation\" " + std::string(200, 'x') +
                                      "\nexpect error \"\\\"" + std::string(80, 'x') +
                                      "\\\"... (200 bytes) is not a number\"\n"

@@ -136,9 +136,17 @@ TEST(ServedAssessment, EqualsZotHostAssessOfTheReportOfTheSamePointsAndFollowsCh
             const httplib::Result result = client.Post("/api/action", headers, request.dump(), "application/json");
             ASSERT_TRUE(result && result->status == 200) << request.dump();
         };
-        act({{"action", "row"}, {"row", 0}});
+        // A cell typed again as it was changes the table but not the points.
+        const json first = get("/api/view")["view"]["table"]["rows"][0]["cells"];
+        act({{"action", "edit"}, {"row", 0}, {"column", 8}, {"text", first[8]}});
         EXPECT_EQ(get("/api/assessment?known=" + std::to_string(revision)),
                   (json{{"revision", revision}, {"unchanged", true}}));
+        for (const char *units : {"meters", "feet"}) {
+            act({{"action", "row"}, {"row", 0}});
+            act({{"action", "units"}, {"units", units}});
+            EXPECT_EQ(get("/api/assessment?known=" + std::to_string(revision)),
+                      (json{{"revision", revision}, {"unchanged", true}}));
+        }
         // Clearing the flagged point's measurement: the next revision without it.
         act({{"action", "row"}, {"row", flagged["row"]}});
         act({{"action", "clear"}});

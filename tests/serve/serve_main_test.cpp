@@ -29,7 +29,8 @@ const char kPoints[] = "P1\t44.997\t7.002\t500\t0.5\t1.0\tfirst point\nP2\t44.99
 // A zot-host serve process and what it printed.
 class Served {
 public:
-    explicit Served(std::vector<std::string> args) {
+    // Runs zot-host serve with args, in cwd when one is given.
+    explicit Served(std::vector<std::string> args, const std::string &cwd = "") {
         args.insert(args.begin(), {ZOT_BINARY_DIR "/zot-host", "serve"});
         int out[2];
         if (pipe(out) != 0) return;
@@ -38,6 +39,7 @@ public:
             dup2(out[1], 1);
             dup2(out[1], 2);
             close(out[0]);
+            if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
             std::vector<char *> argv;
             for (std::string &arg : args) argv.push_back(arg.data());
             argv.push_back(nullptr);
@@ -47,10 +49,9 @@ public:
         close(out[1]);
         out_ = out[0];
         ReadUntil("Ctrl+C stops it", std::chrono::seconds(60));
-        const std::string address = "http://127.0.0.1:";
-        const size_t at = text_.find(address), token = text_.find("/#token=");
-        if (at != std::string::npos && token != std::string::npos) {
-            port_ = std::atoi(text_.c_str() + at + address.size());
+        const size_t token = text_.find("/#token=");
+        if (token != std::string::npos) {
+            port_ = std::atoi(text_.c_str() + text_.rfind(':', token) + 1);
             token_ = text_.substr(token + 8, 32);
         }
     }
@@ -138,6 +139,7 @@ TEST_F(ServeMainTest, AStopAlwaysEndsTheServerWithinSeconds) {
         {"SIGTERM a third time", SIGTERM, false, "127.0.0.1"},
         {"Ctrl+C with a connection open", SIGINT, true, "127.0.0.1"},
         {"Ctrl+C, reachable from other machines", SIGINT, true, "0.0.0.0"},
+        {"SIGTERM on another loopback address", SIGTERM, false, "127.0.0.2"},
     };
     for (const auto &c : cases) {
         Served served({"--port", "0", "--bind=" + c.bind, "--root", dir_.Path()});
@@ -168,6 +170,8 @@ TEST_F(ServeMainTest, ABadCommandLineIsRefusedWithItsReason) {
         {{"--root="}, "option --root needs a value"},
         {{"--port", "x"}, "the port must be a whole number from 0 to 65535"},
         {{"--port=70000"}, "the port must be a whole number from 0 to 65535"},
+        {{"--port=-1"}, "the port must be a whole number from 0 to 65535"},
+        {{"-"}, "there is no session file -"},
         {{"--colour"}, "unknown option --colour"},
         {{dir_.File("start.session"), dir_.File("start.session")}, "serve takes one session at most"},
         {{dir_.File("none.session")}, "there is no session file"},
@@ -180,6 +184,32 @@ TEST_F(ServeMainTest, ABadCommandLineIsRefusedWithItsReason) {
         EXPECT_EQ(served.Stop(0), 2) << served.Text();
         EXPECT_NE(served.Text().find(c.says), std::string::npos) << served.Text();
     }
+}
+
+TEST_F(ServeMainTest, TheStartingSessionRunsAndIsRecordedUpToWhereItStopped) {
+    // Windows line ends, a comment, a blank line, a show, checks, an error
+    // checked, and a command that does not exist, after which nothing runs.
+    zt::WriteText(dir_.File("start.session"),
+                  "start mono.tif\r\n# the image first\r\n\r\nshow frames\r\nopen \"my points.txt\"\r\n"
+                  "expect rows 2\r\nopen missing.txt\r\nexpect error\r\nfly away\r\nrow 2\r\n");
+    Served served({"--port", "0", dir_.File("start.session")});
+    ASSERT_GT(served.Port(), 0) << served.Text();
+    EXPECT_NE(served.Text().find("the session stopped early; the page takes over"), std::string::npos) << served.Text();
+    httplib::Client client("127.0.0.1", served.Port());
+    const auto recorded = client.Get("/api/session", {{"X-Zot-Token", served.Token()}});
+    ASSERT_TRUE(recorded && recorded->status == 200);
+    EXPECT_NE(recorded->body.find("\nstart mono.tif\nopen \"my points.txt\"\nopen missing.txt\nexpect error\n"),
+              std::string::npos)
+        << recorded->body;
+    for (const char *left : {"show", "rows", "fly", "row 2", "\r"})
+        EXPECT_EQ(recorded->body.find(left), std::string::npos) << left << " in " << recorded->body;
+    EXPECT_EQ(served.Stop(SIGTERM), 0) << served.Text();
+
+    // Without a session or --root, the folder it starts in is served.
+    Served plain({"--port", "0"}, dir_.Path());
+    ASSERT_GT(plain.Port(), 0) << plain.Text();
+    EXPECT_NE(plain.Text().find("files: " + dir_.Path() + "\n"), std::string::npos) << plain.Text();
+    EXPECT_EQ(plain.Stop(SIGTERM), 0) << plain.Text();
 }
 
 TEST_F(ServeMainTest, RecoveryIsWrittenInsideTheFolderOnlyWhenMeasuredResultsWouldBeLost) {

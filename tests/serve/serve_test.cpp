@@ -105,6 +105,11 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
         {R"({"action":"open","file":"sub"})", 400, "is a folder"},
         {R"({"action":"report","file":"nowhere/r.txt"})", 400, "there is no folder \"nowhere\""},
         {R"({"action":"accept","window":{"first":-1,"count":5}})", 400, "\"window\""},
+        {R"({"action":"accept","window":[0, 5]})", 400, "\"window\""},
+        {"{}", 400, "\"action\" is missing"},
+        {R"({"action":"open","file":"sub\\points.txt"})", 400, "control characters or backslashes"},
+        {R"({"action":"open","file":"sub//points.txt"})", 400, "has an empty folder name"},
+        {R"({"action":"open","file":"./."})", 400, "names the workspace folder, not a file"},
         {"{\"action\":\"edit\",\"row\":0,\"column\":8,\"text\":\"" + std::string(300 * 1024, 'x') + "\"}", 413,
          "too large"},
     };
@@ -117,9 +122,53 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithA4xxAndChangeNothing) {
     for (const char *path : {"/api/tile/0/1/0/0.png", "/api/tile/0/0/9/0.png", "/api/tile/1/0/0/0.png", "/api/nothing"})
         EXPECT_EQ(Get(path).status, 404) << path;
     EXPECT_EQ(Get("/api/tile/0/0/99999999999999999999/0.png").status, 400);
-    EXPECT_EQ(Get("/api/view?first=-4").status, 400);
-    EXPECT_EQ(Get("/api/markers?pane=0,0,1,2").status, 400);
-    EXPECT_EQ(Post("/api/answer", R"({"answer":"yes"})").status, 409);
+    // The other doors: a path to GET, or a path and the body to POST.
+    const struct {
+        std::string path, body;
+        int status;
+        const char *says;
+    } others[] = {
+        {"/api/view?first=-4", "", 400, "first and count"},
+        {"/api/view?first=x", "", 400, "first and count"},
+        {"/api/view?count=-1", "", 400, "first and count"},
+        {"/api/view?count=2147483648", "", 400, "first and count"},
+        {"/api/markers?pane=0,0,1,2", "", 400, "pane must be"},
+        {"/api/markers?pane=2,0,0,0,100,80", "", 400, "image and view 0 or 1"},
+        {"/api/markers?pane=0,0.5,0,0,100,80", "", 400, "image and view 0 or 1"},
+        {"/api/markers?pane=0,0,a,0,100,80", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,,0,100,80", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,0,0,100,80,1", "", 400, "pane must be"},
+        {"/api/markers?pane=0,0,0,0,inf,80", "", 400, "pane must be"},
+        {"/api/assessment?known=x", "", 400, "known must be"},
+        {"/api/assessment?class_h=-2", "", 400, "accuracy class"},
+        {"/api/assessment?class_v=2cm", "", 400, "accuracy class"},
+        {"/api/files?dir=mono.tif", "", 400, "is not a folder"},
+        {"/web/missing.js", "", 404, "no such file"},
+        {"/web/index.unknown", "", 404, "no such file"},
+        {"/api/answer", R"({"answer":"yes"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"cancel"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"file","file":"r.txt"})", 409, "no question"},
+        {"/api/answer", R"({"answer":"maybe"})", 400, "yes, no, cancel or file"},
+        {"/api/answer", R"({"answer":"file"})", 400, "must name the file"},
+        {"/api/assessment/pdf", "{}", 400, "path must be a text"},
+        {"/api/assessment/pdf", R"({"path":5})", 400, "path must be a text"},
+        {"/api/download?path=", "", 400, "no file name given"},
+        {"/api/download?path=a%01.txt", "", 400, "control characters"},
+        {"/web/a..b.js", "", 404, "no such file"},
+        {"/web//index.html", "", 404, "no such file"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf","class_h":"-1"})", 400, "accuracy class"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf","class_v":"x"})", 400, "accuracy class"},
+        {"/api/assessment/pdf", R"({"path":"../a.pdf"})", 400, "leads out of the workspace folder"},
+        {"/api/assessment/pdf", R"({"path":"a.pdf"})", 409, "there are no measured points to report"},
+        {"/api/overviews", R"({"image":"0"})", 400, "must be 0 or 1"},
+        {"/api/overviews", R"({"image":1})", 400, "no image is shown there"},
+    };
+    for (const auto &c : others) {
+        const Answer answer = c.body.empty() ? Get(c.path) : Post(c.path, c.body);
+        EXPECT_EQ(answer.status, c.status) << c.path << " " << c.body << ": " << answer.text;
+        EXPECT_NE(answer.text.find(c.says), std::string::npos) << c.path << " " << c.body << ": " << answer.text;
+    }
+    EXPECT_FALSE(fs::exists(dir_.File("a.pdf")));
     EXPECT_EQ(Session(), session);
     EXPECT_EQ(Get("/api/view").body["view"], before["view"]);
 }
@@ -294,6 +343,17 @@ TEST_F(ServeTest, MarkersAndRowsAreSentOnlyForWhatAPaneAndTheTableShow) {
     EXPECT_NEAR(p1["x"].get<double>(), 20, 1e-6);
     EXPECT_NEAR(p1["y"].get<double>(), 30, 1e-6);
     EXPECT_EQ(p1["colour"], json({1.0, 0.0, 0.0}));
+    // P1 at (20, 30), P2 at (50, 50): each edge of the pane's part leaves one out.
+    const std::pair<const char *, json> parts[] = {
+        {"pane=0,0,30,0,100,80", {"P2"}}, {"pane=0,0,0,40,100,80", {"P2"}}, {"pane=0,0,0,0,40,80", {"P1"}},
+        {"pane=0,0,0,0,100,40", {"P1"}},  {"pane=1,0,0,0,100,80", json::array()},
+    };
+    for (const auto &part : parts) {
+        const json shown = markers(part.first);
+        json labels = json::array();
+        for (const json &marker : shown[0]["markers"]) labels.push_back(marker["label"]);
+        EXPECT_EQ(labels, part.second) << part.first;
+    }
 
     const json rows = Get("/api/view?first=1&count=1").body["view"]["table"];
     EXPECT_EQ(rows["rowCount"], 2);
@@ -383,12 +443,28 @@ TEST_F(ServeTest, ClosingWithResultsNotReportedAsksThePageAndWaitsForItsAnswers)
     ASSERT_TRUE(fileQuery["question"].is_object()) << fileQuery.dump();
     EXPECT_TRUE(fileQuery["question"]["fileQuery"]);
     EXPECT_EQ(Post("/api/answer", R"({"answer":"file","file":"../r.txt"})").status, 400);
+    EXPECT_NE(Post("/api/answer", R"({"answer":"yes"})").text.find("the tool asks for a file name"), std::string::npos);
     const json closed = Post("/api/answer", R"({"answer":"file","file":"r.txt"})").body;
     EXPECT_TRUE(closed["question"].is_null());
     EXPECT_EQ(closed["view"]["toolsOpen"], 0);
     EXPECT_NE(zt::ReadText(dir_.File("r.txt")).find("ZOT Report for mono.tif"), std::string::npos);
     const std::string session = Session();
     EXPECT_NE(session.find("accept\nanswer yes\nanswer file r.txt\nclose\n"), std::string::npos) << session;
+}
+
+// Cancel answers a file query only; the session records it where it came.
+TEST_F(ServeTest, ACancelledQuestionIsRecordedAsTheAnswerItWas) {
+    StartAndOpen();
+    Act({{"action", "click"}, {"image", 0}, {"view", 0}, {"x", 20}, {"y", 30}});
+    Act({{"action", "accept"}});
+    ASSERT_TRUE(Act({{"action", "close"}})["question"].is_object());
+    EXPECT_NE(Post("/api/answer", R"({"answer":"cancel"})").text.find("the tool asks yes or no"), std::string::npos);
+    ASSERT_TRUE(Post("/api/answer", R"({"answer":"yes"})").body["question"]["fileQuery"]);
+    const Answer answered = Post("/api/answer", R"({"answer":"cancel"})");
+    EXPECT_EQ(answered.status, 200) << answered.text;
+    EXPECT_TRUE(answered.body["question"].is_null());
+    const std::string session = Session();
+    EXPECT_NE(session.find("accept\nanswer yes\nanswer cancel\nclose\n"), std::string::npos) << session;
 }
 
 TEST_F(ServeTest, TheSessionRecordsEachActionAsALineThatReplaysIt) {

@@ -40,6 +40,20 @@ expect rows 2
 open mostly.txt
 expect message "2 of the 3 points of the T&E file mostly.txt lie outside the image"
 )"},
+    // The image's unit as the user knows it, whatever the projection names it.
+    {"LatitudeLongitudeFileOnAUsFeetImage", R"(start usft.tif
+open latlon.txt
+expect message "look like latitude/longitude but the image is in NAD83 / California zone 3 (ftUS) US survey feet."
+)"},
+    {"LatitudeLongitudeFileOnAFeetImage", R"(start ft.tif
+open latlon.txt
+expect message "look like latitude/longitude but the image is in NAD83 / Arizona East (ft) feet."
+)"},
+    {"MapFileOnASensorModelImage", R"(start rpc.tif
+open utm_points.txt
+expect error "Incorrect format for T&E File."
+expect message "does not fit the image: the T&E file's coordinates look like map X/Y but the image is in latitude/longitude (WGS 84)."
+)"},
     {"TwoOrthoimagesAsAPair", R"(start utm.tif geo.tif
 expect error "A stereo pair needs two images with RPC sensor models; utm.tif has none (it is georeferenced in WGS 84 / UTM zone 32N metres), and geo.tif has none (it is georeferenced in WGS 84 degrees). Start one image alone to measure it in mono."
 expect error "is not Geographic"
@@ -55,6 +69,9 @@ protected:
         // E 350000 to 350100, N 4984920 to 4985000; 7 to 7.01 E, 44.992 to 45 N.
         zt::WriteUtmImage(dir_.File("utm.tif"), options);
         zt::WriteGeographicImage(dir_.File("geo.tif"), options);
+        zt::WriteUsFeetImage(dir_.File("usft.tif"), options);
+        zt::WriteImageWithGeoTransform(dir_.File("ft.tif"), {700000, 1, 0, 900000, 0, -1}, "EPSG:2222", options);
+        zt::WriteRpcImage(dir_.File("rpc.tif"), zt::StereoModel({}, 0), zt::RpcStorage::GeoTiffTag, {500, 500});
         zt::WriteText(dir_.File("latlon.txt"), "P1\t44.9995\t7.0005\t100\t1\t2\ta\nP2\t44.999\t7.001\t100\t1\t2\tb\n");
         zt::WriteText(dir_.File("utm_points.txt"),
                       "U1\t350050\t4984960\t300\t1\t2\ta\nU2\t350020\t4984950\t300\t1\t2\tb\n");

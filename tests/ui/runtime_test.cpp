@@ -1,6 +1,8 @@
 // The UI runtime through the toolkit API and automation: frames and the
 // screen, part texts, table parameters, tool sets, dialogs and injected faults.
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ui_test_support.h"
 
@@ -120,6 +122,54 @@ TEST_F(RuntimeTest, PartTitlesAndTextValues) {
     EXPECT_EQ(parts[6].kind, "cellarray");
 }
 
+// What the automation is asked for names a part of the live scripts, of the
+// right kind, and a row of its table; otherwise it says which it lacks.
+TEST_F(RuntimeTest, AutomationRefusesPartsAndRowsTheScriptsDoNotHave) {
+    std::vector<double> numbers;
+    std::vector<std::string> texts;
+    const struct {
+        const char *operation;
+        std::function<bool(Zerr_Report **)> call;
+        const char *says;
+    } cases[] = {
+        {"ViewPart", [](Zerr_Report **e) { return zha::ViewPart("nothing", nullptr, e); }, "No part named \"nothing\""},
+        {"SetPartValue", [](Zerr_Report **e) { return zha::SetPartValue("nothing", "x", e); }, "No part named"},
+        {"PressButton", [](Zerr_Report **e) { return zha::PressButton("nothing", e); }, "No part named"},
+        {"PressButton", [](Zerr_Report **e) { return zha::PressButton("status", e); }, "is a label, not a button"},
+        {"CellValues", [&](Zerr_Report **e) { return zha::CellValues("table", 0, &numbers, &texts, e); },
+         "Table \"table\" has no row 0 (0 rows)."},
+        {"CellValues", [&](Zerr_Report **e) { return zha::CellValues("table", -1, &numbers, &texts, e); }, "no row -1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.says);
+        Zerr_Report *err = nullptr;
+        EXPECT_FALSE(c.call(&err));
+        ASSERT_NE(err, nullptr);
+        EXPECT_STREQ(zerr_ReportOperation(err), c.operation);
+        EXPECT_NE(Take(&err).find(c.says), std::string::npos);
+    }
+}
+
+// A parse freed twice, or a file query under a part that is no frame, is
+// refused with a report rather than followed.
+TEST_F(RuntimeTest, AStaleParseOrAParentThatIsNoFrameIsRefused) {
+    Zzml_ParseResult *parse = Parse("frame other \"Other\" {\n}\n");
+    ASSERT_NE(parse, nullptr);
+    Zzml_ParseResult *stale = parse;
+    Zerr_Report *err = nullptr;
+    zzml_ParseResultFree(&parse, &err);
+    EXPECT_EQ(parse, nullptr);
+    EXPECT_EQ(err, nullptr);
+    zzml_ParseResultFree(&stale, &err);
+    EXPECT_NE(Take(&err).find("Not a live parse result."), std::string::npos);
+    parses_.pop_back();  // freed above
+
+    Zzml_Part *save = zzml_PartFind(result_, "save", nullptr);
+    EXPECT_EQ(zzml_FileNameListQuery(save, Find("status"), &err), nullptr);
+    EXPECT_NE(Take(&err).find("The parent of query \"save\" is not a frame."), std::string::npos);
+    EXPECT_TRUE(zha::QuestionsAsked().empty()) << "nothing was asked";
+}
+
 TEST_F(RuntimeTest, TableParametersAreSetTogetherOrNotAtAll) {
     Zzml_Part *table = Find("table");
     Zerr_Report *err = nullptr;
@@ -152,8 +202,13 @@ TEST_F(RuntimeTest, TableParametersAreSetTogetherOrNotAtAll) {
     Take(&err);
     EXPECT_EQ(zzml_SetParameters(table, &err, "column", 1, "columnformat", "%.2f", nullptr), 0);
     EXPECT_NE(Take(&err).find("column 1 holds no numbers"), std::string::npos);
-    EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", "%n", nullptr), 0);
-    EXPECT_NE(Take(&err).find("format \"%n\" is not a number format"), std::string::npos);
+    // One conversion of a double, with flags, a width and a precision of two digits at most.
+    for (const std::string &bad : std::vector<std::string>{"%n", "%d", "%", "%.", "%123f", "%.123f", "no conversion",
+                                                             "%f %f", "%f" + std::string(64, ' ')}) {
+        EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", bad.c_str(), nullptr), 0) << bad;
+        EXPECT_NE(Take(&err).find("format \"" + bad + "\" is not a number format"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(zzml_SetParameters(table, &err, "column", 2, "columnformat", "%%%-+ #012.3e", nullptr), 1) << Take(&err);
     EXPECT_EQ(zha::CellRowCount("table"), 3);
     EXPECT_EQ(zha::CellColumnCount("table"), 4);
 
