@@ -155,6 +155,7 @@ Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<Poin
     // squares, and sums of the deviations from the means, so that an offset
     // far larger than the scatter (a datum shift) costs no digits.
     std::vector<double> e, nn, u, he, ve, x, y, checkH, checkV;
+    for (std::vector<double> *column : {&e, &nn, &u, &he, &ve, &x, &y, &checkH, &checkV}) column->reserve(c.he.size());
     for (size_t i = 0; i < c.he.size(); ++i) {
         if (flags != nullptr && (*flags)[i].flagged) continue;
         e.push_back(c.dE[i]), nn.push_back(c.dN[i]), u.push_back(c.dU[i]), he.push_back(c.he[i]);
