@@ -151,16 +151,35 @@ void Quadrants(const std::vector<double> &x, const std::vector<double> &y, Figur
 
 Figures Compute(const ResidualSet &set, const Columns &c, const std::vector<PointFlag> *flags) {
     Figures f;
-    // The subset's values, then two passes: sums for the means and the mean
-    // squares, and sums of the deviations from the means, so that an offset
-    // far larger than the scatter (a datum shift) costs no digits.
-    std::vector<double> e, nn, u, he, ve, x, y, checkH, checkV;
-    for (size_t i = 0; i < c.he.size(); ++i) {
-        if (flags != nullptr && (*flags)[i].flagged) continue;
-        e.push_back(c.dE[i]), nn.push_back(c.dN[i]), u.push_back(c.dU[i]), he.push_back(c.he[i]);
-        x.push_back(c.x[i]), y.push_back(c.y[i]), checkH.push_back(c.sigmaH2[i]), checkV.push_back(c.sigmaV2[i]);
-        if (set.vertical) ve.push_back(std::fabs(c.dU[i]));
+    // The values (the set's own columns when every point counts, a subset
+    // copied out otherwise; HE and |VE| always copied, as their order
+    // statistics reorder them), then two passes: sums for the means and the
+    // mean squares, and sums of the deviations from the means, so that an
+    // offset far larger than the scatter (a datum shift) costs no digits.
+    std::vector<double> subsetE, subsetN, subsetU, he, ve, subsetX, subsetY, subsetCheckH, subsetCheckV;
+    if (flags != nullptr) {
+        for (std::vector<double> *column : {&subsetE, &subsetN, &subsetU, &he, &ve, &subsetX, &subsetY,
+                                            &subsetCheckH, &subsetCheckV}) {
+            column->reserve(c.he.size());
+        }
+        for (size_t i = 0; i < c.he.size(); ++i) {
+            if ((*flags)[i].flagged) continue;
+            subsetE.push_back(c.dE[i]), subsetN.push_back(c.dN[i]), subsetU.push_back(c.dU[i]);
+            he.push_back(c.he[i]), subsetX.push_back(c.x[i]), subsetY.push_back(c.y[i]);
+            subsetCheckH.push_back(c.sigmaH2[i]), subsetCheckV.push_back(c.sigmaV2[i]);
+            if (set.vertical) ve.push_back(std::fabs(c.dU[i]));
+        }
+    } else {
+        he = c.he;
+        if (set.vertical) {
+            ve.resize(c.dU.size());
+            for (size_t i = 0; i < c.dU.size(); ++i) ve[i] = std::fabs(c.dU[i]);
+        }
     }
+    const bool all = flags == nullptr;
+    const std::vector<double> &e = all ? c.dE : subsetE, &nn = all ? c.dN : subsetN, &u = all ? c.dU : subsetU;
+    const std::vector<double> &x = all ? c.x : subsetX, &y = all ? c.y : subsetY;
+    const std::vector<double> &checkH = all ? c.sigmaH2 : subsetCheckH, &checkV = all ? c.sigmaV2 : subsetCheckV;
     const size_t n = he.size();
     f.count = n;
     if (n == 0) {

@@ -1,6 +1,7 @@
 // Opening a T&E file into the tool's points, and saving the points to one.
 #include "tefile/te_files.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <stdio.h>
 #include <string.h>
@@ -15,6 +16,8 @@
 
 // The capacity hint of a new point list.
 static const int32_t kPointListGrowth = 256;
+// The most points an open makes room for before it has read them (about 1 GiB).
+static const size_t kMostPointsAtOnce = size_t{1} << 22;
 
 // A reference point as the tool holds it: the T&E values, every has-flag set,
 // the record's default colours, no markers yet. The texts are heap copies owned
@@ -168,10 +171,18 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
         if (argc < 1 || !argv || !argv[0]) zerr.Throw(__LINE__, "Insufficient arguments passed to the function.");
         fileName = zstr_Duplicate(argv[0]);
         if (!fileName) zerr.Throw(__LINE__, "Error creating string.");
-        // The list grows as lines are read (its records may move until the
-        // markers are placed, once every line is in).
-        newPoints = zdlm_InitList(sizeof(ZOT_Point), kPointListGrowth, zerr.Slot());
-        zerr.Check(__LINE__);
+        // The list is made once the file's size tells about how many points
+        // come, with room for them all, so that it is not moved again and again
+        // while it grows (a file that holds more lines than its first block
+        // suggests still grows it; the records may move until the markers are
+        // placed, once every line is in). Room made at once is capped, so that a
+        // file whose first lines are short asks for no more than it may need.
+        const auto makeList = [&](size_t expected) {
+            const size_t room = std::min(expected + expected / 16 + 16, kMostPointsAtOnce);
+            const int32_t growth = std::max(static_cast<int32_t>(room), kPointListGrowth);
+            newPoints = zdlm_InitList(sizeof(ZOT_Point), growth, zerr.Slot());
+            zerr.Check(__LINE__);
+        };
         // Each line read becomes a point record in the new list at once (the
         // file's points are never held twice). A file that cannot be read or
         // that holds an invalid line raises here, before anything of the tool
@@ -193,7 +204,8 @@ void ZOT_OpenTEFile(ZOT_Data *zotData, int32_t argc, char **argv) {
             zdlm_Add(newPoints, &pending, zerr.Slot());
             zerr.Check(__LINE__);
             pendingOwned = false;
-        });
+        }, makeList);
+        if (!newPoints) makeList(0);
         if (beyondPoleLine) RefuseLatitude(zerr, beyondPole, beyondPoleLine);
         // The measurements about to be replaced are offered for a report first,
         // as closing offers them.

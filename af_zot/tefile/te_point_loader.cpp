@@ -430,8 +430,23 @@ static const char *FindLineEnd(const char *begin, const char *end, bool allRead,
     return ret;
 }
 
+// About how many lines a file of fileBytes holds whose first blockBytes bytes
+// hold lineEnds line ends.
+static size_t EstimateLines(uintmax_t fileBytes, const char *block, size_t blockBytes) {
+    size_t lineEnds = 0;
+    for (const char *at = block, *end = block + blockBytes;
+         (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
+        ++lineEnds;
+    if (blockBytes == 0) return 0;
+    if (fileBytes <= blockBytes) return lineEnds + 1;
+    const double estimate = static_cast<double>(fileBytes) * static_cast<double>(lineEnds + 1) /
+                            static_cast<double>(blockBytes);
+    return estimate < 1e9 ? static_cast<size_t>(estimate) : size_t{1000000000};
+}
+
 void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
-                             const std::function<void(TEPoint &point, int line)> &take) {
+                             const std::function<void(TEPoint &point, int line)> &take,
+                             const std::function<void(size_t lines)> &expect) {
     if (!fileName) return;
     static const char kReadMessage[] = "Error reading T&E file %s.";
     std::error_code ignored;
@@ -445,6 +460,7 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
     std::vector<char> block(kReadBlock);
     size_t begin = 0, end = 0;  // what is read and not yet parsed: block[begin, end)
     bool allRead = false;
+    bool told = !expect;
     int lineNumber = 0;
     for (;;) {
         const char *const unread = block.data() + begin;
@@ -464,6 +480,12 @@ void TEPointLoader::readFile(const char *fileName, bool unitsAreDegrees,
             end += static_cast<size_t>(in.gcount());
             if (in.bad()) ThrowFile("TEPointLoader::loadFile", __LINE__, kReadMessage, fileName);
             allRead = !in;
+            if (!told) {
+                told = true;
+                std::error_code unknown;
+                const uintmax_t size = std::filesystem::file_size(fileName, unknown);
+                expect(EstimateLines(unknown ? end : size, block.data(), end));
+            }
             continue;
         }
         // A last line without a line feed is a line too; nothing after the

@@ -61,9 +61,12 @@ public:
     void loadFile(const char *fileName, bool unitsAreDegrees, std::vector<TEPoint> &points);
     // The same reading, handing each point to take as its line is read, with
     // the line's number (take may move the point away); what take raises ends
-    // the reading.
+    // the reading. expect, when given, is told once, before the first point,
+    // about how many lines the file holds (estimated from its size and its
+    // first block), so that a caller can make room for them at once.
     void readFile(const char *fileName, bool unitsAreDegrees,
-                  const std::function<void(TEPoint &point, int line)> &take);
+                  const std::function<void(TEPoint &point, int line)> &take,
+                  const std::function<void(size_t lines)> &expect = {});
     // The point of one line without its line end; raises for an invalid line
     // (as line 1).
     TEPoint processLine(bool unitsAreDegrees, const std::string &line);

@@ -502,3 +502,26 @@ TEST_F(TESaveTest, SavingAndLoadingGivesEveryValueBackTo11SignificantDigits) {
         }
     }
 }
+
+// Before the first point, a reader is told once about how many lines come, so
+// that it can make room for them: exactly for a file within one block, within
+// a tenth for a long file of even lines.
+TEST_F(TELoadTest, TellsOnceAboutHowManyLinesComeBeforeTheFirstPoint) {
+    for (const int lines : {3, 20000}) {
+        std::string bytes;
+        for (int i = 0; i < lines; ++i) bytes += (i % 2 ? kLineA : kLineB) + "\n";
+        writeFile(path, bytes);
+        std::vector<size_t> told;
+        int taken = 0;
+        TEPointLoader().readFile(
+            path.c_str(), true,
+            [&](TEPoint &, int) {
+                EXPECT_EQ(1u, told.size()) << "told before the first point";
+                ++taken;
+            },
+            [&](size_t expected) { told.push_back(expected); });
+        ASSERT_EQ(1u, told.size()) << lines;
+        EXPECT_EQ(lines, taken);
+        EXPECT_NEAR(lines + 1, static_cast<double>(told[0]), lines / 10.0 + 1) << lines;
+    }
+}
