@@ -3,7 +3,8 @@
 directories its library is built with, each floor reaches the headers of its
 own and lower floors, and an include of a higher floor's header fails; and
 that no source includes a path that climbs out of its folder ("../") or
-starts at the root, which would pass by the include roots.
+starts at the root, which would pass by the include roots, and that the
+module's system includes are the standard library's.
 
     floors.py COMPILER FLAGS_DIR SOURCE_DIR
 
@@ -55,14 +56,26 @@ def probe(compiler, flags_dir, floor, header, expected):
     return f"{floor} {verdict} {header}\n{result.stderr}"
 
 
-def climbing_includes(source):
-    pattern = re.compile(r'^\s*#\s*include\s*[<"]([^>"]*)[>"]')
+# The C library headers the module may use beside the C++ standard library's.
+C_HEADERS = {"assert.h", "ctype.h", "errno.h", "float.h", "inttypes.h", "limits.h", "math.h", "stdarg.h",
+             "stdbool.h", "stddef.h", "stdint.h", "stdio.h", "stdlib.h", "string.h", "time.h"}
+
+
+def stray_includes(source):
+    """Includes that climb out of their folder or start at the root, and the
+    module's system includes that are not the standard library's."""
+    pattern = re.compile(r'^\s*#\s*include\s*([<"])([^>"]*)[>"]')
     faults = []
     for area in ("headless", "af_zot", "assess", "host"):
         for path in glob.glob(os.path.join(source, area, "**", "*.[ch]*"), recursive=True):
             for number, line in enumerate(open(path, errors="replace"), 1):
                 match = pattern.match(line)
-                if match and (match.group(1).startswith("/") or ".." in match.group(1).split("/")):
+                if not match:
+                    continue
+                name = match.group(2)
+                climbs = name.startswith("/") or ".." in name.split("/")
+                foreign = area == "af_zot" and match.group(1) == "<" and "." in name and name not in C_HEADERS
+                if climbs or foreign:
                     faults.append(f"{os.path.relpath(path, source)}:{number}: {line.strip()}")
     return faults
 
@@ -74,7 +87,7 @@ def main():
     cases = [(floor, headers[other], other in visible(floor)) for floor in floors for other in headers]
     with ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
         failures = [f for f in pool.map(lambda c: probe(compiler, flags_dir, *c), cases) if f]
-    failures += [f"climbs out of its folder: {f}" for f in climbing_includes(source)]
+    failures += [f"stray include: {f}" for f in stray_includes(source)]
     for failure in failures:
         print(failure)
     print(f"floors: {len(cases)} includes checked, {len(failures)} faults")
