@@ -5,26 +5,15 @@
 #ifndef ZAPP_QUESTIONS_H
 #define ZAPP_QUESTIONS_H
 
-#include <functional>
-#include <string>
-#include <vector>
+#include "toolkit/ui/dialog_asker.h"
 
 namespace zapp {
 
-struct Question {
-    bool fileQuery = false;
-    std::string text;                  // the question, or the file query's title
-    std::vector<std::string> buttons;  // a question's two buttons, in order
-    std::string pattern;               // a file query's file-name pattern
-};
-
-struct QuestionAnswer {
-    enum Kind { kYes, kNo, kCancel, kFile } kind = kCancel;
-    std::string fileName;  // for kFile
-};
-
+// The toolkit's own types: one definition of a question and its answer.
+using Question = zui::DialogQuestion;
+using QuestionAnswer = zui::DialogReply;
 // Called on the thread that runs the action, which waits for the answer.
-using QuestionAsker = std::function<QuestionAnswer(const Question &question)>;
+using QuestionAsker = zui::DialogAsker;
 // Installs the asker (an empty one removes it); it stays through ResetHost.
 // A question with no answer queued and no asker takes its first button, a
 // file query is cancelled.

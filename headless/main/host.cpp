@@ -5,7 +5,15 @@
 #include "serve/serve_main.h"
 #include "session/session.h"
 
-namespace zapp {
+namespace zmain {
+
+using zapp::CheckUiScript;
+using zapp::kUiScriptName;
+using zapp::Module;
+using zapp::ModulePath;
+using zapp::UiDir;
+using zses::SessionHelp;
+using zses::SessionRunner;
 
 namespace {
 
@@ -154,4 +162,4 @@ int HostMain(const std::vector<std::string> &args, std::ostream &out, std::ostre
     return status;
 }
 
-}  // namespace zapp
+}  // namespace zmain

@@ -1,14 +1,14 @@
 // The zot-host program as a function, so that tests can run it in-process: it
 // reads the command line, loads the module, checks the UI script and runs
 // sessions.
-#ifndef ZAPP_HOST_H
-#define ZAPP_HOST_H
+#ifndef ZMAIN_HOST_H
+#define ZMAIN_HOST_H
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-namespace zapp {
+namespace zmain {
 
 // Exit statuses of zot-host.
 enum HostStatus {
@@ -24,6 +24,6 @@ int HostMain(const std::vector<std::string> &args, std::ostream &out, std::ostre
 // The text `zot-host --help` prints.
 std::string HostHelp();
 
-}  // namespace zapp
+}  // namespace zmain
 
 #endif

@@ -20,5 +20,5 @@ int main(int argc, char **argv) {
         return zassess::RunAssessCommand(argc - 2, argv + 2, std::cout, std::cerr);
     }
     std::vector<std::string> args(argv + 1, argv + argc);
-    return zapp::HostMain(args, std::cout, std::cerr);
+    return zmain::HostMain(args, std::cout, std::cerr);
 }

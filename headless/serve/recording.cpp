@@ -6,7 +6,7 @@
 
 namespace zsrv {
 
-SessionLine LineOf(const std::vector<std::string> &words) { return SessionLine{words, zapp::FileWords(words)}; }
+SessionLine LineOf(const std::vector<std::string> &words) { return SessionLine{words, zses::FileWords(words)}; }
 
 std::string SessionWord(const std::string &word) {
     bool quote = word.empty() || word[0] == '#';
@@ -31,7 +31,7 @@ std::string SessionWord(const std::string &word) {
 bool Undoable(const std::vector<std::string> &words) {
     if (words.empty() || UndoBarrier(words)) return false;
     if (words[0] == "click") return true;
-    const zapp::ActionSpec *decl = zapp::FindAction(words[0]);
+    const zses::ActionSpec *decl = zses::FindAction(words[0]);
     return decl && decl->Page() && !decl->KeepsPoints();
 }
 

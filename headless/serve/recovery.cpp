@@ -36,7 +36,7 @@ std::vector<std::string> Workspace::Recover() {
                 .status != 204;
     dialogs_.Unattended(measured ? report : "");
     return thread_.Run([&] {
-        if (zapp::ToolsOpen() > 0) Record({"close"}, zapp::RunAction({"close"}).Ok());
+        if (zapp::ToolsOpen() > 0) Record({"close"}, zses::RunAction({"close"}).Ok());
         std::error_code error;
         if (!fs::exists(root_.Path() + "/" + report, error)) return std::vector<std::string>();
         std::vector<std::string> written{report};

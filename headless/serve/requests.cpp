@@ -12,7 +12,7 @@
 namespace zsrv {
 
 using json = nlohmann::json;
-using zapp::ArgType;
+using zses::ArgType;
 
 namespace {
 
@@ -52,7 +52,7 @@ std::string Indexed(const json &value, const char *name, const char *first, cons
 
 // The words of one argument; none for an empty list of rows. images: the
 // files read are images, refused also when read from files outside the root.
-std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, const RootFolder &root, bool images) {
+std::vector<std::string> Words(const zses::ActionArg &arg, const json &value, const RootFolder &root, bool images) {
     const char *name = arg.name;
     switch (arg.type) {
         case ArgType::kText: return {Text(value, name)};
@@ -102,7 +102,7 @@ std::vector<std::string> Words(const zapp::ActionArg &arg, const json &value, co
 }
 
 // An optional argument left out, or given as an empty text.
-bool LeftOut(const zapp::ActionArg &arg, const json &request) {
+bool LeftOut(const zses::ActionArg &arg, const json &request) {
     if (!request.contains(arg.name)) return true;
     const json &value = request[arg.name];
     return arg.optional && value.is_string() && value.get<std::string>().empty();
@@ -120,14 +120,14 @@ bool PrepareAction(const json &request, const RootFolder &root, PreparedAction *
     try {
         if (!request.contains("action")) throw Refusal{"\"action\" is missing"};
         const std::string name = Text(request["action"], "action");
-        const zapp::ActionSpec *decl = zapp::FindAction(name);
+        const zses::ActionSpec *decl = zses::FindAction(name);
         if (!decl || !decl->Page()) throw Refusal{"there is no action \"" + name + "\""};
         action->name = name;
         action->keepsPoints = decl->KeepsPoints();
         action->words = {name};
         const bool images = name == "start";  // the files it reads are the images to show
         const char *leftOut = nullptr;
-        for (const zapp::ActionArg &arg : decl->args) {
+        for (const zses::ActionArg &arg : decl->args) {
             if (LeftOut(arg, request)) {
                 if (!arg.optional) throw Refusal{Named(arg.name) + " is missing"};
                 leftOut = arg.name;
@@ -163,15 +163,15 @@ bool IsHistoryAction(const std::string &name) {
 
 json ActionsJson() {
     json actions = json::array();
-    for (const zapp::ActionSpec &decl : zapp::Catalogue()) {
+    for (const zses::ActionSpec &decl : zses::Catalogue()) {
         if (!decl.Page()) continue;
         json args = json::array(), help = json::array();
-        for (const zapp::ActionArg &arg : decl.args)
+        for (const zses::ActionArg &arg : decl.args)
             args.push_back(json{{"name", arg.name},
-                                {"type", zapp::ArgTypeName(arg.type)},
+                                {"type", zses::ArgTypeName(arg.type)},
                                 {"optional", arg.optional},
                                 {"choices", arg.choices}});
-        for (const zapp::HelpEntry &entry : decl.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
+        for (const zses::HelpEntry &entry : decl.help) help.push_back(json{{"usage", entry.usage}, {"text", entry.text}});
         actions.push_back(json{{"name", decl.name}, {"args", args}, {"help", help}, {"keepsPoints", decl.KeepsPoints()}});
     }
     for (const HistoryAction &action : kHistory)

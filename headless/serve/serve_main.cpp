@@ -84,18 +84,18 @@ bool ReadArgs(const std::vector<std::string> &args, ServeArgs *serve, std::strin
 // the session stopped early.
 bool ReplaySession(const std::string &path, const std::string &uiDir, const std::vector<std::string> &functionNames,
                    Workspace &workspace, std::ostream &out, std::ostream &err) {
-    zapp::SessionRunner runner(out, err);
+    zses::SessionRunner runner(out, err);
     runner.SetUiDir(uiDir);
     runner.SetFunctionNames(functionNames);
     runner.KeepToolsOpen(true);
-    const zapp::SessionOutcome outcome = runner.RunFile(path);
+    const zses::SessionOutcome outcome = runner.RunFile(path);
     std::ifstream in(path, std::ios::binary);
     std::string line;
     for (int number = 1; std::getline(in, line) && (!outcome.stopped || number < outcome.stopLine); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::vector<std::string> words;
         std::string why;
-        if (!zapp::SplitSessionLine(line, &words, &why) || words.empty() || words[0] == "show") continue;
+        if (!zses::SplitSessionLine(line, &words, &why) || words.empty() || words[0] == "show") continue;
         if (words[0] == "expect" && !(words.size() > 1 && (words[1] == "error" || words[1] == "report"))) continue;
         workspace.RecordReplayed(words);
     }

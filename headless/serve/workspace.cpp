@@ -134,7 +134,7 @@ void Workspace::RecordReplayed(const std::vector<std::string> &words) {
     // relative to it, as the page names them.
     std::vector<std::string> recorded = words;
     std::string relative;
-    for (size_t i : zapp::FileWords(words))
+    for (size_t i : zses::FileWords(words))
         if (std::filesystem::path(recorded[i]).is_absolute() && root_.Relative(recorded[i], &relative))
             recorded[i] = relative;
     Record(recorded, true);
@@ -198,8 +198,8 @@ Reply Workspace::Act(const json &request) {
     return Await(PostAction([this, action, rows]() -> Reply {
                      zapp::ActionResult result;
                      try {
-                         result = zapp::RunAction(action.words);
-                     } catch (const zapp::LineError &error) {
+                         result = zses::RunAction(action.words);
+                     } catch (const zses::LineError &error) {
                          return Refused(400, error.message);
                      }
                      if (result.refused) return Refused(400, Lines(result.errors));
@@ -237,8 +237,8 @@ Reply Workspace::History(const std::string &name) {
                      for (const SessionLine &line : lines) {
                          if (line.words.empty() || line.words[0] == "expect") continue;
                          try {
-                             zapp::RunAction(line.words);
-                         } catch (const zapp::LineError &) {
+                             zses::RunAction(line.words);
+                         } catch (const zses::LineError &) {
                          }
                      }
                      AskThePage();

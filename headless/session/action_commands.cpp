@@ -2,7 +2,7 @@
 #include "app/stereo_actions.h"
 #include "session/catalogue.h"
 
-namespace zapp {
+namespace zses {
 
 namespace {
 
@@ -228,4 +228,4 @@ const std::vector<ActionSpec> &Catalogue() {
     return actions;
 }
 
-}  // namespace zapp
+}  // namespace zses

@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-namespace zapp {
+namespace zses {
 
 namespace {
 
@@ -138,4 +138,4 @@ const char *ArgTypeName(ArgType type) {
     return "";
 }
 
-}  // namespace zapp
+}  // namespace zses

@@ -7,8 +7,8 @@
 //
 // Adding an action is one entry of Catalogue() (session/action_commands.cpp)
 // plus, for a new kind of action, its function in app/actions.h.
-#ifndef ZAPP_SESSION_CATALOGUE_H
-#define ZAPP_SESSION_CATALOGUE_H
+#ifndef ZSES_CATALOGUE_H
+#define ZSES_CATALOGUE_H
 
 #include <stdint.h>
 
@@ -18,7 +18,7 @@
 #include "app/actions.h"
 #include "session/words.h"
 
-namespace zapp {
+namespace zses {
 
 // How an argument is written: one word of a session line (several for the
 // list types), and one field of a JSON request under the argument's name.
@@ -116,6 +116,6 @@ std::vector<size_t> FileWords(const Words &words);
 // The name of an argument type, as the page is told it ("text", "readFile" ...).
 const char *ArgTypeName(ArgType type);
 
-}  // namespace zapp
+}  // namespace zses
 
 #endif

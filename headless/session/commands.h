@@ -2,8 +2,8 @@
 // catalogue, session/catalogue.h), what `show` prints of the view, and what
 // `expect` checks in it. Each entry holds its usage and help beside what it
 // does, so the help (SessionHelp) cannot drift from the commands.
-#ifndef ZAPP_SESSION_COMMANDS_H
-#define ZAPP_SESSION_COMMANDS_H
+#ifndef ZSES_COMMANDS_H
+#define ZSES_COMMANDS_H
 
 #include <functional>
 #include <ostream>
@@ -15,7 +15,7 @@
 #include "session/catalogue.h"
 #include "session/words.h"
 
-namespace zapp {
+namespace zses {
 
 // `show WHAT [ROW]`: prints part of the view, two blanks in. w[1] is WHAT.
 struct ShowCommand {
@@ -56,6 +56,6 @@ struct ExpectCommand {
 };
 const std::vector<ExpectCommand> &ExpectCommands();
 
-}  // namespace zapp
+}  // namespace zses
 
 #endif

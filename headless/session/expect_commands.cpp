@@ -7,7 +7,7 @@
 #include "app/view.h"
 #include "session/commands.h"
 
-namespace zapp {
+namespace zses {
 
 namespace {
 
@@ -350,4 +350,4 @@ const std::vector<ExpectCommand> &ExpectCommands() {
     return commands;
 }
 
-}  // namespace zapp
+}  // namespace zses

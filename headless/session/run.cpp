@@ -8,7 +8,7 @@
 #include "session/commands.h"
 #include "session/session.h"
 
-namespace zapp {
+namespace zses {
 
 namespace {
 
@@ -319,4 +319,4 @@ std::string SessionHelp() {
     return text;
 }
 
-}  // namespace zapp
+}  // namespace zses

@@ -1,14 +1,14 @@
 // Sessions: files of user actions and checks that zot-host runs against the
 // loaded module, one command a line. The command language is described by
 // SessionHelp(), which is what `zot-host --help` prints.
-#ifndef ZAPP_SESSION_H
-#define ZAPP_SESSION_H
+#ifndef ZSES_SESSION_H
+#define ZSES_SESSION_H
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-namespace zapp {
+namespace zses {
 
 // What a session run ended with.
 struct SessionOutcome {
@@ -65,6 +65,6 @@ std::string SessionHelp();
 // escape or a NUL character.
 bool SplitSessionLine(const std::string &line, std::vector<std::string> *words, std::string *error);
 
-}  // namespace zapp
+}  // namespace zses
 
 #endif

@@ -6,7 +6,7 @@
 #include "app/view_json.h"
 #include "session/commands.h"
 
-namespace zapp {
+namespace zses {
 
 namespace {
 
@@ -213,4 +213,4 @@ const std::vector<ShowCommand> &ShowCommands() {
     return commands;
 }
 
-}  // namespace zapp
+}  // namespace zses

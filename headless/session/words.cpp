@@ -14,7 +14,7 @@
 
 #include "session/session.h"
 
-namespace zapp {
+namespace zses {
 
 void Malformed(const std::string &message) { throw LineError{message}; }
 
@@ -218,4 +218,4 @@ bool SplitSessionLine(const std::string &line, std::vector<std::string> *words, 
     return true;
 }
 
-}  // namespace zapp
+}  // namespace zses

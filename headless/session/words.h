@@ -1,8 +1,8 @@
 // The session language's words: splitting a line (session.h), reading
 // arguments, and the small texts the transcript is made of. A line that cannot
 // be run as written throws LineError, which stops the session there.
-#ifndef ZAPP_SESSION_WORDS_H
-#define ZAPP_SESSION_WORDS_H
+#ifndef ZSES_WORDS_H
+#define ZSES_WORDS_H
 
 #include <stdint.h>
 
@@ -11,7 +11,10 @@
 
 #include "app/actions.h"
 
-namespace zapp {
+namespace zses {
+
+// The session language is written in the terms of the actions and the view.
+using namespace zapp;
 
 using Words = std::vector<std::string>;
 
@@ -58,6 +61,6 @@ int ViewArg(const std::string &word);
 // The bytes of a regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string &path, std::string *bytes);
 
-}  // namespace zapp
+}  // namespace zses
 
 #endif

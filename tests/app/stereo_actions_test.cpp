@@ -39,7 +39,7 @@ protected:
         zt::WriteText(dir_.File("aids.session"),
                       "start stereo_left.tif stereo_right.tif\nopen stereo_te.txt\n" + lines + "close\n");
         std::ostringstream out, err;
-        zapp::SessionRunner runner(out, err);
+        zses::SessionRunner runner(out, err);
         runner.SetFunctionNames(module_.Names());
         EXPECT_EQ(runner.RunFile(dir_.File("aids.session")).status, 0) << out.str() << err.str();
         return out.str();

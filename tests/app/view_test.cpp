@@ -86,7 +86,7 @@ TEST(ViewJsonTest, HoldsWhatShowPrintsForTheSampleStereoSession) {
     ASSERT_TRUE(module.Load(ZOT_DEFAULT_MODULE, &output)) << output;
     module.InstallResolver();
     std::ostringstream out, err;
-    zapp::SessionRunner runner(out, err);
+    zses::SessionRunner runner(out, err);
     ASSERT_EQ(runner.RunFile(dir.File("sample/view.session")).status, 0) << out.str() << err.str();
 
     auto shown = Shown(out.str());

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "assess/condensed_report.h"
+#include "condensed_report.h"
 #include "fuzz_checks.h"
 #include "points/zot_point.h"
 #include "report/report.h"

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string line(reinterpret_cast<const char *>(data), size);
     std::vector<std::string> words;
     std::string error;
-    if (!zapp::SplitSessionLine(line, &words, &error)) {
+    if (!zses::SplitSessionLine(line, &words, &error)) {
         require(!error.empty(), "a refused line says why");
         return 0;
     }
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     again += "# a comment after the words";
     std::vector<std::string> reread;
-    require(zapp::SplitSessionLine(again, &reread, &error), "quoted words split");
+    require(zses::SplitSessionLine(again, &reread, &error), "quoted words split");
     require(reread == words, "quoted words split into the same words");
     return 0;
 }

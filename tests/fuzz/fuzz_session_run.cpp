@@ -58,7 +58,7 @@ struct Fixture {
 struct Scratch {
     fs::path folder;
     std::map<std::string, Fixture> fixtures;  // by file name
-    zapp::SessionRunner *runner = nullptr;
+    zses::SessionRunner *runner = nullptr;
     std::map<std::string, long> baseline;
 
     ~Scratch() {
@@ -125,7 +125,7 @@ std::string describe(const std::map<std::string, long> &counts) {
     return text.empty() ? " nothing" : text;
 }
 
-zapp::SessionOutcome runSession(const std::string &text) {
+zses::SessionOutcome runSession(const std::string &text) {
     Scratch &s = scratch();
     // The tool prints its reports and GDAL its errors on standard error; a
     // run's own output is not what is being checked.
@@ -134,7 +134,7 @@ zapp::SessionOutcome runSession(const std::string &text) {
     std::fflush(stderr);
     dup2(devNull, 2);
     close(devNull);
-    const zapp::SessionOutcome outcome = s.runner->RunText(text, "fuzz.session", s.folder.string());
+    const zses::SessionOutcome outcome = s.runner->RunText(text, "fuzz.session", s.folder.string());
     std::fflush(stderr);
     dup2(reportFd, 2);
     return outcome;
@@ -181,10 +181,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static std::ofstream transcript;
     if (show && std::string(show) == "1") transcript.open("/dev/stderr", std::ios::app);
     static std::ostream sink(transcript.is_open() ? transcript.rdbuf() : nullptr);
-    static zapp::SessionRunner runner(sink, sink);
+    static zses::SessionRunner runner(sink, sink);
     s.runner = &runner;
     // The first markers make the module's shared point matrix, kept for its life.
-    const zapp::SessionOutcome warm = runSession(kWarmUp);
+    const zses::SessionOutcome warm = runSession(kWarmUp);
     require(warm.status == 0, "the warm-up session passes");
     tidyFolder();
     s.baseline = liveObjects();

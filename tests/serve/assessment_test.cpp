@@ -62,8 +62,8 @@ TEST(ServedAssessment, EqualsZotHostAssessOfTheReportOfTheSamePointsAndFollowsCh
         const size_t cut = session.find('\n', session.find("report " + report));
         ASSERT_NE(cut, std::string::npos);
         std::ostringstream transcript;
-        const zapp::SessionOutcome outcome = workspace.Thread().Run([&] {
-            zapp::SessionRunner runner(transcript, transcript);
+        const zses::SessionOutcome outcome = workspace.Thread().Run([&] {
+            zses::SessionRunner runner(transcript, transcript);
             runner.KeepToolsOpen(true);
             return runner.RunText(session.substr(0, cut + 1), name + ".session", sample.Path());
         });

@@ -10,7 +10,7 @@ using zts::SessionTest;
 using EmptyHostTest = SessionTest;
 
 TEST_F(EmptyHostTest, ViewsSayThereIsNothingToShow) {
-    const zapp::SessionOutcome outcome = Run(
+    const zses::SessionOutcome outcome = Run(
         "show labels\nshow table\nshow markers\nshow panes\nshow picks\nshow scroll\nshow messages\n"
         "show reports\nshow questions\nshow frames\nshow tools\nshow live\nshow view\n");
     EXPECT_EQ(outcome.status, 0) << err_.str();
@@ -45,7 +45,7 @@ TEST_F(EmptyHostTest, ChecksOfWhatIsNotThereFail) {
     };
     std::string text;
     for (const char *check : checks) text += std::string(check) + "\n";
-    const zapp::SessionOutcome outcome = Run(text);
+    const zses::SessionOutcome outcome = Run(text);
     EXPECT_FALSE(outcome.stopped) << err_.str();
     EXPECT_EQ(outcome.checksFailed, static_cast<int>(sizeof checks / sizeof checks[0])) << err_.str();
 }

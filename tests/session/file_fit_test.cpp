@@ -82,7 +82,7 @@ protected:
 };
 
 TEST_P(FileFitTest, TheUserIsToldWhyTheFilesDoNotFit) {
-    const zapp::SessionOutcome outcome = Run(GetParam().session);
+    const zses::SessionOutcome outcome = Run(GetParam().session);
     EXPECT_EQ(outcome.status, 0) << out_.str() << err_.str();
     EXPECT_EQ(outcome.checksFailed, 0) << out_.str();
     EXPECT_GT(outcome.checksPassed, 0);

@@ -16,7 +16,7 @@ protected:
     int Host(const std::vector<std::string> &args) {
         out_.str("");
         err_.str("");
-        return zapp::HostMain(args, out_, err_);
+        return zmain::HostMain(args, out_, err_);
     }
     void TearDown() override { EXPECT_EQ(zha::LiveCount("parse"), 0); }
 
@@ -26,7 +26,7 @@ protected:
 };
 
 TEST_F(HostTest, HelpDocumentsTheOptionsAndEveryCommandTheRunnerAccepts) {
-    ASSERT_EQ(Host({"--help"}), zapp::kHostOk);
+    ASSERT_EQ(Host({"--help"}), zmain::kHostOk);
     const std::string help = out_.str();
     for (const char *usage : {"Usage: zot-host [OPTIONS] run SESSION...", "zot-host [OPTIONS] serve [--root DIR]",
                               "zot-host [OPTIONS] functions", "zot-host assess REPORT [--html FILE]"})
@@ -38,7 +38,7 @@ TEST_F(HostTest, HelpDocumentsTheOptionsAndEveryCommandTheRunnerAccepts) {
 
     // Every usage line's first word is a command the runner knows, and each
     // command the language needs is documented.
-    std::istringstream lines(zapp::SessionHelp());
+    std::istringstream lines(zses::SessionHelp());
     std::string line;
     std::vector<std::string> documented;
     while (std::getline(lines, line))
@@ -49,7 +49,7 @@ TEST_F(HostTest, HelpDocumentsTheOptionsAndEveryCommandTheRunnerAccepts) {
           "drive", "autodrive", "row", "select", "delete", "insert", "addrow", "edit", "units", "graphics", "format",
           "report", "destroy", "close", "fault", "show", "expect"})
         EXPECT_NE(std::find(documented.begin(), documented.end(), command), documented.end()) << command;
-    zapp::SessionRunner runner(out_, err_);
+    zses::SessionRunner runner(out_, err_);
     for (const std::string &command : documented) {
         const std::string path = dir_.File("one.session");
         zt::WriteText(path, command + "\n");
@@ -72,7 +72,7 @@ TEST_F(HostTest, BadCommandLinesExitWithStatusTwo) {
         {{"functions", "extra"}, "functions takes no operands"},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(Host(c.first), zapp::kHostSetup) << c.second;
+        EXPECT_EQ(Host(c.first), zmain::kHostSetup) << c.second;
         EXPECT_TRUE(Has(err_.str(), "zot-host: error: " + c.second)) << err_.str();
     }
 }
@@ -80,12 +80,12 @@ TEST_F(HostTest, BadCommandLinesExitWithStatusTwo) {
 TEST_F(HostTest, MissingModuleOrSymbolIsAClearErrorBeforeAnySession) {
     const std::string session = dir_.File("s.session");
     zt::WriteText(session, "call ZOT_SelectImages\n");
-    EXPECT_EQ(Host({"--module", dir_.File("none.so"), "run", session}), zapp::kHostSetup);
+    EXPECT_EQ(Host({"--module", dir_.File("none.so"), "run", session}), zmain::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "zot-host: error: cannot load module " + dir_.File("none.so"))) << err_.str();
     EXPECT_EQ(out_.str(), "") << "no session ran";
 
     ASSERT_EQ(zts::BuildLibrary("int unrelated(void) { return 0; }\n", dir_.File("bare.so")), "");
-    EXPECT_EQ(Host({"--module=" + dir_.File("bare.so"), "functions"}), zapp::kHostSetup);
+    EXPECT_EQ(Host({"--module=" + dir_.File("bare.so"), "functions"}), zmain::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "has no function af_zotInstanceTitleListGet")) << err_.str();
 }
 
@@ -93,16 +93,16 @@ TEST_F(HostTest, BrokenOrMissingUiScriptIsNamedWithItsLine) {
     const std::string session = dir_.File("s.session");
     zt::WriteText(session, "call ZOT_SelectImages\n");
     zt::WriteText(dir_.File("af_zot.zml"), "frame af_zotframe \"ZOT\" {\n    label\n}\n");
-    EXPECT_EQ(Host({"--ui-dir", dir_.Path(), "run", session}), zapp::kHostSetup);
+    EXPECT_EQ(Host({"--ui-dir", dir_.Path(), "run", session}), zmain::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "the UI script af_zot.zml in " + dir_.Path() + " cannot be used")) << err_.str();
     EXPECT_TRUE(Has(err_.str(), dir_.File("af_zot.zml") + ":3:")) << err_.str();
 
-    EXPECT_EQ(Host({"--ui-dir", dir_.File("nowhere"), "run", session}), zapp::kHostSetup);
+    EXPECT_EQ(Host({"--ui-dir", dir_.File("nowhere"), "run", session}), zmain::kHostSetup);
     EXPECT_TRUE(Has(err_.str(), "cannot open the UI script")) << err_.str();
 }
 
 TEST_F(HostTest, FunctionsListsTheModulesNames) {
-    ASSERT_EQ(Host({"functions"}), zapp::kHostOk) << err_.str();
+    ASSERT_EQ(Host({"functions"}), zmain::kHostOk) << err_.str();
     EXPECT_EQ(out_.str().substr(0, 27), "ZOT_SelectImages\nZOT_Start\n");
     EXPECT_TRUE(Has(out_.str(), "\nZOT_SetFormat\n"));
 }
@@ -111,8 +111,8 @@ TEST_F(HostTest, RunStatusIsTheWorstOfItsSessions) {
     const std::string good = dir_.File("good.session"), bad = dir_.File("bad.session");
     zt::WriteText(good, "call ZOT_SelectImages\nexpect tools 1\n");
     zt::WriteText(bad, "expect tools 2\n");
-    EXPECT_EQ(Host({"run", good}), zapp::kHostOk) << err_.str();
-    EXPECT_EQ(Host({"run", good, bad, good}), zapp::kHostFailed);
+    EXPECT_EQ(Host({"run", good}), zmain::kHostOk) << err_.str();
+    EXPECT_EQ(Host({"run", good, bad, good}), zmain::kHostFailed);
     EXPECT_TRUE(Has(err_.str(), bad + ":1: check failed")) << err_.str();
     EXPECT_TRUE(Has(out_.str(), "== " + good + ": 2 commands, 1 of 1 checks passed\n== session " + bad))
         << "each session runs on a fresh host: " << out_.str();

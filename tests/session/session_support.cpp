@@ -25,7 +25,7 @@ void SessionTest::TearDown() {
     EXPECT_EQ(zha::LiveCount("parse"), 0) << "a tool is still open after the session";
 }
 
-zapp::SessionOutcome SessionTest::Run(const std::string &text, const std::string &name) {
+zses::SessionOutcome SessionTest::Run(const std::string &text, const std::string &name) {
     out_.str("");
     err_.str("");
     const std::string path = dir_.File(name);

@@ -28,13 +28,13 @@ protected:
     void TearDown() override;
 
     // Writes text as <folder>/<name> and runs it.
-    zapp::SessionOutcome Run(const std::string &text, const std::string &name = "test.session");
+    zses::SessionOutcome Run(const std::string &text, const std::string &name = "test.session");
 
     zt::TempDir dir_;
     zapp::Module module_;
     std::ostringstream out_;
     std::ostringstream err_;
-    zapp::SessionRunner runner_{out_, err_};
+    zses::SessionRunner runner_{out_, err_};
 };
 
 }  // namespace zts

@@ -30,7 +30,7 @@ protected:
 };
 
 TEST_F(MonoSessionTest, MeasuringAPointEndToEnd) {
-    const zapp::SessionOutcome outcome = Run(R"(# Measure the first point of a mono image.
+    const zses::SessionOutcome outcome = Run(R"(# Measure the first point of a mono image.
 start mono.tif
 expect frame af_zotframe shown
 expect title leftcount "Points:"
@@ -77,7 +77,7 @@ expect file final.txt exists
 }
 
 TEST_F(MonoSessionTest, ShowPrintsWhatTheUserSees) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 open points.txt
 show table
 show labels
@@ -104,7 +104,7 @@ show live
 }
 
 TEST_F(MonoSessionTest, ClicksOutsideTheImageOrInAMissingPaneAreRefused) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 open points.txt
 click left main 100.5 3
 expect error "(100.5, 3) is outside the left image, which is 100 x 80 pixels"
@@ -122,7 +122,7 @@ expect label leftcount 1
 }
 
 TEST_F(MonoSessionTest, TableRowsCellsAndSwitches) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 open points.txt
 addrow
 expect rows 3
@@ -177,7 +177,7 @@ expect rows 1
 }
 
 TEST_F(MonoSessionTest, DestroyingALayerClosesTheTool) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 expect tools 1
 destroy left zoom
 expect tools 0
@@ -192,7 +192,7 @@ expect error "cannot destroy a layer: the pane shows no image"
 }
 
 TEST_F(MonoSessionTest, ToolLeftOpenIsClosedWithoutAReport) {
-    const zapp::SessionOutcome outcome = Run("start mono.tif\nopen points.txt\nclick left main 5 5\naccept\n");
+    const zses::SessionOutcome outcome = Run("start mono.tif\nopen points.txt\nclick left main 5 5\naccept\n");
     EXPECT_EQ(outcome.status, 0) << err_.str();
     EXPECT_TRUE(Has(out_.str(), "closing the tool left open")) << out_.str();
     EXPECT_EQ(zha::LiveCount("parse"), 0);
@@ -200,7 +200,7 @@ TEST_F(MonoSessionTest, ToolLeftOpenIsClosedWithoutAReport) {
 }
 
 TEST_F(MonoSessionTest, ASecondStartIsRefusedByTheOpenTool) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 start mono.tif
 expect error "ZOT_Start (line"
 expect error "The tool has already been started."
@@ -214,7 +214,7 @@ expect live viewer 1
 // An answer that the closing question leaves over is that close's error, and
 // cannot answer the next tool's closing question in its place.
 TEST_F(MonoSessionTest, AnswersLeftOverAreReportedWhereTheyWereLeftAndDropped) {
-    const zapp::SessionOutcome outcome = Run(R"(start mono.tif
+    const zses::SessionOutcome outcome = Run(R"(start mono.tif
 open points.txt
 edit 1 "T&E Elevation" 130
 answer no
@@ -236,7 +236,7 @@ expect file unused.txt missing
 }
 
 TEST_F(MonoSessionTest, MissingImageOrTEFileNamesTheLineAndKeepsThePoints) {
-    const zapp::SessionOutcome outcome = Run(R"(start nothere.tif
+    const zses::SessionOutcome outcome = Run(R"(start nothere.tif
 expect error "Error getting image to ground transformation for nothere.tif"
 expect tools 0
 start mono.tif
@@ -264,7 +264,7 @@ TEST_F(SessionTest, StereoPairMeasuredInBothImages) {
         text << v;
         return text.str();
     };
-    const zapp::SessionOutcome outcome = Run("start pair_left.tif pair_right.tif\n"
+    const zses::SessionOutcome outcome = Run("start pair_left.tif pair_right.tif\n"
                                              "expect title leftcount \"Left points:\"\n"
                                              "expect picks right zoom 1\n"
                                              "open stereo.txt\n"
@@ -287,7 +287,7 @@ TEST_F(SessionTest, StereoPairMeasuredInBothImages) {
 }
 
 TEST_F(SessionTest, UnknownCommandStopsTheSessionNamingFileAndLine) {
-    const zapp::SessionOutcome outcome = Run("# a comment\n\nfrobnicate the tool\ncall ZOT_SelectImages\n",
+    const zses::SessionOutcome outcome = Run("# a comment\n\nfrobnicate the tool\ncall ZOT_SelectImages\n",
                                              "unknown.session");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.stopped);
@@ -297,7 +297,7 @@ TEST_F(SessionTest, UnknownCommandStopsTheSessionNamingFileAndLine) {
 }
 
 TEST_F(SessionTest, FailedCheckNamesTheLineAndTheSessionGoesOn) {
-    const zapp::SessionOutcome outcome = Run("expect tools 3\ncall ZOT_SelectImages\nexpect tools 1\n");
+    const zses::SessionOutcome outcome = Run("expect tools 3\ncall ZOT_SelectImages\nexpect tools 1\n");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_FALSE(outcome.stopped);
     EXPECT_EQ(outcome.checksFailed, 1);
@@ -307,7 +307,7 @@ TEST_F(SessionTest, FailedCheckNamesTheLineAndTheSessionGoesOn) {
 }
 
 TEST_F(SessionTest, UnexpectedErrorStopsAtTheNextActionOrTheEnd) {
-    zapp::SessionOutcome outcome = Run("call ZOT_SetFormat\nshow frames\ncall ZOT_SelectImages\n");
+    zses::SessionOutcome outcome = Run("call ZOT_SetFormat\nshow frames\ncall ZOT_SelectImages\n");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(outcome.stopLine, 1);
@@ -322,7 +322,7 @@ TEST_F(SessionTest, UnexpectedErrorStopsAtTheNextActionOrTheEnd) {
 }
 
 TEST_F(SessionTest, ExpectedErrorsLetTheSessionGoOnAndAreChecked) {
-    zapp::SessionOutcome outcome = Run(R"(call ZOT_SelectImages
+    zses::SessionOutcome outcome = Run(R"(call ZOT_SelectImages
 call ZOT_SetFormat
 expect error "Incorrect number of parameters"
 call ZOT_ZOTType
@@ -341,7 +341,7 @@ expect error
 }
 
 TEST_F(SessionTest, ResultsAndPrintedReportsAreChecked) {
-    const zapp::SessionOutcome outcome = Run(R"(call ZOT_SelectImages
+    const zses::SessionOutcome outcome = Run(R"(call ZOT_SelectImages
 call ZOT_ZOTType
 expect result stereo
 expect quiet
@@ -410,7 +410,7 @@ TEST_F(SessionTest, MalformedLinesAreErrorsNamingTheLine) {
         {"call a\"b\"", "a quote inside a word"},
     };
     for (const auto &c : cases) {
-        const zapp::SessionOutcome outcome = Run("# first line\n" + c.first + "\n");
+        const zses::SessionOutcome outcome = Run("# first line\n" + c.first + "\n");
         EXPECT_EQ(outcome.status, 1) << c.first;
         EXPECT_TRUE(outcome.stopped) << c.first;
         EXPECT_TRUE(Has(err_.str(), "test.session:2: error: " + c.second)) << c.first << "\n" << err_.str();
@@ -418,7 +418,7 @@ TEST_F(SessionTest, MalformedLinesAreErrorsNamingTheLine) {
 }
 
 TEST_F(SessionTest, ActionsNeedTheirFramesOnTheScreen) {
-    const zapp::SessionOutcome outcome = Run(R"S(accept
+    const zses::SessionOutcome outcome = Run(R"S(accept
 expect error "nothing is on the screen to reach \"accept\" (start the tool first)"
 call ZOT_SelectImages
 accept
@@ -442,7 +442,7 @@ TEST_F(SessionTest, PathsAreRelativeToTheSessionFolder) {
     zt::WriteText(dir_.File("sub/same.txt"), "alpha\nbeta\n");
     zt::WriteText(dir_.File("sub/other.txt"), "alpha\ngamma\n");
     const std::filesystem::path before = std::filesystem::current_path();
-    const zapp::SessionOutcome outcome = Run(R"(expect file data.txt exists
+    const zses::SessionOutcome outcome = Run(R"(expect file data.txt exists
 expect file absent.txt missing
 expect file data.txt contains beta
 expect file data.txt equals same.txt
@@ -459,7 +459,7 @@ expect file data.txt contains "alpha beta"
 }
 
 TEST_F(SessionTest, FaultInjectionReachesTheToolkit) {
-    const zapp::SessionOutcome outcome = Run(R"(fault zzml_ParseVa 1
+    const zses::SessionOutcome outcome = Run(R"(fault zzml_ParseVa 1
 call ZOT_SelectImages
 expect error "Injected failure."
 expect tools 0
@@ -471,13 +471,13 @@ expect tools 1
 }
 
 TEST_F(SessionTest, AByteOrderMarkBeforeTheFirstCommandIsSkipped) {
-    const zapp::SessionOutcome outcome = Run("\xEF\xBB\xBF" "call ZOT_SelectImages\nexpect tools 1\n");
+    const zses::SessionOutcome outcome = Run("\xEF\xBB\xBF" "call ZOT_SelectImages\nexpect tools 1\n");
     EXPECT_EQ(outcome.status, 0) << err_.str();
     EXPECT_EQ(outcome.checksPassed, 1);
 }
 
 TEST_F(SessionTest, MissingOrUnreadableSessionFile) {
-    zapp::SessionOutcome outcome = runner_.RunFile(dir_.File("absent.session"));
+    zses::SessionOutcome outcome = runner_.RunFile(dir_.File("absent.session"));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(Has(err_.str(), "absent.session: error: cannot read the session file (no such file)")) << err_.str();
     outcome = runner_.RunFile(dir_.Path());
@@ -504,16 +504,16 @@ TEST(SplitSessionLine, WordsQuotesEscapesAndComments) {
     for (const Case &c : cases) {
         std::vector<std::string> words{"stale"};
         std::string why;
-        EXPECT_TRUE(zapp::SplitSessionLine(c.line, &words, &why)) << c.line << ": " << why;
+        EXPECT_TRUE(zses::SplitSessionLine(c.line, &words, &why)) << c.line << ": " << why;
         EXPECT_EQ(words, c.words) << c.line;
     }
     std::vector<std::string> words;
     std::string why;
-    EXPECT_FALSE(zapp::SplitSessionLine(std::string("a\0b", 3), &words, &why));
+    EXPECT_FALSE(zses::SplitSessionLine(std::string("a\0b", 3), &words, &why));
     EXPECT_EQ(why, "the line holds a NUL character");
-    EXPECT_FALSE(zapp::SplitSessionLine("x \"ab\"cd", &words, &why));
+    EXPECT_FALSE(zses::SplitSessionLine("x \"ab\"cd", &words, &why));
     EXPECT_EQ(why, "quoted text must be followed by a blank");
-    EXPECT_FALSE(zapp::SplitSessionLine("x \"ends in backslash\\", &words, &why));
+    EXPECT_FALSE(zses::SplitSessionLine("x \"ends in backslash\\", &words, &why));
 }
 
 }  // namespace

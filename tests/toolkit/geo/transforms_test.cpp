@@ -6,7 +6,7 @@
 #include <gdal.h>
 #include <gdal_alg.h>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace zgt {
 namespace {

@@ -2,7 +2,7 @@
 // geographic and map form.
 #include <math.h>
 
-#include "points/points_support.h"
+#include "module/points/points_support.h"
 
 namespace {
 

@@ -58,7 +58,7 @@ const zt::TempDir &SampleData() {
 
 // One run of a session in a fresh copy of the sample data.
 struct SessionRun {
-    zapp::SessionOutcome outcome;
+    zses::SessionOutcome outcome;
     std::string out, err;
     std::map<std::string, std::string> filesAfter;
     // The files as they were when the injected failure struck (empty when none did).
@@ -96,7 +96,7 @@ SessionRun RunSession(std::string text, const std::string &faultLine) {
     currentFolder = folder.Path();
     clears.clear();
     std::ostringstream out, err;
-    zapp::SessionRunner runner(out, err);
+    zses::SessionRunner runner(out, err);
     run.outcome = runner.RunText(text, "sweep.session", folder.Path());
     current = nullptr;
     run.out = out.str();

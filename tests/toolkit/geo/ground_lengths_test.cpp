@@ -7,7 +7,7 @@
 #include <GeographicLib/Ellipsoid.hpp>
 #include <GeographicLib/Math.hpp>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace zgt {
 namespace {

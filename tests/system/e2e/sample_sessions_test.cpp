@@ -363,9 +363,9 @@ TEST_P(SampleSessionTest, ReportsAgreeWithTheTruth) {
     ASSERT_TRUE(module.Load(ZOT_DEFAULT_MODULE, &why)) << why;
     module.InstallResolver();
     std::ostringstream out, err;
-    zapp::SessionRunner runner(out, err);
+    zses::SessionRunner runner(out, err);
     runner.SetFunctionNames(module.Names());
-    const zapp::SessionOutcome outcome = runner.RunFile(File(set.at("session")));
+    const zses::SessionOutcome outcome = runner.RunFile(File(set.at("session")));
     ASSERT_EQ(outcome.status, 0) << out.str() << err.str();
     EXPECT_EQ(outcome.checksFailed, 0);
     EXPECT_EQ(zha::LiveCount("parse"), 0) << "the session left a tool open";
@@ -561,8 +561,8 @@ TEST(ExampleSessionTest, EveryExampleSessionPasses) {
     for (const auto &entry : std::filesystem::directory_iterator(ZOT_SOURCE_DIR "/examples")) {
         if (entry.path().extension() != ".session") continue;
         std::ostringstream out, err;
-        zapp::SessionRunner runner(out, err);
-        const zapp::SessionOutcome outcome = runner.RunFile(entry.path().string());
+        zses::SessionRunner runner(out, err);
+        const zses::SessionOutcome outcome = runner.RunFile(entry.path().string());
         EXPECT_EQ(outcome.status, 0) << entry.path() << "\n" << out.str() << err.str();
         EXPECT_GT(outcome.checksPassed, 0) << entry.path();
         ++sessions;

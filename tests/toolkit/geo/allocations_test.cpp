@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace {
 std::atomic<long> allocations{0};

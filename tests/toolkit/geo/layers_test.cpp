@@ -1,7 +1,7 @@
 // Raster layers and their georeferencing, read from real files written with GDAL.
 #include <cstdio>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace zgt {
 namespace {

@@ -1,5 +1,5 @@
 // What a failed open or save of a T&E file says and what it leaves behind.
-#include "points/points_support.h"
+#include "module/points/points_support.h"
 
 namespace {
 

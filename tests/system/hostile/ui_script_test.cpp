@@ -62,8 +62,8 @@ TEST(HostileScripts, ZotHostRefusesANestedScriptBeforeAnySession) {
     hs::WriteBytes(dir, "af_zot.zml", script.text);
     const std::string session = hs::WriteBytes(dir, "any.session", "call ZOT_SelectImages\n");
     std::ostringstream out, err;
-    const int status = zapp::HostMain({"--ui-dir", dir.Path(), "run", session}, out, err);
-    EXPECT_EQ(zapp::kHostSetup, status);
+    const int status = zmain::HostMain({"--ui-dir", dir.Path(), "run", session}, out, err);
+    EXPECT_EQ(zmain::kHostSetup, status);
     EXPECT_TRUE(Contains(err.str(), dir.File("af_zot.zml") + ":" + script.error)) << err.str();
     EXPECT_FALSE(Contains(out.str(), "ZOT_SelectImages")) << "no session ran";
 }

@@ -38,7 +38,7 @@ inline std::string Printed() {
 
 // What a session run showed.
 struct SessionRun {
-    zapp::SessionOutcome outcome;
+    zses::SessionOutcome outcome;
     std::string out;  // the transcript
     std::string err;  // errors and failed checks
 };
@@ -47,7 +47,7 @@ struct SessionRun {
 // session installed. The runner closes a tool left open.
 inline SessionRun RunSession(const std::string &folder, const std::string &text) {
     std::ostringstream out, err;
-    zapp::SessionRunner runner(out, err);
+    zses::SessionRunner runner(out, err);
     SessionRun run;
     run.outcome = runner.RunText(text, "test.session", folder);
     run.out = out.str();

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace zgt {
 namespace {

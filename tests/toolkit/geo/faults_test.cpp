@@ -3,7 +3,7 @@
 // outputs alone, and leaks nothing; the next call works again.
 #include <functional>
 
-#include "geo/geo_test_support.h"
+#include "toolkit/geo/geo_test_support.h"
 
 namespace zgt {
 namespace {

@@ -204,8 +204,8 @@ protected:
         SCOPED_TRACE(session);
         const std::map<std::string, long> before = zt::LiveToolObjects();
         std::ostringstream out, err;
-        zapp::SessionRunner runner(out, err);
-        const zapp::SessionOutcome outcome = runner.RunFile(session);
+        zses::SessionRunner runner(out, err);
+        const zses::SessionOutcome outcome = runner.RunFile(session);
         EXPECT_EQ(0, outcome.status) << out.str() << err.str();
         EXPECT_EQ("", zt::LiveDifference(before, zt::LiveToolObjects())) << out.str();
     }
