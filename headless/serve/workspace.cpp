@@ -15,6 +15,7 @@
 #include "app/view_json.h"
 #include "requests.h"
 #include "session/catalogue.h"
+#include "stereo_feed.h"
 
 namespace zsrv {
 
@@ -206,6 +207,7 @@ Reply Workspace::Act(const json &request) {
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
                      body["result"] = zapp::ToJson(result);
+                     if (action.name == "match") body["proposal"] = ProposalJson();
                      return Reply{200, body};
                  }),
                  true);
