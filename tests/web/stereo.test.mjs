@@ -92,13 +92,22 @@ test('a proposal made by M and taken by Enter measures what picking the proposed
   assert.deepEqual(await lastLines(1), [`click right main ${proposal.x} ${proposal.y}`], 'Enter takes the proposal as the pick');
   assert.equal((await aids()).proposal, null);
   await press('Enter');
-  const taken = (await view(page)).table.rows.find((r) => r.row === 1).cells;
+  const measured = async () => {
+    const table = (await view(page)).table;
+    const cells = table.rows.find((r) => r.row === 1).cells;
+    return table.columns.map((c, i) => [c.title, cells[i]]).filter(([title]) => /^(Measured (Lat|Lon|Elev)|Delta)/.test(title));
+  };
+  const taken = await measured();
+  assert.ok(taken.length >= 3 && taken.every(([, text]) => text !== ''), `row 2 is measured: ${JSON.stringify(taken)}`);
+  await act('row', { row: 1 }); // auto-drive moved on to the next point
   await press('Backspace');
+  const cleared = await measured();
+  assert.ok(cleared.every(([, text]) => text === ''), `cleared: ${JSON.stringify(cleared)}`);
   const [x, y] = leftPick.split(' ').slice(3).map(Number);
   await act('click', { image: 0, view: 0, x, y });
   await act('click', { image: 1, view: 0, x: proposal.x, y: proposal.y });
   await act('accept');
-  assert.deepEqual((await view(page)).table.rows.find((r) => r.row === 1).cells, taken);
+  assert.deepEqual(await measured(), taken);
 });
 
 test('the floating mark moved to a point\'s height and clicked picks its true position in both images', async () => {

@@ -24,18 +24,20 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
   };
   const paneOf = (image, kind) => [...store.state.panes.values()].find((p) => p.id.image === image && p.id.view === kind);
 
-  const group = doc.createElement('div');
-  group.className = 'group';
+  const group = doc.createElement('section');
   group.id = 'stereo-aids';
   group.hidden = true;
+  group.setAttribute('aria-label', 'Stereo aids');
   group.innerHTML =
-    '<button id="match" title="Propose the conjugate of the last pick by correlation (M); Enter takes it">Match</button>' +
-    '<label title="The side of the correlation window, pixels (odd, 5 to 101)">Window ' +
+    '<h2>Stereo aids</h2><div class="aid-row">' +
+    '<button id="match" title="Propose the conjugate of the last pick by correlation (M); Enter takes it">Match (M)</button>' +
+    '<label title="The side of the correlation window, pixels (odd, 5 to 101)">win ' +
     '<input id="match-window" type="number" min="5" max="101" step="2" value="21"></label>' +
-    '<label title="Metres either side of the T&amp;E elevation searched; empty: the model\'s height scale">Range ' +
-    '<input id="match-range" type="number" min="1" step="10" placeholder="auto"> m</label>' +
-    '<button id="stereo-toggle" title="The stereo view of the current point with a floating mark (S)">Stereo view</button>';
-  doc.getElementById('toolbar').insertBefore(group, doc.querySelector('#toolbar .group.right'));
+    '<label title="Metres either side of the T&amp;E elevation searched; empty: the model\'s height scale">± ' +
+    '<input id="match-range" type="number" min="1" step="10" placeholder="auto"> m</label></div>' +
+    '<div class="aid-row"><button id="stereo-toggle" title="The stereo view of the current point with a floating mark (S)">' +
+    'Stereo view (S)</button><span class="hint">Enter takes a proposal</span></div>';
+  doc.getElementById('labels').after(group);
   const windowInput = doc.getElementById('match-window');
   const rangeInput = doc.getElementById('match-range');
 
@@ -46,6 +48,15 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
     picks: (files) => files.forEach(([x, y], image) => pick(paneOf(image, 0), x, y)),
     changed: () => paint(),
   });
+
+  // Text over a dark halo, so that it reads on bright and dark ground alike.
+  function label(g, text, x, y, colour) {
+    g.lineWidth = 3;
+    g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
+    g.strokeText(text, x, y);
+    g.fillStyle = colour;
+    g.fillText(text, x, y);
+  }
 
   function drawAids(g, screen, pane) {
     const p = state.prediction;
@@ -65,8 +76,7 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
         g.beginPath();
         g.arc(x, y, 7, 0, 2 * Math.PI);
         g.stroke();
-        g.fillStyle = CURVE;
-        g.fillText(`predicted · ${height.toFixed(1)} m`, x + 10, y - 10);
+        label(g, `predicted · ${height.toFixed(1)} m`, x + 10, y + 18, CURVE);
       }
     }
     const c = state.proposal;
@@ -82,17 +92,16 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
       g.lineTo(q.x - 9, q.y);
       g.closePath();
       g.stroke();
-      g.fillStyle = colour;
-      g.fillText(`${proposalLabel(c)} · Enter takes it`, q.x + 12, q.y + 16);
+      label(g, `${proposalLabel(c)} · Enter takes it`, q.x + 12, q.y + 32, colour);
     }
     const mark = stereo.shown();
     if (mark) {
       const at = frameToFile(stereo.frame, pane.id.image, mark.at[pane.id.image].u, mark.at[pane.id.image].v);
       const q = fileToScreen(screen, at.x, at.y);
-      g.strokeStyle = g.fillStyle = MARK;
+      g.strokeStyle = MARK;
       g.lineWidth = 1.5;
       g.strokeRect(q.x - 4, q.y - 4, 8, 8);
-      g.fillText(`mark ${mark.height.toFixed(2)} m`, q.x + 10, q.y + 4);
+      label(g, `mark ${mark.height.toFixed(2)} m`, q.x + 10, q.y + 4, MARK);
     }
   }
 
