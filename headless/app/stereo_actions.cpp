@@ -23,6 +23,7 @@ struct StereoState {
     long proposalAction = 0;
     PaneId proposalPane;
     double proposalX = 0, proposalY = 0;
+    zhg::Proposal proposal;
 };
 
 StereoState &State() {
@@ -221,6 +222,9 @@ ActionResult Match(const zhg::MatchOptions &options) {
     s.proposalPane = PaneId{p.to, 0};
     s.proposalAction = action;
     s.hasProposal = true;
+    s.proposal = p;
+    s.proposal.x = s.proposalX;
+    s.proposal.y = s.proposalY;
     result.result = {Fixed(s.proposalX, 2) + " " + Fixed(s.proposalY, 2), Fixed(p.coefficient, 3),
                      Fixed(p.height, 3) + " m"};
     result.notes.push_back(std::string("(proposed in the ") + (p.to == 0 ? "left" : "right") +
@@ -253,6 +257,13 @@ bool TakeProposal(PaneId *pane, double *x, double *y) {
     *pane = s.proposalPane;
     *x = s.proposalX;
     *y = s.proposalY;
+    return true;
+}
+
+bool ShownProposal(zhg::Proposal *proposal) {
+    const StereoState &s = State();
+    if (!s.hasProposal || ActionsTaken() != s.proposalAction) return false;
+    *proposal = s.proposal;
     return true;
 }
 

@@ -55,6 +55,9 @@ ActionResult Match(const zhg::MatchOptions &options = {});
 void NoteStereoPick(const PaneId &pane, double x, double y);
 void ForgetStereoPick();
 bool TakeProposal(PaneId *pane, double *x, double *y);
+// The proposal of the Match just run (its position as printed), for a front
+// end to show; false when the last action was not a Match that proposed.
+bool ShownProposal(zhg::Proposal *proposal);
 
 }  // namespace zapp
 

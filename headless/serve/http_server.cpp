@@ -322,6 +322,11 @@ struct HttpServer::Impl {
                 workspace.Assessment(known, q.get_param_value("class_h"), q.get_param_value("class_v"));
             SendJson(r, reply.status, reply.body);
         });
+        server.Get(R"(/api/stereo/([a-z]+))", [this](const httplib::Request &q, httplib::Response &r) {
+            const Workspace::Reply reply =
+                workspace.Stereo(q.matches[1], std::map<std::string, std::string>(q.params.begin(), q.params.end()));
+            SendJson(r, reply.status, reply.body);
+        });
         server.Get("/api/session", [this](const httplib::Request &, httplib::Response &r) {
             r.set_header("Content-Disposition", "attachment; filename=\"workspace.session\"");
             r.set_content(workspace.SessionText(), "text/plain; charset=utf-8");

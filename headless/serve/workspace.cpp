@@ -16,6 +16,7 @@
 #include "requests.h"
 #include "session/catalogue.h"
 #include "toolkit/core/files.h"
+#include "stereo_feed.h"
 
 namespace zsrv {
 
@@ -207,6 +208,7 @@ Reply Workspace::Act(const json &request) {
                      Record(action.words, result.Ok());
                      json body = Snapshot(rows);
                      body["result"] = zapp::ToJson(result);
+                     if (action.name == "match") body["proposal"] = ProposalJson();
                      return Reply{200, body};
                  }),
                  true);

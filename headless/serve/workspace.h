@@ -18,6 +18,8 @@
 #include <atomic>
 #include <functional>
 #include <future>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@
 #include "reply.h"
 #include "root_folder.h"
 #include "workspace_files.h"
+
+namespace zhg {
+struct StereoFrame;
+}
 
 namespace zsrv {
 
@@ -93,6 +99,10 @@ public:
     // {"path", "class_h", "class_v"}: the deliverable PDF of the measured
     // points written to path under the root; {"path": clean path} on success.
     Reply AssessmentPdf(const nlohmann::json &request);
+    // The stereo aids (stereo_feed.h): "prediction", "frame" (half: frame
+    // pixels either side of the centre, 64) or "mark" (u, v, height in the
+    // last frame served).
+    Reply Stereo(const std::string &what, const std::map<std::string, std::string> &query);
     Reply Files(const std::string &folder) { return ListFolder(root_, folder); }
     Reply StartOverviews(const nlohmann::json &request) { return images_.StartOverviews(request); }
     // A tile of the image shown in image slot 0 (left) or 1 (right).
@@ -142,6 +152,7 @@ private:
     RowWindow lastRows_{0, kDefaultRows};
     std::string teFile_;  // relative to the root
     std::atomic<long long> changes_{0};  // actions run that may have changed the points
+    std::shared_ptr<zhg::StereoFrame> stereoFrame_;  // the last stereo view served; module thread
     ModuleThread thread_;  // last: ends first, with the work it has queued
 };
 

@@ -62,6 +62,8 @@ export const api = {
   assessment: (known, classes) =>
     request('GET', `/api/assessment?known=${known}&class_h=${encodeURIComponent(classes.h)}&class_v=${encodeURIComponent(classes.v)}`),
   assessmentPdf: (path, classes) => request('POST', '/api/assessment/pdf', { path, class_h: classes.h, class_v: classes.v }),
+  // The stereo aids: 'prediction', 'frame' or 'mark' (query: {u, v, height}).
+  stereo: (what, query = {}) => request('GET', `/api/stereo/${what}?${new URLSearchParams(query)}`),
   buildOverviews: (image) => request('POST', '/api/overviews', { image }),
   statistics: (image) => request('GET', `/api/statistics/${image}`),
   blob,

@@ -226,6 +226,13 @@ export class Pane {
       const p = fileToScreen(view, pick.x, pick.y);
       drawMarker(g, p, 'pick', PICK_COLOUR, '');
     }
+    if (this.overlay) this.overlay(g, view);
+  }
+
+  // More to draw over the markers: overlay(context, view), or null.
+  setOverlay(overlay) {
+    this.overlay = overlay;
+    this.draw();
   }
 
   placeWarning() {

@@ -12,6 +12,7 @@ import { answerQuestion } from './dialogs.js';
 import { bindInput } from './input.js';
 import { panesModel, renderPanes } from './pane_layout.js';
 import { Pane } from './panes.js';
+import { bindStereoAids } from './stereo_aids.js';
 import { figuresModel, filesModel, renderFigures, renderFilesWritten, renderLog, tableCaption } from './side.js';
 import { dismissed, emptyStatus, renderStatus, statusAfter } from './status.js';
 import { createStore } from './store.js';
@@ -103,6 +104,8 @@ store.subscribe((state, why) => {
   connection.markersAfterReply();
 });
 
-window.zotWorkspace = { state: store.state, refresh: connection.refresh, act, assessment };
+const stereo = bindStereoAids(document, { api, store, connection, act, pick: input.pick });
+
+window.zotWorkspace = { state: store.state, refresh: connection.refresh, act, assessment, stereo };
 connection.loadCatalogue();
 connection.refresh();
