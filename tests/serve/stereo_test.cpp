@@ -53,18 +53,18 @@ TEST_F(StereoServeTest, ThePageGetsTheCurveTheProposalAndAStereoViewWhoseMarkPic
              {"/api/stereo/frame?half=8", 400}, {"/api/stereo/mark?u=1&v=x&height=3", 400},
              {"/api/stereo/mark?u=1&v=2&height=3", 409}, {"/api/stereo/nothing", 404}})
         EXPECT_EQ(Get(path).status, status) << path;
-    EXPECT_FALSE(Get("/api/stereo/prediction").body["ok"]) << "no pair, no pick";
+    EXPECT_EQ(Get("/api/stereo/prediction").body["ok"], false) << "no pair, no pick";
     Act({{"action", "start"}, {"left", "stereo_left.tif"}, {"right", "stereo_right.tif"}});
     Act({{"action", "open"}, {"file", "stereo_te.txt"}});
-    const Answer none = Get("/api/stereo/prediction");
+    const zt::Answer none = Get("/api/stereo/prediction");
     EXPECT_EQ(none.status, 200);
-    EXPECT_FALSE(none.body["ok"]);
+    EXPECT_EQ(none.body["ok"], false);
     EXPECT_NE(none.body["why"].get<std::string>().find("no pick"), std::string::npos) << none.text;
 
     // After a left pick the curve in the right image passes by the true conjugate.
     Act({{"action", "click"}, {"image", 0}, {"view", 0}, {"x", target.left[0]}, {"y", target.left[1]}});
     const json curve = Get("/api/stereo/prediction").body;
-    ASSERT_TRUE(curve["ok"]) << curve.dump();
+    ASSERT_EQ(curve["ok"], true) << curve.dump();
     EXPECT_EQ(curve["to"], 1);
     EXPECT_LT(FromPolyline(curve["points"], target.right[0], target.right[1]), 0.3);
     EXPECT_TRUE(curve["predicted"].is_object());
@@ -82,7 +82,7 @@ TEST_F(StereoServeTest, ThePageGetsTheCurveTheProposalAndAStereoViewWhoseMarkPic
     // The stereo view and its mark at the point's height, where the left window shows the point.
     Act({{"action", "clear"}});
     const json frame = Get("/api/stereo/frame?half=48").body;
-    ASSERT_TRUE(frame["ok"]) << frame.dump();
+    ASSERT_EQ(frame["ok"], true) << frame.dump();
     EXPECT_EQ(frame["size"], 96);
     EXPECT_EQ(frame["grey"][0].get<std::string>().size(), (96u * 96u + 2) / 3 * 4);
     EXPECT_LT(frame["residual"].get<double>(), 0.1);
@@ -94,7 +94,7 @@ TEST_F(StereoServeTest, ThePageGetsTheCurveTheProposalAndAStereoViewWhoseMarkPic
                      dh * frame["shiftPerMeter"][0][1].get<double>();
     const json mark = Get("/api/stereo/mark?u=" + std::to_string(u) + "&v=" + std::to_string(v) +
                           "&height=" + std::to_string(target.height)).body;
-    ASSERT_TRUE(mark["ok"]) << mark.dump();
+    ASSERT_EQ(mark["ok"], true) << mark.dump();
     for (int i = 0; i < 2; ++i) {
         const double *truth = i == 0 ? target.left : target.right;
         EXPECT_LT(std::hypot(mark["file"][i][0].get<double>() - truth[0], mark["file"][i][1].get<double>() - truth[1]),
