@@ -9,9 +9,7 @@
 #include <cstring>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>

@@ -9,68 +9,8 @@
 
 import { api } from './api.js';
 import { chooseFile } from './dialogs.js';
-
-// [key in the figures, label, vertical only, headline, what it is]
-const FIGURES = [
-  ['rmse_x', 'RMSEx (east)', false, false, 'Root mean square of dE'],
-  ['rmse_y', 'RMSEy (north)', false, false, 'Root mean square of dN'],
-  ['rmse_r', 'RMSEr', false, true, 'sqrt(RMSEx² + RMSEy²)'],
-  ['rmse_z', 'RMSEz', true, true, 'Root mean square of dU'],
-  ['ce90_order_statistic', 'CE90 empirical', false, true, '90th percentile of HE (order statistic)'],
-  ['ce90_tool', 'CE90 tool k(r)', false, false, "The tool's |mean| + k(r) sd against the T&E points"],
-  ['le90_order_statistic', 'LE90 empirical', true, true, '90th percentile of |VE| (order statistic)'],
-  ['le90_tool', 'LE90 tool k(r)', true, false, "The tool's |mean| + k(r) sd against the T&E points"],
-  ['nssda_accuracy_r', 'NSSDA horiz. 95 %', false, false, 'NSSDA Accuracy_r at 95 % confidence'],
-  ['nssda_accuracy_z', 'NSSDA vert. 95 %', true, false, 'NSSDA Accuracy_z = 1.9600 RMSEz'],
-];
-
-// [key in the plots, tab, what it shows]; a plot the server leaves empty
-// (the VE histogram of a mono set) has no tab.
-const PLOTS = [
-  ['vectorMap', 'Vectors', 'Residual vectors'],
-  ['histogram', 'HE', 'HE histogram'],
-  ['verticalHistogram', 'VE', 'VE histogram'],
-  ['scatter', 'dE / dN', 'dE / dN scatter'],
-  ['qq', 'Q-Q', 'Normal Q-Q plot'],
-];
-
-const AXES = ['east', 'north', 'up'];
-
-const fixed = (figure) => (figure && typeof figure.value === 'number' ? figure.value.toFixed(3) : '–');
-
-// The axes the bias test flags in one set of figures, each with its mean,
-// the mean's 95 % interval and the test's p-value.
-export function biasWords(figures, unit) {
-  return AXES.filter((axis) => figures[`bias_${axis}`]).map((axis) => {
-    const p = figures[`bias_p_${axis}`];
-    const pText = p && typeof p.value === 'number' ? (p.value < 0.001 ? 'p < 0.001' : `p = ${p.value.toFixed(3)}`) : 'p –';
-    return `${axis} mean ${fixed(figures[`mean_${axis}`])} ${unit} ` +
-      `(95 % ${fixed(figures[`mean_${axis}_low`])} to ${fixed(figures[`mean_${axis}_high`])}, ${pText})`;
-  });
-}
-
-function element(tag, className, text) {
-  const e = document.createElement(tag);
-  if (className) e.className = className;
-  if (text !== undefined) e.textContent = text;
-  return e;
-}
-
-function valueCell(figure) {
-  const cell = element('td', '', fixed(figure));
-  if (cell.textContent === '–') cell.title = 'Not defined for these points; the statements say why';
-  return cell;
-}
-
-// An <svg> from the server's text. Its <style> is dropped before parsing
-// (the page's policy refuses inline styles, and reports each one a parsed
-// document meets); workspace.css holds the same rules.
-function svgOf(text) {
-  const plain = text.replace(/<style[\s\S]*?<\/style>/g, '');
-  const parsed = new DOMParser().parseFromString(plain, 'image/svg+xml').documentElement;
-  if (parsed.nodeName !== 'svg') return element('p', 'empty', 'This plot could not be drawn.');
-  return document.importNode(parsed, true);
-}
+import { FIGURES, PLOTS, biasLines, figureSets, flaggedLabel, flaggedTitle } from './assessment_model.js';
+import { element, svgOf, valueCell } from './assessment_parts.js';
 
 export class AssessmentPanel {
   // chooseRow(row): makes a table row current (a flagged point's).
@@ -184,8 +124,7 @@ export class AssessmentPanel {
     const summary = answer.summary;
     const vertical = summary.source.vertical_measured;
     const flaggedCount = summary.points.flagged;
-    const sets = [['all', `All ${summary.points.count}`]];
-    if (flaggedCount > 0) sets.push(['without_flagged', `Without flagged ${summary.figures.without_flagged.count}`]);
+    const sets = figureSets(summary);
 
     const head = element('tr');
     const unit = summary.units || 'meters';
@@ -199,23 +138,16 @@ export class AssessmentPanel {
     });
     this.figures.replaceChildren(head, ...rows);
 
-    const shortUnit = unit === 'meters' ? 'm' : unit;
-    const biased = sets.map(([set, title]) => {
-      const words = biasWords(summary.figures[set], shortUnit);
-      return words.length ? `${title.replace(/ \d+$/, '')}: ${words.join('; ')}` : '';
-    }).filter(Boolean);
+    const biased = biasLines(summary, sets, unit);
     this.bias.replaceChildren(element('div', 'title', 'Bias (t-test per axis, flagged at p < 0.05)'),
       ...biased.map((line) => element('div', '', line)));
     this.bias.hidden = !biased.length;
 
     this.flagged.replaceChildren();
     if (flaggedCount > 0) {
-      this.flagged.append(element('div', 'title',
-        `Flagged ${flaggedCount}: HE over ${summary.outlier_rule.threshold} × RMSEr` +
-        (vertical ? ` or |VE| over ${summary.outlier_rule.threshold_vertical} × RMSEz` : '') + ' of the rest'));
+      this.flagged.append(element('div', 'title', flaggedTitle(summary, vertical)));
       for (const point of answer.flagged) {
-        const ratio = Math.max(point.ratio_horizontal ?? 0, point.ratio_vertical ?? 0);
-        const button = element('button', '', `${point.id || `row ${point.row + 1}`} · HE ${point.he_m.toFixed(3)} m · ${ratio.toFixed(1)}×`);
+        const button = element('button', '', flaggedLabel(point));
         button.title = `Row ${point.row + 1}: make it the current point`;
         button.dataset.row = String(point.row);
         button.addEventListener('click', () => this.chooseRow(point.row));

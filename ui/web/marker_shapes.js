@@ -82,3 +82,6 @@ export function drawMarker(g, p, kind, colour, label, current = false) {
     g.font = font;
   }
 }
+
+// A pane's count of the picks the tool holds for it, or nothing.
+export const picksText = (count) => (count ? `${count} ${count === 1 ? 'pick' : 'picks'} pending` : '');

@@ -6,7 +6,7 @@
 
 /* global L */
 
-import { drawMarker, rgb, zoomText } from './marker_shapes.js';
+import { drawMarker, picksText, rgb, zoomText } from './marker_shapes.js';
 import { clickedFile, fileToScreen, paneView } from './pick_geometry.js';
 import { ExactTiles } from './exact_tiles.js';
 
@@ -14,9 +14,7 @@ const PANE_NAMES = [['left main', 'left zoom'], ['right main', 'right zoom']];
 const MAX_ZOOM = 7; // 128 screen pixels per image pixel
 const PICK_COLOUR = '#ffd866';
 
-function toLatLng(x, y) {
-  return L.latLng(-y, x);
-}
+const toLatLng = (x, y) => L.latLng(-y, x);
 
 export class Pane {
   // callbacks: pick(pane, x, y), moved(pane), focus(pane)
@@ -68,8 +66,7 @@ export class Pane {
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'overlay';
     this.map.getContainer().append(this.canvas, this.warning);
-    this.map.on('move zoom resize viewreset', () => this.draw());
-    this.map.on('zoom', () => this.showZoom());
+    this.map.on('move zoom resize viewreset', () => this.draw()).on('zoom', () => this.showZoom());
     this.map.on('moveend', () => this.callbacks.moved(this));
     this.map.on('click', (event) => {
       if (!this.measuring || !this.image) return;
@@ -159,7 +156,7 @@ export class Pane {
   // The picks this page made that the tool still holds, and how many it holds.
   setPicks(picks, count) {
     this.picks = picks;
-    this.head.querySelector('.picks').textContent = count ? `${count} ${count === 1 ? 'pick' : 'picks'} pending` : '';
+    this.head.querySelector('.picks').textContent = picksText(count);
     this.draw();
   }
 
@@ -241,8 +238,7 @@ export class Pane {
     if (this.warning.hidden) return;
     const p = fileToScreen(this.view(), last.x, last.y);
     this.warning.textContent = this.warningText;
-    this.warning.style.left = `${Math.round(p.x + 12)}px`;
-    this.warning.style.top = `${Math.round(p.y + 10)}px`;
+    Object.assign(this.warning.style, { left: `${Math.round(p.x + 12)}px`, top: `${Math.round(p.y + 10)}px` });
   }
 
   destroy() {

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { keyIntent, rowAfterMove } from '../../../ui/web/keys.js';
 import { clickEffect, colourText, hex, rowWindow } from '../../../ui/web/table_model.js';
 import { answerOf, crumbs, endingsOf, matchingEntries, sizeText, splitPath } from '../../../ui/web/dialog_model.js';
-import { zoomText } from '../../../ui/web/marker_shapes.js';
+import { picksText, zoomText } from '../../../ui/web/marker_shapes.js';
 
 test('keys mean actions, row moves and zooms; Ctrl+Z and Ctrl+Y undo and redo; other modified keys nothing', () => {
   const cases = [
@@ -67,4 +67,8 @@ test('a file query offers the file types its pattern names; a path splits into f
   assert.equal(endingsOf(''), null);
   assert.deepEqual(splitPath('a/b/report.txt'), ['a/b', 'report.txt']);
   assert.deepEqual(splitPath('report.txt'), ['', 'report.txt']);
+});
+
+test('a pane counts the picks the tool holds for it', () => {
+  assert.deepEqual([0, 1, 2].map(picksText), ['', '1 pick pending', '2 picks pending']);
 });
