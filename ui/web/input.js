@@ -90,7 +90,9 @@ export function bindInput(doc, { store, act, table, download }) {
 
   // A click in a pane that measures.
   function pick(pane, x, y) {
-    const other = otherNearest(pane.markers, { x, y }, currentPointId(view().table));
+    // Every pane of the image: a pane just moved may not have its new markers yet.
+    const markers = [...store.state.panes.values()].filter((p) => p.id.image === pane.id.image).flatMap((p) => p.markers);
+    const other = otherNearest(markers, { x, y }, currentPointId(view().table));
     const { x: px, y: py } = store.addPick(pane.id.image, x, y, other);
     if (pane.id.view === 0)
       for (const other of store.state.panes.values())
