@@ -18,6 +18,14 @@ export function rgb(colour) {
 // The current point's markers (current) stand out: a wide light halo and a
 // larger, bold label. The marker's centre is p itself, to a fraction of a
 // screen pixel.
+// A cross with an open centre at (x, y), added to g's path: the pick's mark.
+export function crossPath(g, x, y) {
+  for (const [dx, dy] of [[1, 0], [-1, 0], [0, 1], [0, -1]]) {
+    g.moveTo(x + 2 * dx, y + 2 * dy);
+    g.lineTo(x + 7 * dx, y + 7 * dy);
+  }
+}
+
 export function drawMarker(g, p, kind, colour, label, current = false) {
   const { x, y } = p;
   const path = () => {
@@ -25,14 +33,7 @@ export function drawMarker(g, p, kind, colour, label, current = false) {
     if (kind === 'T&E') {
       g.rect(x - 6, y - 6, 12, 12);
     } else if (kind === 'pick') {
-      g.moveTo(x - 7, y);
-      g.lineTo(x - 2, y);
-      g.moveTo(x + 2, y);
-      g.lineTo(x + 7, y);
-      g.moveTo(x, y - 7);
-      g.lineTo(x, y - 2);
-      g.moveTo(x, y + 2);
-      g.lineTo(x, y + 7);
+      crossPath(g, x, y);
     } else {
       g.moveTo(x - 6, y - 6);
       g.lineTo(x + 6, y + 6);

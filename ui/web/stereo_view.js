@@ -5,6 +5,7 @@
 // changes the step, and a click makes the mark's picks in both images.
 
 import { anaglyph, decodeGrey, markInWindows, markStart, markWheel } from './stereo_model.js';
+import { crossPath } from './marker_shapes.js';
 
 const SCALE = 4; // screen pixels a frame pixel
 const HALF = 48; // frame pixels either side of the centre
@@ -130,14 +131,7 @@ export class StereoView {
       g.strokeStyle = colours[i];
       g.lineWidth = 1.5;
       g.beginPath();
-      g.moveTo(x - 7, y);
-      g.lineTo(x - 2, y);
-      g.moveTo(x + 2, y);
-      g.lineTo(x + 7, y);
-      g.moveTo(x, y - 7);
-      g.lineTo(x, y - 2);
-      g.moveTo(x, y + 2);
-      g.lineTo(x, y + 7);
+      crossPath(g, x, y);
       g.stroke();
     });
     this.callbacks.changed();
