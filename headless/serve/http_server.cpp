@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "http_io.h"
+#include "numbers.h"
 #include "workspace.h"
 
 namespace zsrv {
@@ -78,11 +79,7 @@ bool ReadBounds(const std::string &text, PaneBounds *bounds) {
     size_t at = 0;
     for (int i = 0; i < 6; ++i) {
         const size_t end = std::min(text.find(',', at), text.size());
-        const std::string part = text.substr(at, end - at);
-        char *stop = nullptr;
-        values[i] = std::strtod(part.c_str(), &stop);
-        if (part.empty() || *stop != '\0' || !std::isfinite(values[i]) || (i == 5) != (end == text.size()))
-            return false;
+        if (!ReadFinite(text.substr(at, end - at), &values[i]) || (i == 5) != (end == text.size())) return false;
         at = end + 1;
     }
     if ((values[0] != 0 && values[0] != 1) || (values[1] != 0 && values[1] != 1)) return false;

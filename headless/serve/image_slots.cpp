@@ -2,24 +2,9 @@
 
 #include <filesystem>
 
-#include <sys/stat.h>
-
 namespace zsrv {
 
 using json = nlohmann::json;
-
-namespace {
-
-// What tells one version of a file on disk from another: its inode, size and
-// time of change ("" when there is none).
-std::string Stamp(const std::string &path) {
-    struct stat seen;
-    if (stat(path.c_str(), &seen) != 0) return "";
-    return std::to_string(seen.st_ino) + ":" + std::to_string(seen.st_size) + ":" +
-           std::to_string(seen.st_mtim.tv_sec) + "." + std::to_string(seen.st_mtim.tv_nsec);
-}
-
-}  // namespace
 
 ImageSlots::~ImageSlots() {
     stopping_ = true;
@@ -32,7 +17,7 @@ void ImageSlots::Note(const std::vector<std::string> &files) {
         const std::string file = i < files.size() ? files[i] : std::string();
         const std::string path =
             file.empty() || std::filesystem::path(file).is_absolute() ? file : root_ + "/" + file;
-        const std::string stamp = file.empty() ? "" : Stamp(path);
+        const std::string stamp = file.empty() ? "" : FileVersion(path);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (slots_[i].file == file && slots_[i].stamp == stamp) continue;

@@ -53,7 +53,7 @@ public:
 private:
     struct Slot {
         std::string file;   // as the tool opened it
-        std::string stamp;  // which version of the file on disk (Stamp)
+        std::string stamp;  // which version of the file on disk (FileVersion)
         long revision = 0;  // changes with the file and its overviews (for the page's tile cache)
         std::shared_ptr<TileImage> tiles;
         std::string error;  // why it cannot be shown

@@ -3,12 +3,14 @@
 // workspace keeps so that its floating mark's picks are worked out in it.
 #include "stereo_feed.h"
 
+#include <cpl_string.h>
+
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <memory>
 
 #include "app/stereo_actions.h"
+#include "numbers.h"
 #include "workspace.h"
 
 namespace zsrv {
@@ -18,14 +20,9 @@ using json = nlohmann::json;
 namespace {
 
 std::string Base64(const std::vector<uint8_t> &bytes) {
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t left = bytes.size() - i;
-        const uint32_t n = bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
-        for (size_t k = 0; k < 4; ++k) text += k <= left ? digits[(n >> (18 - 6 * k)) & 63] : '=';
-    }
+    char *encoded = CPLBase64Encode(static_cast<int>(bytes.size()), bytes.data());
+    std::string text = encoded ? encoded : "";
+    CPLFree(encoded);
     return text;
 }
 
@@ -35,9 +32,7 @@ json Failed(const std::string &why) { return json{{"ok", false}, {"why", why}}; 
 bool Number(const std::map<std::string, std::string> &query, const char *name, double *value) {
     const auto found = query.find(name);
     if (found == query.end()) return false;
-    char *end = nullptr;
-    *value = std::strtod(found->second.c_str(), &end);
-    return !found->second.empty() && *end == '\0' && std::isfinite(*value);
+    return ReadFinite(found->second, value);
 }
 
 json MarkJson(const zhg::MarkPicks &mark) {

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <functional>
 
+#include "numbers.h"
+
 namespace zsrv {
 
 using json = nlohmann::json;
@@ -27,13 +29,6 @@ std::string CacheFolder() {
     if (cache && *cache == '/') return std::string(cache) + "/zot-host";
     if (home && *home == '/') return std::string(home) + "/.cache/zot-host";
     return "";
-}
-
-// A finite number making up the whole of text.
-bool ReadNumber(const std::string &text, double *value) {
-    char *end = nullptr;
-    *value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == '\0' && std::isfinite(*value);
 }
 
 }  // namespace
@@ -104,7 +99,7 @@ bool ReadContrast(const std::string &stretch, const std::string &gamma, const st
                    {brightness, "brightness", &out->brightness, -1, 1}};
     for (const auto &f : factors) {
         if (f.text.empty()) continue;
-        if (!ReadNumber(f.text, f.value) || *f.value < f.least || *f.value > f.most) {
+        if (!ReadFinite(f.text, f.value) || *f.value < f.least || *f.value > f.most) {
             *why = std::string(f.name) + " must be a number from " + json(f.least).dump() + " to " + json(f.most).dump();
             return false;
         }
@@ -115,7 +110,7 @@ bool ReadContrast(const std::string &stretch, const std::string &gamma, const st
     for (size_t at = 0; readable;) {
         const size_t end = std::min(stretch.find(',', at), stretch.size());
         double value = 0;
-        readable = ends.size() < 6 && ReadNumber(stretch.substr(at, end - at), &value);
+        readable = ends.size() < 6 && ReadFinite(stretch.substr(at, end - at), &value);
         ends.push_back(value);
         if (end == stretch.size()) break;
         at = end + 1;
@@ -158,13 +153,18 @@ uint8_t Shader::operator()(double value) const {
     return table_[static_cast<size_t>(scaled * kLevels + 0.5)];
 }
 
-std::string StatisticsFile(const std::string &path) {
+std::string FileVersion(const std::string &path) {
     struct stat seen;
+    if (stat(path.c_str(), &seen) != 0) return "";
+    return std::to_string(seen.st_ino) + ":" + std::to_string(seen.st_size) + ":" +
+           std::to_string(seen.st_mtim.tv_sec) + "." + std::to_string(seen.st_mtim.tv_nsec);
+}
+
+std::string StatisticsFile(const std::string &path) {
     const std::string folder = CacheFolder();
-    if (folder.empty() || stat(path.c_str(), &seen) != 0) return "";
-    const size_t key = std::hash<std::string>()(path + "|" + std::to_string(seen.st_size) + "|" +
-                                                 std::to_string(seen.st_mtim.tv_sec) + "." +
-                                                 std::to_string(seen.st_mtim.tv_nsec));
+    const std::string version = FileVersion(path);
+    if (folder.empty() || version.empty()) return "";
+    const size_t key = std::hash<std::string>()(path + "|" + version);
     char name[32];
     std::snprintf(name, sizeof name, "%016zx", key);
     return folder + "/stretch/" + name + ".json";

@@ -66,8 +66,11 @@ private:
     std::vector<uint8_t> table_;  // kLevels + 1 shades from lo to hi
 };
 
-// Where the statistics of the image at path, as it is now (size and time of
-// its last change), are kept; empty when there is no cache folder or no such
+// Which version of the file at path is on disk (its inode, size and time of
+// change); "" when there is no such file.
+std::string FileVersion(const std::string &path);
+// Where the statistics of the image at path, as it is now (FileVersion), are
+// kept; empty when there is no cache folder or no such
 // file.
 std::string StatisticsFile(const std::string &path);
 // The statistics of bands bands kept in file; false when it holds no such.

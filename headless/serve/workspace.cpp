@@ -13,6 +13,7 @@
 #include "app/actions.h"
 #include "app/view.h"
 #include "app/view_json.h"
+#include "numbers.h"
 #include "requests.h"
 #include "session/catalogue.h"
 #include "toolkit/core/files.h"
@@ -330,9 +331,7 @@ namespace {
 bool ReadClass(const std::string &text, double *value) {
     *value = std::numeric_limits<double>::quiet_NaN();
     if (text.empty()) return true;
-    char *end = nullptr;
-    *value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(*value) && *value > 0;
+    return ReadFinite(text, value) && *value > 0;
 }
 
 const char kClassRefused[] = "an accuracy class must be a positive number of cm, or empty";

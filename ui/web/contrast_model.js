@@ -20,7 +20,7 @@ export function defaultContrast() {
 
 export function isDefault(setting) {
   const d = defaultContrast();
-  return setting.stretch === d.stretch && setting.brightness === 0 && setting.contrast === 1 && setting.gamma === 1;
+  return ['stretch', 'brightness', 'contrast', 'gamma'].every((key) => setting[key] === d[key]);
 }
 
 const clamp = (v, lo, hi) => Math.min(hi, Math.max(lo, v));

@@ -26,6 +26,15 @@ export function crossPath(g, x, y) {
   }
 }
 
+// Text over a dark halo, so that it reads on bright and dark ground alike.
+export function haloText(g, text, x, y, colour) {
+  g.lineWidth = 3;
+  g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
+  g.strokeText(text, x, y);
+  g.fillStyle = colour;
+  g.fillText(text, x, y);
+}
+
 export function drawMarker(g, p, kind, colour, label, current = false) {
   const { x, y } = p;
   const path = () => {
@@ -75,11 +84,7 @@ export function drawMarker(g, p, kind, colour, label, current = false) {
     if (current) g.font = `bold 16px ${font.replace(/^.*?px\s*/, '')}`;
     const lx = x + (current ? 15 : 9);
     const ly = kind === 'T&E' ? y - (current ? 12 : 8) : y + (current ? 22 : 16);
-    g.lineWidth = 3;
-    g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
-    g.strokeText(label, lx, ly);
-    g.fillStyle = colour;
-    g.fillText(label, lx, ly);
+    haloText(g, label, lx, ly, colour);
     g.font = font;
   }
 }

@@ -5,6 +5,7 @@
 // (the match action) and Enter takes the proposal as the pick, so the Enter
 // after that accepts; S opens the stereo view with its floating mark.
 
+import { haloText } from './marker_shapes.js';
 import { fileToScreen } from './pick_geometry.js';
 import { curveOnScreen, frameToFile, proposalLabel } from './stereo_model.js';
 import { StereoView } from './stereo_view.js';
@@ -49,15 +50,6 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
     changed: () => paint(),
   });
 
-  // Text over a dark halo, so that it reads on bright and dark ground alike.
-  function label(g, text, x, y, colour) {
-    g.lineWidth = 3;
-    g.strokeStyle = 'rgba(0, 0, 0, 0.85)';
-    g.strokeText(text, x, y);
-    g.fillStyle = colour;
-    g.fillText(text, x, y);
-  }
-
   function drawAids(g, screen, pane) {
     const p = state.prediction;
     if (p && pane.id.image === p.to) {
@@ -76,7 +68,7 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
         g.beginPath();
         g.arc(x, y, 7, 0, 2 * Math.PI);
         g.stroke();
-        label(g, `predicted · ${height.toFixed(1)} m`, x + 10, y + 18, CURVE);
+        haloText(g, `predicted · ${height.toFixed(1)} m`, x + 10, y + 18, CURVE);
       }
     }
     const c = state.proposal;
@@ -92,7 +84,7 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
       g.lineTo(q.x - 9, q.y);
       g.closePath();
       g.stroke();
-      label(g, `${proposalLabel(c)} · Enter takes it`, q.x + 12, q.y + 32, colour);
+      haloText(g, `${proposalLabel(c)} · Enter takes it`, q.x + 12, q.y + 32, colour);
     }
     const mark = stereo.shown();
     if (mark) {
@@ -101,7 +93,7 @@ export function bindStereoAids(doc, { api, store, connection, act, pick }) {
       g.strokeStyle = MARK;
       g.lineWidth = 1.5;
       g.strokeRect(q.x - 4, q.y - 4, 8, 8);
-      label(g, `mark ${mark.height.toFixed(2)} m`, q.x + 10, q.y + 4, MARK);
+      haloText(g, `mark ${mark.height.toFixed(2)} m`, q.x + 10, q.y + 4, MARK);
     }
   }
 
